@@ -1,0 +1,135 @@
+// zindra-cli replay: a .TRC file through identification and the decoders,
+// exactly as the window's Replay, with one pane written to standard output.
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <system_error>
+
+#include "cli/common.h"
+#include "cli/output_pane.h"
+#include "trace/replay.h"
+#include "trace/session.h"
+
+namespace zindra::cli {
+namespace {
+
+const char* const ReplayUsage =
+    "usage: zindra-cli replay [--protocol REPLY] [--pane text|hex|event|all] FILE\n";
+
+enum class PaneChoice { Text, Hex, Event, All };
+
+void writeLines(std::FILE* out, const trace::MemoryPane& pane) {
+    for (const std::string& line : pane.lines()) {
+        std::fwrite(line.data(), 1, line.size(), out);
+        std::fputc('\n', out);
+    }
+}
+
+}  // namespace
+
+int replayCommand(int argc, char** argv) {
+    std::optional<std::string> protocol;
+    PaneChoice choice = PaneChoice::Event;
+    std::optional<std::string> file;
+    for (int i = 0; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--protocol" && i + 1 < argc) {
+            protocol = argv[++i];
+        } else if (arg == "--pane" && i + 1 < argc) {
+            const std::string p = argv[++i];
+            if (p == "text") {
+                choice = PaneChoice::Text;
+            } else if (p == "hex") {
+                choice = PaneChoice::Hex;
+            } else if (p == "event") {
+                choice = PaneChoice::Event;
+            } else if (p == "all") {
+                choice = PaneChoice::All;
+            } else {
+                std::fputs(ReplayUsage, stderr);
+                return ExitUsage;
+            }
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            std::fputs(ReplayUsage, stderr);
+            return ExitUsage;
+        } else if (!file) {
+            file = arg;
+        } else {
+            std::fputs(ReplayUsage, stderr);
+            return ExitUsage;
+        }
+    }
+    if (!file) {
+        std::fputs(ReplayUsage, stderr);
+        return ExitUsage;
+    }
+
+    errno = 0;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(file->c_str(), "rb"), &std::fclose);
+    if (!in) {
+        std::fprintf(stderr, "zindra-cli: cannot read %s: %s\n", file->c_str(), systemText(errno).c_str());
+        return ExitFile;
+    }
+
+    // One pane streams straight to standard output; "all" needs the three in
+    // memory because the hex pane comes first.
+    trace::MemoryPane memText, memHex, memEvent;
+    CountingPane countText, countHex, countEvent;
+    std::unique_ptr<StreamPane> stream;
+    trace::Pane* text = &countText;
+    trace::Pane* hex = &countHex;
+    trace::Pane* event = &countEvent;
+    switch (choice) {
+        case PaneChoice::Text: stream = std::make_unique<StreamPane>(stdout); text = stream.get(); break;
+        case PaneChoice::Hex: stream = std::make_unique<StreamPane>(stdout); hex = stream.get(); break;
+        case PaneChoice::Event: stream = std::make_unique<StreamPane>(stdout); event = stream.get(); break;
+        case PaneChoice::All: text = &memText; hex = &memHex; event = &memEvent; break;
+    }
+    trace::Panes panes{*text, *hex, *event};
+    trace::NullUi ui;
+    auto session = std::make_unique<trace::TraceSession>(panes, ui, trace::RoutingLimits::unlimited());
+    // As after the start-up Clear: both start-new-line flags set.
+    session->flags().textStartNewLine = true;
+    session->flags().hexStartNewLine = true;
+
+    session->startReplay();
+    if (protocol) session->identifyReply(*protocol);
+
+    int status = ExitOk;
+    try {
+        trace::replayStream(*session, in.get(), *file);
+    } catch (const std::system_error& e) {
+        // Nothing of a file that cannot be read is written.
+        std::fprintf(stderr, "zindra-cli: cannot read %s: %s\n", file->c_str(), systemText(e.code().value()).c_str());
+        if (stream) stream->clear();
+        return ExitFile;
+    }
+    const bool noReplyLine = session->awaitingIdent();
+    session->stopp();
+
+    if (session->identOutcome() == trace::IdentOutcome::Unmatched) {
+        std::fprintf(stderr, "zindra-cli: the reply \"%s\" names no known panel type\n",
+                     printable(session->identText()).c_str());
+        status = ExitIdent;
+    } else if (noReplyLine) {
+        std::fprintf(stderr, "zindra-cli: %s holds no complete reply line\n", file->c_str());
+        status = ExitIdent;
+    }
+
+    if (stream) {
+        stream->flush();
+    } else {
+        std::fputs("--- hex ---\n", stdout);
+        writeLines(stdout, memHex);
+        std::fputs("--- text ---\n", stdout);
+        writeLines(stdout, memText);
+        std::fputs("--- event ---\n", stdout);
+        writeLines(stdout, memEvent);
+        std::fflush(stdout);
+    }
+    return status;
+}
+
+}  // namespace zindra::cli

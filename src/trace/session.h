@@ -1,0 +1,103 @@
+// The trace session without any window: it owns the receive ring and frame
+// state, the decoders, the current decoder, the identification state and the
+// raw capture for the whole run, and routes decoder output into the panes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "decoders/decoder.h"
+#include "decoders/registry.h"
+#include "decoders/state.h"
+#include "trace/capture.h"
+#include "trace/panes.h"
+#include "trace/routing.h"
+#include "trace/ui.h"
+
+namespace zindra::trace {
+
+// What became of the reply line of the current (or last) trace or replay.
+enum class IdentOutcome { None, Pending, Matched, Unmatched, NoReply };
+
+class TraceSession {
+public:
+    TraceSession(Panes& panes, TraceUi& ui, RoutingLimits limits = RoutingLimits{});
+
+    TraceSession(const TraceSession&) = delete;
+    TraceSession& operator=(const TraceSession&) = delete;
+
+    // The receive handler's steps after reading n bytes from the port: into
+    // the capture, into the ring, then dispatched.
+    void receiveChunk(const std::uint8_t* chunk, std::size_t n);
+    // Into the ring and dispatched, not captured (replay).
+    void feedChunk(const std::uint8_t* chunk, std::size_t n);
+
+    void appendToRing(const std::uint8_t* chunk, std::size_t n);
+    // Identification while a reply is awaited; otherwise runs the current
+    // decoder until the ring is empty and routes every call's output.
+    void dispatchReceived(const std::uint8_t* chunk, std::size_t count);
+
+    // Start's steps once the port is open: IdentText emptied (step 4) ...
+    void clearIdentText() { identText_.clear(); }
+    // ... and steps 7 to 9: buttons, AwaitingIdent, " Empfangsbereit ".
+    void enterWaiting();
+    // Replay's step 3: buttons, IdentText emptied, AwaitingIdent set.
+    void startReplay();
+
+    // Trims text in place to the reply, sets the caption, looks the reply up
+    // and selects its decoder; on no match shows the error and runs Stopp.
+    // Returns whether a row matched.
+    bool identifyPanel(std::string& text);
+    // Identification on a reply given by name, as if the line reply + CR LF
+    // had been received; nothing is added to the hex pane.
+    bool identifyReply(const std::string& reply);
+
+    // The middle step of Timer1's handler.
+    void answerTimeoutCheck();
+    // Ends a trace or replay: buttons, AwaitingIdent, caption, panel, port,
+    // default decoder.  Panes, ring, frame state and capture stay.
+    void stopp();
+    // "&Neu" and "&Clear": both start-new-line flags true, panes emptied.
+    void clear();
+
+    decoders::DecoderState& state() { return state_; }
+    const decoders::DecoderState& state() const { return state_; }
+    CaptureStore& capture() { return capture_; }
+    const CaptureStore& capture() const { return capture_; }
+    RoutingFlags& flags() { return flags_; }
+    Panes& panes() { return panes_; }
+    TraceUi& ui() { return ui_; }
+
+    decoders::Protocol protocol() const { return protocol_; }
+    decoders::Decoder& decoder() { return *decoder_; }
+    const decoders::DecoderRegistry& registry() const { return registry_; }
+    void setProtocol(decoders::Protocol p);
+
+    bool awaitingIdent() const { return awaitingIdent_; }
+    void setAwaitingIdent(bool a) { awaitingIdent_ = a; }
+    const std::string& identText() const { return identText_; }
+    IdentOutcome identOutcome() const { return identOutcome_; }
+    // StoppTrace is enabled: a trace or a replay runs.
+    bool running() const { return running_; }
+
+private:
+    void setButtons(bool running);
+
+    Panes& panes_;
+    TraceUi& ui_;
+    RoutingLimits limits_;
+    decoders::DecoderState state_;
+    decoders::DecoderRegistry registry_;
+    decoders::Protocol protocol_ = decoders::Protocol::Default;
+    decoders::Decoder* decoder_;
+    decoders::DecoderOutput out_;
+    CaptureStore capture_;
+    RoutingFlags flags_;
+    std::string identText_;
+    bool awaitingIdent_ = false;
+    bool running_ = false;
+    IdentOutcome identOutcome_ = IdentOutcome::None;
+};
+
+}  // namespace zindra::trace
