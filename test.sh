@@ -1,13 +1,68 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Zindra with its tests and runs them.
-#   ./test.sh              the normal build and every test (CTest)
+#   ./test.sh                      the normal build and every test (CTest)
+#   ./test.sh --sanitize           the non-Qt libraries and their tests under ASan + UBSan
+#   ./test.sh --tsan               the serial tests under ThreadSanitizer
+#   ./test.sh --fuzz [--seconds N] each libFuzzer target for N seconds (default 30)
 set -euo pipefail
 cd "$(dirname "$0")"
 source tools/common.sh
 
-base_packages
+mode=normal
+seconds=30
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --sanitize) mode=sanitize ;;
+    --tsan) mode=tsan ;;
+    --fuzz) mode=fuzz ;;
+    --seconds) seconds="$2"; shift ;;
+    *) echo "usage: $0 [--sanitize | --tsan | --fuzz [--seconds N]]" >&2; exit 2 ;;
+  esac
+  shift
+done
+
 werror=OFF
 if [ "${CI:-}" = "true" ]; then werror=ON; fi
-configure_and_build build -DZINDRA_WERROR="$werror"
 export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
-ctest --test-dir build --output-on-failure -j "$JOBS"
+
+case "$mode" in
+  normal)
+    base_packages
+    configure_and_build build -DZINDRA_WERROR="$werror"
+    ctest --test-dir build --output-on-failure -j "$JOBS"
+    ;;
+  sanitize)
+    ensure_packages cmake g++ make libgtest-dev libgmock-dev
+    configure_and_build build-asan -DZINDRA_SANITIZE=ON -DZINDRA_BUILD_APP=OFF -DCMAKE_BUILD_TYPE=Debug
+    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+      ctest --test-dir build-asan --output-on-failure -j "$JOBS"
+    ;;
+  tsan)
+    ensure_packages cmake g++ make libgtest-dev libgmock-dev
+    configure_and_build build-tsan -DZINDRA_TSAN=ON -DZINDRA_BUILD_APP=OFF -DCMAKE_BUILD_TYPE=Debug
+    TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+      ctest --test-dir build-tsan --output-on-failure -j "$JOBS" -R 'serial|Serial|Comm|Port'
+    ;;
+  fuzz)
+    ensure_packages cmake make clang libclang-rt-14-dev
+    CC=clang CXX=clang++ configure_and_build build-fuzz -DZINDRA_FUZZ=ON -DZINDRA_BUILD_APP=OFF \
+      -DZINDRA_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    corpus=build-fuzz/corpus
+    rm -rf "$corpus" && mkdir -p "$corpus/stream" "$corpus/ident"
+    # Seeds from the samples: the stream target's first byte 0x16 awaits the
+    # reply line in the stream, as a replay does.
+    for f in samples/*.TRC; do
+      [ -e "$f" ] || continue
+      name=$(basename "$f" .TRC)
+      { printf '\x16'; cat "$f"; } > "$corpus/stream/$name"
+      head -c 40 "$f" > "$corpus/ident/$name"
+    done
+    for target in stream_fuzz ident_fuzz; do
+      dir="$corpus/${target%_fuzz}"
+      echo "fuzzing $target for $seconds s"
+      ASAN_OPTIONS=detect_leaks=1 build-fuzz/bin/$target -max_total_time="$seconds" -print_final_stats=1 \
+        -max_len=4096 -artifact_prefix=build-fuzz/ "$dir" 2>&1 | tail -n 12
+      [ "${PIPESTATUS[0]}" -eq 0 ] || { echo "$target found a failure" >&2; exit 1; }
+    done
+    ;;
+esac
