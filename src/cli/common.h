@@ -21,5 +21,6 @@ std::string printable(std::string_view bytes);
 std::string systemText(int err);
 
 int replayCommand(int argc, char** argv);
+int simulateCommand(int argc, char** argv);
 
 }  // namespace zindra::cli
