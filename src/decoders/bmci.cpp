@@ -1,8 +1,145 @@
+// BMCI: 18-byte telegrams of printable characters that start with "A", "F" or
+// "Z" (a three-letter message code), decimal digits, ETX and a closing byte.
+// Each telegram gives one event line with two numbers and a state text.
+#include <algorithm>
+#include <cstring>
+
+#include "decoders/decoder.h"
 #include "decoders/registry.h"
+#include "decoders/render.h"
 
 namespace zindra::decoders {
+namespace {
 
-// Not built yet: the reply that names this protocol is treated as unknown.
-std::unique_ptr<Decoder> makeBmciDecoder() { return nullptr; }
+constexpr int TelegramLength = 18;
+constexpr int EtxPosition = 16;
+
+using Frame = std::array<std::uint8_t, FrameBufferSize>;
+
+bool opensFrame(std::uint8_t b) { return b == 'A' || b == 'Z' || b == 'F'; }
+
+// Control bytes are named only at the first two positions and after the
+// data (positions above 15); in between they are data and shown as hex.
+const RenderStyle& bmciStyle() {
+    static const RenderStyle style = [] {
+        RenderStyle s;
+        s.remapRange(0xE8, 0xEF, 0x00)
+            .name(0x02, "<STX> ")
+            .name(0x03, "<ETX> ")
+            .name(0x04, "<EOT> ")
+            .name(0x05, "<ENQ> ")
+            .name(0x06, "<ACK> ")
+            .name(0x10, "<DLE> ")
+            .name(0x15, "<NAK> ")
+            .chars(0x2A, 0x5F);
+        s.nameAt = [](int i, int) { return i <= 1 || i > 15; };
+        return s;
+    }();
+    return style;
+}
+
+void appendNumber(std::string& out, unsigned value, std::size_t zeroWidth, std::size_t width) {
+    char digits[10];
+    std::size_t n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    const std::size_t len = std::max(n, zeroWidth);
+    if (width > len) out.append(width - len, ' ');
+    if (zeroWidth > n) out.append(zeroWidth - n, '0');
+    while (n > 0) out.push_back(digits[--n]);
+}
+
+// Each digit byte counts by its low nibble; the digits are read as a decimal
+// number from the left up to the first nibble above 9.
+unsigned readDigits(const std::uint8_t* digits, int count) {
+    unsigned value = 0;
+    for (int i = 0; i < count; ++i) {
+        const unsigned nibble = digits[i] & 0x0Fu;
+        if (nibble > 9) break;
+        value = value * 10 + nibble;
+    }
+    return value;
+}
+
+const char* stateText(const std::uint8_t* code) {
+    struct Entry {
+        const char code[4];
+        const char* text;
+    };
+    static constexpr Entry table[] = {
+        {"AZB", "Alarm"},     {"AFB", "Alarm"},        {"ACB", "Alarm"},        {"APB", "Alarm"},
+        {"AZE", "Ruhe"},      {"FZB", "St\xF6rung"},   {"FEB", "St\xF6rung"},   {"FMB", "St\xF6rung"},
+        {"FZE", "St\xF6r Ruhe"}, {"FEE", "St\xF6r Ruhe"}, {"FME", "St\xF6r Ruhe"}, {"ZON", "Linie ein"},
+        {"LON", "Linie ein"}, {"ZOF", "Linie aus"},    {"LOF", "Linie aus"},
+    };
+    for (const Entry& e : table) {
+        if (std::memcmp(code, e.code, 3) == 0) return e.text;
+    }
+    return "";
+}
+
+// Works on its own copy: when the ETX is not at position 16 the telegram is
+// taken to start as many bytes later as the ETX stands further on.
+void bmciEvent(Frame frame, int length, std::string& line) {
+    line.clear();
+    const auto etxFrom = frame.begin() + EtxPosition;
+    if (std::find(etxFrom, etxFrom + 21, FrameEndByte) == etxFrom + 21) return;
+    if (frame[EtxPosition] != FrameEndByte) {
+        // The search never looks past the end of the buffer, whatever the
+        // length of a frame taken over from another decoder.
+        const int lastK = std::min(length - 15, FrameBufferSize - 1 - EtxPosition);
+        int k = 1;
+        while (k <= lastK && frame[static_cast<std::size_t>(EtxPosition + k)] != FrameEndByte) ++k;
+        if (k > lastK) {
+            line = "Problem bei der Auswertung";
+            return;
+        }
+        const int last = std::min(length, FrameBufferSize - 1);
+        std::memmove(frame.data(), frame.data() + k, static_cast<std::size_t>(last - k + 1));
+    }
+    appendNumber(line, readDigits(&frame[4], 3), 3, 6);
+    line.append("    ");
+    appendNumber(line, readDigits(&frame[7], 2) & 0xFFu, 2, 5);
+    line.append("    ");
+    line.append(stateText(frame.data()));
+}
+
+class BmciDecoder final : public Decoder {
+public:
+    void decode(DecoderState& st, DecoderOutput& out) override {
+        out.clear();
+        st.moreData = true;
+        while (!st.ringEmpty()) {
+            const std::uint8_t b = st.takeByte();
+            if (opensFrame(b) && !st.inFrame) {
+                st.inFrame = true;
+                st.frameLength = 0;
+                st.storeByte(b);
+                continue;
+            }
+            if (!st.inFrame) {
+                st.frameBuffer[0] = b;
+                renderBytes(&b, 1, bmciStyle(), out.textLine, out.hexLine);
+                return;
+            }
+            st.storeByte(b);
+            // The length alone closes a telegram.  A longer frame taken over
+            // from another decoder closes with its next byte.
+            if (st.frameLength < TelegramLength) continue;
+            st.inFrame = false;
+            const Frame frame = st.frameBuffer;
+            renderBytes(frame.data(), st.frameLength, bmciStyle(), out.textLine, out.hexLine);
+            bmciEvent(frame, st.frameLength, out.eventLine);
+            return;
+        }
+        st.moreData = false;
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<Decoder> makeBmciDecoder() { return std::make_unique<BmciDecoder>(); }
 
 }  // namespace zindra::decoders
