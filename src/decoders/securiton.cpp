@@ -1,8 +1,53 @@
+// SECURITON: printer lines that end with LF, at most 100 bytes.  Printable
+// characters as they are, everything else in hex, no control names; long
+// lines spill into the header lines.
+#include "decoders/decoder.h"
 #include "decoders/registry.h"
+#include "decoders/telegram_render.h"
 
 namespace zindra::decoders {
+namespace {
 
-// Not built yet: the reply that names this protocol is treated as unknown.
-std::unique_ptr<Decoder> makeSecuritonDecoder() { return nullptr; }
+constexpr int MaxLine = 100;
+constexpr std::uint8_t LineFeed = 0x0A;
+
+const RenderStyle& securitonStyle() {
+    static const RenderStyle style = RenderStyle().remapRange(0xE8, 0xEF, 0x00).remapByte(0xFD, 0x15).chars(0x1A, 0x7F);
+    return style;
+}
+
+void renderSecuriton(const std::uint8_t* bytes, int n, DecoderOutput& out) {
+    renderWithHeaders(bytes, n, securitonStyle(), 0, out);
+}
+
+class SecuritonDecoder final : public Decoder {
+public:
+    void decode(DecoderState& st, DecoderOutput& out) override {
+        out.clear();
+        st.moreData = true;
+        while (!st.ringEmpty()) {
+            const std::uint8_t b = st.takeByte();
+            // Any byte opens a line, an LF too; that LF does not close it.
+            if (!st.inFrame) {
+                st.inFrame = true;
+                st.frameLength = 0;
+                st.storeByte(b);
+                continue;
+            }
+            st.storeByte(b);
+            if (b == LineFeed || st.frameLength >= MaxLine) {
+                st.inFrame = false;
+                const std::array<std::uint8_t, FrameBufferSize> frame = st.frameBuffer;
+                renderSecuriton(frame.data(), st.frameLength, out);
+                return;
+            }
+        }
+        st.moreData = false;
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<Decoder> makeSecuritonDecoder() { return std::make_unique<SecuritonDecoder>(); }
 
 }  // namespace zindra::decoders

@@ -1,8 +1,126 @@
+// SIGMA: telegrams that start with STX and carry their length in the second
+// byte, with BCD numbers at fixed positions and printable text from position
+// 51 on.  Long renderings spill into the header lines.
+#include "decoders/decoder.h"
 #include "decoders/registry.h"
+#include "decoders/telegram_render.h"
 
 namespace zindra::decoders {
+namespace {
 
-// Not built yet: the reply that names this protocol is treated as unknown.
-std::unique_ptr<Decoder> makeSigmaDecoder() { return nullptr; }
+using Frame = std::array<std::uint8_t, FrameBufferSize>;
+
+// Control characters are named only among the first two and last two bytes.
+bool namedAtEnds(int i, int n) { return i < 2 || i >= n - 2; }
+
+RenderStyle sigmaStyle(bool strip) {
+    RenderStyle style;
+    style.name(0x02, "<STX> ")
+        .name(0x03, "<ETX> ")
+        .name(0x04, "<EOT> ")
+        .name(0x05, "<ENQ> ")
+        .name(0x06, "<ACK> ")
+        .name(0x10, "<DLE> ")
+        .name(0x15, "<NAK> ")
+        .chars(0x1A, 0x7F);
+    style.nameAt = namedAtEnds;
+    // A stray byte with bit 7 set stands for the byte without it.
+    if (strip) style.remapRange(0x80, 0xFF, 0x00);
+    return style;
+}
+
+constexpr int SigmaCharsFrom = 51;
+
+void renderSigma(bool strip, const std::uint8_t* bytes, int n, DecoderOutput& out) {
+    static const RenderStyle telegram = sigmaStyle(false);
+    static const RenderStyle stray = sigmaStyle(true);
+    renderWithHeaders(bytes, n, strip ? stray : telegram, SigmaCharsFrom, out);
+}
+
+// The digits of a BCD byte's nibbles joined onto value; nibbles above 9 are
+// filler and give no digit.
+std::uint64_t appendBcdDigits(std::uint64_t value, std::uint8_t b) {
+    const unsigned high = b >> 4;
+    const unsigned low = b & 0x0Fu;
+    if (high <= 9) value = value * 10 + high;
+    if (low <= 9) value = value * 10 + low;
+    return value;
+}
+
+const char* stateWord(const Frame& f) {
+    if (f[9] == 0x11) {
+        switch (f[10]) {
+            case 0x00: return "Ruhe";
+            case 0x01: return "Alarm";
+            case 0x08: return "St\xF6rung";
+            default: return nullptr;
+        }
+    }
+    if (f[9] == 0x13) {
+        switch (f[10]) {
+            case 0x01: return "Abschaltung";
+            case 0x04: return "Einschaltung";
+            default: return nullptr;
+        }
+    }
+    return nullptr;
+}
+
+void eventSigma(Frame f, int length, std::string& event) {
+    event.clear();
+    if (!stxNearStart(f)) return;
+    if (!alignFrameStart(f, length)) {
+        event.append(EvaluationProblem);
+        return;
+    }
+    const char* word = stateWord(f);
+    if (word == nullptr) return;
+    // Up to ten digits: held in 64 bits so that every value shows as it is.
+    std::uint64_t a = 0;
+    for (std::size_t pos = 30; pos <= 34; ++pos) a = appendBcdDigits(a, f[pos]);
+    const std::uint64_t b = appendBcdDigits(0, f[35]);
+    appendPadded(event, a, 3, 6);
+    event.append("    ");
+    appendPadded(event, b, 2, 5);
+    event.append("    ");
+    event.append(word);
+}
+
+class SigmaDecoder final : public Decoder {
+public:
+    void decode(DecoderState& st, DecoderOutput& out) override {
+        out.clear();
+        st.moreData = true;
+        while (!st.ringEmpty()) {
+            const std::uint8_t b = st.takeByte();
+            if (b == FrameStartByte && !st.inFrame) {
+                st.inFrame = true;
+                st.frameLength = 0;
+                st.storeByte(b);
+                continue;
+            }
+            if (!st.inFrame) {
+                st.frameBuffer[0] = b;
+                renderSigma(true, &b, 1, out);
+                return;
+            }
+            st.storeByte(b);
+            // L + 2 bytes in all; a length byte of 255 announces 257 bytes,
+            // more than the buffer holds, so a full buffer closes the frame too.
+            if (st.frameLength >= st.frameBuffer[1] + 2 || st.frameLength >= FrameBufferSize) {
+                st.inFrame = false;
+                const Frame frame = st.frameBuffer;
+                renderSigma(false, frame.data(), st.frameLength, out);
+                eventSigma(frame, st.frameLength, out.eventLine);
+                return;
+            }
+        }
+        st.moreData = false;
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<Decoder> makeSigmaDecoder() { return std::make_unique<SigmaDecoder>(); }
 
 }  // namespace zindra::decoders
