@@ -1,0 +1,45 @@
+// Trace control over a serial port: Start, the receive handler and Stopp's
+// port steps, shared by the window and the command line.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "trace/session.h"
+
+namespace zindra::trace {
+
+// The few things trace control asks of the serial port.
+class TracePort {
+public:
+    virtual ~TracePort() = default;
+    virtual std::string deviceName() const = 0;
+    // Opens the device; throws (the port's own error) when it cannot.
+    virtual void open() = 0;
+    virtual bool active() const = 0;
+    // Nothing happens when the port is not open.
+    virtual void close() = 0;
+    // Up to max bytes from the input queue; 0 when none wait or the port is closed.
+    virtual std::size_t read(std::uint8_t* buf, std::size_t max) = 0;
+    // Writes (or queues) the bytes; nothing when the port is closed.
+    virtual std::size_t write(const std::uint8_t* buf, std::size_t n) = 0;
+};
+
+inline constexpr int AnswerTimeoutMs = 4000;
+inline constexpr std::size_t ReceiveChunk = 80;
+
+// Start: warns about an empty device name, opens the port (its error
+// propagates and nothing changes), empties IdentText, drops up to 80 waiting
+// bytes, sends "\nTRACEON", enters the waiting state and arms the answer
+// timer.  Returns false when the port did not open.
+bool startTrace(TraceSession& session, TracePort& port);
+
+// The receive handler: up to 80 bytes from the port into the capture, the
+// ring and the dispatcher.  Returns the number of bytes read.
+std::size_t receiveFromPort(TraceSession& session, TracePort& port);
+
+// Stopp's port steps: "\nTRACEOF", then close.
+void stopPort(TracePort& port);
+
+}  // namespace zindra::trace

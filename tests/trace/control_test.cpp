@@ -1,0 +1,116 @@
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "trace/control.h"
+#include "trace/identify.h"
+#include "trace/recording_ui.h"
+
+namespace zindra::trace {
+namespace {
+
+// An in-memory port: what the device sent waits in `input`, what was written
+// collects in `output`.
+class FakePort : public TracePort {
+public:
+    std::string device = "COM1";
+    bool failOpen = false;
+    bool opens = true;
+    bool isOpen = false;
+    std::string input;
+    std::string output;
+    std::vector<std::string> calls;
+
+    std::string deviceName() const override { return device; }
+    void open() override {
+        calls.push_back("open");
+        if (failOpen) throw std::runtime_error("Specified device not found (COM1).");
+        isOpen = opens;
+    }
+    bool active() const override { return isOpen; }
+    void close() override {
+        calls.push_back("close");
+        isOpen = false;
+    }
+    std::size_t read(std::uint8_t* buf, std::size_t max) override {
+        if (!isOpen) return 0;
+        const std::size_t n = std::min(max, input.size());
+        input.copy(reinterpret_cast<char*>(buf), n);
+        input.erase(0, n);
+        return n;
+    }
+    std::size_t write(const std::uint8_t* buf, std::size_t n) override {
+        if (!isOpen) return 0;
+        output.append(reinterpret_cast<const char*>(buf), n);
+        return n;
+    }
+};
+
+class TimerUi : public RecordingUi {
+public:
+    void armAnswerTimer(int ms) override { timerMs = ms; }
+    int timerMs = 0;
+};
+
+struct ControlFixture : ::testing::Test {
+    MemoryPane text, hex, event;
+    Panes panes{text, hex, event};
+    TimerUi ui;
+    TraceSession session{panes, ui};
+    FakePort port;
+};
+
+TEST_F(ControlFixture, StartDropsWaitingBytesSendsTraceOnAndWaits) {
+    port.input = std::string(100, 'x');
+    ASSERT_TRUE(startTrace(session, port));
+    EXPECT_EQ(port.input.size(), 20u);  // only 80 dropped
+    EXPECT_EQ(port.output, "\nTRACEON");
+    EXPECT_TRUE(session.awaitingIdent());
+    EXPECT_TRUE(ui.stoppEnabled);
+    EXPECT_EQ(ui.panelCaption, " Empfangsbereit ");
+    EXPECT_EQ(ui.timerMs, 4000);
+    EXPECT_TRUE(ui.errors.empty());
+}
+
+TEST_F(ControlFixture, EmptyDeviceNameWarnsThenTheOpenErrorPropagates) {
+    port.device = "";
+    port.failOpen = true;
+    EXPECT_THROW(startTrace(session, port), std::runtime_error);
+    ASSERT_EQ(ui.errors.size(), 1u);
+    EXPECT_EQ(ui.errors[0], NoPortText);
+    EXPECT_FALSE(session.running());
+    EXPECT_FALSE(session.awaitingIdent());
+}
+
+TEST_F(ControlFixture, PortThatDoesNotBecomeActiveIsClosedSilently) {
+    port.opens = false;
+    EXPECT_FALSE(startTrace(session, port));
+    EXPECT_EQ(port.calls, (std::vector<std::string>{"open", "close"}));
+    EXPECT_FALSE(session.running());
+    EXPECT_EQ(ui.timerMs, 0);
+}
+
+TEST_F(ControlFixture, ReceiveReadsAtMostEightyAndCaptures) {
+    ASSERT_TRUE(startTrace(session, port));
+    port.input = "UNBEKANNT\r\n" + std::string(100, 'A');
+    EXPECT_EQ(receiveFromPort(session, port), 80u);
+    EXPECT_FALSE(session.awaitingIdent());
+    EXPECT_EQ(session.capture().count(), 80);
+    EXPECT_EQ(receiveFromPort(session, port), 31u);
+    EXPECT_EQ(session.capture().count(), 111);
+    EXPECT_EQ(ui.label5, "111");
+}
+
+TEST_F(ControlFixture, StopPortSendsTraceOffAndCloses) {
+    ASSERT_TRUE(startTrace(session, port));
+    stopPort(port);
+    EXPECT_EQ(port.output, "\nTRACEON\nTRACEOF");
+    EXPECT_FALSE(port.isOpen);
+    stopPort(port);  // a closed port takes nothing
+    EXPECT_EQ(port.output, "\nTRACEON\nTRACEOF");
+}
+
+}  // namespace
+}  // namespace zindra::trace
