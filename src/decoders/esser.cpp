@@ -1,8 +1,86 @@
+// ESSER: telegrams from a start marker (0x1C, or 0x04) to the byte after the
+// first end marker (0x54, or 0x3C), shown as hex with the markers named.  No
+// event line.
+#include "decoders/decoder.h"
 #include "decoders/registry.h"
 
 namespace zindra::decoders {
+namespace {
 
-// Not built yet: the reply that names this protocol is treated as unknown.
-std::unique_ptr<Decoder> makeEsserDecoder() { return nullptr; }
+constexpr std::uint8_t StartMarker = 0x1C;
+constexpr std::uint8_t AltStartMarker = 0x04;
+constexpr std::uint8_t EndMarker = 0x54;
+constexpr std::uint8_t AltEndMarker = 0x3C;
+constexpr int MaxTelegram = 128;
+
+using Frame = std::array<std::uint8_t, FrameBufferSize>;
+
+// In renderings of fewer than 5 bytes the alternative markers are shown as
+// the usual ones, marked with ".".  A byte that repeats the one before it is
+// left out of the text (it stays in the hex).
+void renderEsser(const std::uint8_t* bytes, int n, std::string& text, std::string& hex) {
+    text.clear();
+    hex.clear();
+    std::uint8_t prev = 0;
+    for (int i = 0; i < n; ++i) {
+        std::uint8_t v = bytes[i];
+        if (n < 5 && (v == AltStartMarker || v == AltEndMarker)) {
+            v = v == AltStartMarker ? StartMarker : EndMarker;
+            text.push_back('.');
+            hex.append(" .");
+        }
+        hex.push_back(' ');
+        appendHex(hex, v);
+        if (v != prev) {
+            if (prev != EndMarker && v == StartMarker) {
+                text.append("<STX> ");
+            } else if (prev != EndMarker && v == EndMarker) {
+                text.append("<ETX> ");
+            } else {
+                appendHex(text, v);
+                text.push_back(' ');
+            }
+        }
+        prev = v;
+    }
+}
+
+class EsserDecoder final : public Decoder {
+public:
+    void decode(DecoderState& st, DecoderOutput& out) override {
+        out.clear();
+        st.moreData = true;
+        while (!st.ringEmpty()) {
+            const std::uint8_t b = st.takeByte();
+            if ((b == StartMarker || b == AltStartMarker) && !st.inFrame) {
+                st.inFrame = true;
+                st.frameLength = 0;
+                st.storeByte(b);
+                continue;
+            }
+            if (!st.inFrame) {
+                st.frameBuffer[0] = b;
+                renderEsser(&b, 1, out.textLine, out.hexLine);
+                return;
+            }
+            st.storeByte(b);
+            const std::uint8_t before =
+                st.frameLength >= 2 ? st.frameBuffer[static_cast<std::size_t>(st.frameLength - 2)] : 0;
+            // A frame taken over from another decoder that is already longer
+            // than a telegram may be closes with its next byte.
+            if (before != EndMarker && before != AltEndMarker && st.frameLength < MaxTelegram) continue;
+            st.inFrame = false;
+            const Frame frame = st.frameBuffer;
+            renderEsser(frame.data(), st.frameLength, out.textLine, out.hexLine);
+            out.eventLine.clear();
+            return;
+        }
+        st.moreData = false;
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<Decoder> makeEsserDecoder() { return std::make_unique<EsserDecoder>(); }
 
 }  // namespace zindra::decoders
