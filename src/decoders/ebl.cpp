@@ -1,8 +1,111 @@
+// EBL: telegrams open with a byte that has bit 7 set and carry their body
+// length in the second byte; the body is text with the keywords "CR" (status
+// report), "CC" (central reset) and "CWF"/"CWR" (alarm / back to rest).
+#include <string_view>
+
 #include "decoders/registry.h"
+#include "decoders/ugm_family.h"
 
 namespace zindra::decoders {
+namespace {
 
-// Not built yet: the reply that names this protocol is treated as unknown.
-std::unique_ptr<Decoder> makeEblDecoder() { return nullptr; }
+constexpr int EblMaxLength = 41;
+
+// No remapping and no names: 0x20..0x7A as characters, everything else in
+// hex.  0xA0 is marked with "."; from byte number 5 on its hex gets two more
+// spaces.  The text starts with two spaces unless its first byte is 0xA0.
+void renderEbl(const std::uint8_t* bytes, int n, std::string& text, std::string& hex) {
+    text.clear();
+    hex.clear();
+    for (int i = 0; i < n; ++i) {
+        const std::uint8_t b = bytes[i];
+        if (b == 0xA0) {
+            if (i > 4) hex.append("  ");
+            text.push_back('.');
+            hex.push_back('.');
+        } else {
+            hex.push_back(' ');
+        }
+        if (text.empty()) text.append("  ");
+        appendHex(hex, b);
+        if (b >= 0x20 && b <= 0x7A) {
+            text.push_back(static_cast<char>(b));
+        } else {
+            if (!text.empty() && text.back() != ' ') text.push_back(' ');
+            appendHex(text, b);
+            text.push_back(' ');
+        }
+    }
+}
+
+bool contains(std::string_view body, std::string_view word) { return body.find(word) != std::string_view::npos; }
+
+void eblEventLine(const Frame& frame, FaultMemory& flags, std::string& eventLine) {
+    eventLine.clear();
+    if (frame[0] != 0xA1 && frame[0] != 0xC1) return;
+    // The length character counts the body; the body is read at its fixed
+    // place even where the telegram was cut short.
+    const int n = frame[1] - 0x30;
+    const std::string_view body =
+        n > 0 ? std::string_view(reinterpret_cast<const char*>(frame.data()) + 2, static_cast<std::size_t>(n))
+              : std::string_view();
+    if (contains(body, "CR")) {
+        flags.fault = (frame[4] & 2) != 0;
+        flags.disablement = (frame[4] & 4) != 0;
+        flags.reportChanges(eventLine);
+    } else if (contains(body, "CC")) {
+        eventLine.append(" Zentralenreset ");
+    } else if (contains(body, "CWF") || contains(body, "CWR")) {
+        const std::int32_t a = (frame[5] - 0x30) * 100 + (frame[6] - 0x30) * 10 + (frame[7] - 0x30);
+        const std::int32_t b =
+            frame[8] == 'A' && frame[9] == 'A' ? 0 : ((frame[8] - 0x30) * 10 + (frame[9] - 0x30)) & 0xFF;
+        appendPadded(eventLine, a, 3, 6);
+        eventLine.append("    ");
+        appendPadded(eventLine, b, 2, 5);
+        eventLine.append("    ");
+        eventLine.append(contains(body, "CWF") ? "  Alarm" : "  Ruhe");
+    }
+}
+
+class EblDecoder final : public Decoder {
+public:
+    void decode(DecoderState& st, DecoderOutput& out) override {
+        out.clear();
+        st.moreData = true;
+        while (!(st.inFrame && frameFull(st))) {
+            if (st.ringEmpty()) {
+                st.moreData = false;
+                return;
+            }
+            const std::uint8_t b = st.takeByte();
+            if ((b & 0x80) != 0) {
+                // Always a new telegram; an unfinished one is dropped unseen.
+                st.inFrame = true;
+                st.frameBuffer[0] = b;
+                st.frameLength = 1;
+                continue;
+            }
+            if (!st.inFrame) {
+                st.frameBuffer[0] = b;
+                renderEbl(&b, 1, out.textLine, out.hexLine);
+                return;
+            }
+            st.storeByte(b);
+            // Tested after every byte, the length character included.
+            if (st.frameLength == st.frameBuffer[1] - 0x30 + 3 || st.frameLength >= EblMaxLength) break;
+        }
+        st.inFrame = false;
+        const Frame frame = st.frameBuffer;
+        renderEbl(frame.data(), st.frameLength, out.textLine, out.hexLine);
+        eblEventLine(frame, flags_, out.eventLine);
+    }
+
+private:
+    FaultMemory flags_;  // kept for the whole run, across traces
+};
+
+}  // namespace
+
+std::unique_ptr<Decoder> makeEblDecoder() { return std::make_unique<EblDecoder>(); }
 
 }  // namespace zindra::decoders

@@ -1,8 +1,78 @@
+// LCA (USP32): six-byte telegrams that open with a byte below 0x10 and carry
+// three bytes as pairs of nibble bytes.  Rendered only; no event line.
 #include "decoders/registry.h"
+#include "decoders/ugm_family.h"
 
 namespace zindra::decoders {
+namespace {
 
-// Not built yet: the reply that names this protocol is treated as unknown.
-std::unique_ptr<Decoder> makeLcaDecoder() { return nullptr; }
+constexpr int LcaLength = 6;
+
+// Pair mode when the first byte is below 0x10: each pair shows its two raw
+// bytes in hex and, in the text, the byte their low nibbles make (an odd last
+// byte is left out).  Otherwise every byte is shown as it is.
+void renderLca(const std::uint8_t* bytes, int n, std::string& text, std::string& hex) {
+    text.clear();
+    hex.clear();
+    if (n > 0 && bytes[0] < 0x10) {
+        for (int i = 0; i + 1 < n; i += 2) {
+            const std::uint8_t x = bytes[i];
+            const std::uint8_t y = bytes[i + 1];
+            hex.push_back(' ');
+            appendHex(hex, x);
+            hex.push_back(' ');
+            appendHex(hex, y);
+            appendHex(text, static_cast<std::uint8_t>((x & 0x0F) << 4 | (y & 0x0F)));
+            text.push_back(' ');
+        }
+        return;
+    }
+    for (int i = 0; i < n; ++i) {
+        hex.push_back(' ');
+        appendHex(hex, bytes[i]);
+        appendHex(text, bytes[i]);
+        text.push_back(' ');
+    }
+}
+
+class LcaDecoder final : public Decoder {
+public:
+    void decode(DecoderState& st, DecoderOutput& out) override {
+        out.clear();
+        st.moreData = true;
+        while (!(st.inFrame && frameFull(st))) {
+            if (st.ringEmpty()) {
+                st.moreData = false;
+                return;
+            }
+            const std::uint8_t b = st.takeByte();
+            if (!st.inFrame) {
+                st.frameBuffer[0] = b;
+                if (b < 0x10) {
+                    st.inFrame = true;
+                    st.frameLength = 1;
+                    continue;
+                }
+                renderLca(&b, 1, out.textLine, out.hexLine);
+                return;
+            }
+            st.storeByte(b);
+            // A frame inherited from another decoder may already be longer
+            // than six bytes; it closes here too and is shown whole.
+            if (st.frameLength >= LcaLength) break;
+        }
+        st.inFrame = false;
+        const Frame frame = st.frameBuffer;
+        renderLca(frame.data(), st.frameLength, out.textLine, out.hexLine);
+        // Six spaces keep every telegram's text longer than a joined piece,
+        // so each starts a line of its own.
+        out.textLine.append("      ");
+        out.hexLine.append("      ");
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<Decoder> makeLcaDecoder() { return std::make_unique<LcaDecoder>(); }
 
 }  // namespace zindra::decoders
