@@ -1,56 +1,37 @@
 #include <gtest/gtest.h>
 
-#include "decoders/registry.h"
 #include "support/decoder_harness.h"
 
 namespace zindra::decoders {
 namespace {
 
-using testing::bytes;
-using testing::feed;
-
-TEST(PlainText, LineByLineAndTheRestWhenTheRingRunsDry) {
-    DecoderState st;
-    auto dec = makePlainTextDecoder();
-    const auto calls = feed(*dec, st, "AB\r\nCD");
-    ASSERT_EQ(calls.size(), 2u);
-    EXPECT_EQ(calls[0].out.textLine, "AB\r\n");
-    EXPECT_EQ(calls[0].out.hexLine, " 41 42 0D 0A");
-    EXPECT_TRUE(calls[0].moreData);
-    EXPECT_EQ(calls[1].out.textLine, "CD");
-    EXPECT_EQ(calls[1].out.hexLine, " 43 44");
-    EXPECT_FALSE(calls[1].moreData);
-    for (const auto& c : calls) {
-        EXPECT_EQ(c.out.eventLine, "");
-        EXPECT_EQ(c.out.textHeader, "");
-        EXPECT_EQ(c.out.hexHeader, "");
-    }
-}
-
-TEST(PlainText, HighBytesAsHexControlBytesRaw) {
-    DecoderState st;
-    auto dec = makePlainTextDecoder();
-    auto calls = feed(*dec, st, bytes({'A', 0xC4, 'B', 0x1B, 0x7F}));
-    ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0].out.textLine, "AC4 B\x1B\x7F");
-    EXPECT_EQ(calls[0].out.hexLine, " 41 C4 42 1B 7F");
-
-    calls = feed(*dec, st, "\n");
-    ASSERT_EQ(calls.size(), 2u);
-    EXPECT_EQ(calls[0].out.textLine, "\n");
-    EXPECT_EQ(calls[0].out.hexLine, " 0A");
-    EXPECT_EQ(calls[1].out.hexLine, "");  // the ring is empty now
-    EXPECT_FALSE(calls[1].moreData);
-}
-
-TEST(PlainText, LeavesTheFrameStateAlone) {
+TEST(PlainText, LineByLineThenWhatHasArrived) {
     DecoderState st;
     st.inFrame = true;
     st.frameLength = 7;
     auto dec = makePlainTextDecoder();
-    feed(*dec, st, "XY\nZ");
-    EXPECT_TRUE(st.inFrame);
+    const auto calls = testing::feed(*dec, st, "AB\r\n\nA\xC4" "B\x1B\x7F");
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[0].out.textLine, "AB\r\n");
+    EXPECT_EQ(calls[0].out.hexLine, " 41 42 0D 0A");
+    EXPECT_TRUE(calls[0].moreData);
+    EXPECT_EQ(calls[1].out.textLine, "\n");
+    EXPECT_EQ(calls[1].out.hexLine, " 0A");
+    EXPECT_EQ(calls[2].out.textLine, "AC4 B\x1B\x7F");
+    EXPECT_EQ(calls[2].out.hexLine, " 41 C4 42 1B 7F");
+    EXPECT_FALSE(calls[2].moreData);
+    for (const auto& c : calls) EXPECT_EQ(c.out.eventLine + c.out.textHeader + c.out.hexHeader, "");
+    EXPECT_TRUE(st.inFrame);  // no frames: the shared frame state is left alone
     EXPECT_EQ(st.frameLength, 7);
+}
+
+TEST(PlainText, EmptyRingGivesNothing) {
+    DecoderState st;
+    auto dec = makePlainTextDecoder();
+    const auto calls = testing::feed(*dec, st, "");
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].out.hexLine + calls[0].out.textLine, "");
+    EXPECT_FALSE(calls[0].moreData);
 }
 
 }  // namespace

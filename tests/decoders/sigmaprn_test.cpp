@@ -1,75 +1,37 @@
 #include <gtest/gtest.h>
 
-#include "decoders/registry.h"
 #include "support/decoder_harness.h"
 
 namespace zindra::decoders {
 namespace {
 
 using testing::bytes;
-using testing::feed;
-using testing::shown;
 
-std::vector<DecoderOutput> run(const std::string& data) {
+TEST(SigmaPrn, LinesAndStrayBytes) {
     DecoderState st;
     auto dec = makeSigmaPrnDecoder();
-    return shown(feed(*dec, st, data));
-}
-
-TEST(SigmaPrn, LineFromStxToEtx) {
-    auto out = run(bytes({0x02, 'A', 'B', 'C', 0x03}));
-    ASSERT_EQ(out.size(), 1u);
+    const auto out = testing::shown(testing::feed(
+        *dec, st, bytes({0x02, 'A', 'B', 'C', 0x03, 0x02, 0x03, 0x06, 0x02, 'A', 'B', 0xFD, 0x03})));
+    ASSERT_EQ(out.size(), 4u);
     EXPECT_EQ(out[0].textLine, "<STX> 41 42 C 03 ");
     EXPECT_EQ(out[0].hexLine, " 02 41 42 43 03");
-    EXPECT_EQ(out[0].eventLine, "");
-    EXPECT_EQ(out[0].hexHeader, "");
-
-    // An ETX in the head is named and ends the line.
-    out = run(bytes({0x02, 0x03, 0x41}));
-    ASSERT_EQ(out.size(), 2u);
-    EXPECT_EQ(out[0].textLine, "<STX> <ETX> ");
-    EXPECT_EQ(out[0].hexLine, " 02 03");
-    EXPECT_EQ(out[1].textLine, "41 ");
+    EXPECT_EQ(out[1].textLine, "<STX> <ETX> ");  // an ETX in the head is named and ends the line
+    EXPECT_EQ(out[2].textLine, "<ACK> ");
+    EXPECT_EQ(out[3].textLine, "<STX> 41 42 . 15 03 ");
+    EXPECT_EQ(out[3].hexLine, " 02 41 42 .15 03");
 }
 
-TEST(SigmaPrn, RemappedNakNamedOnlyInHeadOrTail) {
-    auto out = run(bytes({0x02, 0xFD, 0x03}));
-    ASSERT_EQ(out.size(), 1u);
-    EXPECT_EQ(out[0].textLine, "<STX> .<NAK> <ETX> ");
-    EXPECT_EQ(out[0].hexLine, " 02 .15 03");
-    out = run(bytes({0x02, 'A', 'B', 0xFD, 0x03}));
-    ASSERT_EQ(out.size(), 1u);
-    EXPECT_EQ(out[0].textLine, "<STX> 41 42 . 15 03 ");
-    EXPECT_EQ(out[0].hexLine, " 02 41 42 .15 03");
-}
-
-TEST(SigmaPrn, HundredByteLineWithoutEtxNamesItsTailAndSplitsTheHex) {
-    std::string line = bytes({0x02}) + std::string(96, 'x') + bytes({0x04, 0x10});
+TEST(SigmaPrn, HundredByteLineNamesItsTailAndSplitsTheHex) {
     DecoderState st;
     auto dec = makeSigmaPrnDecoder();
-    EXPECT_TRUE(shown(feed(*dec, st, line)).empty());  // 99 bytes: still open
-    EXPECT_TRUE(st.inFrame);
-    const auto calls = feed(*dec, st, bytes({0xFD}));
-    const auto out = shown(calls);
+    EXPECT_TRUE(testing::shown(testing::feed(*dec, st, bytes({0x02}) + std::string(96, 'x') + bytes({4, 0x10}))).empty());
+    const auto calls = testing::feed(*dec, st, bytes({0xFD}));  // the 100th byte closes it
+    const auto out = testing::shown(calls);
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(out[0].textLine, "<STX> 78 78 " + std::string(94, 'x') + "<EOT> <DLE> .<NAK> ");
-    EXPECT_EQ(out[0].textHeader, "");
     EXPECT_EQ(out[0].hexHeader.size(), 240u);
-    EXPECT_EQ(out[0].hexLine.size(), 61u);
     EXPECT_EQ(out[0].hexLine.substr(48), " 78 04 10 .15");
-    // The call that finds the ring empty shows nothing, headers included.
-    EXPECT_EQ(calls.back().out.hexHeader, "");
-    EXPECT_EQ(calls.back().out.textHeader, "");
-    EXPECT_FALSE(calls.back().moreData);
-}
-
-TEST(SigmaPrn, StrayBytesAreNamed) {
-    const auto out = run(bytes({0x06, 0x41, 0xEA}));
-    ASSERT_EQ(out.size(), 3u);
-    EXPECT_EQ(out[0].textLine, "<ACK> ");
-    EXPECT_EQ(out[1].textLine, "41 ");
-    EXPECT_EQ(out[2].textLine, ".<STX> ");
-    EXPECT_EQ(out[2].hexLine, " .02");
+    EXPECT_EQ(calls.back().out.hexHeader, "");  // not shown a second time
 }
 
 }  // namespace
