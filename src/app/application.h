@@ -1,0 +1,37 @@
+// The Qt application object: program title and the standard error display.
+#pragma once
+
+#include <QApplication>
+#include <exception>
+#include <functional>
+
+#include "app/dialogs.h"
+
+namespace zindra::app {
+
+class Application final : public QApplication {
+    Q_OBJECT
+public:
+    Application(int& argc, char** argv);
+
+    // Where errors are shown; the real boxes unless replaced (tests).
+    Dialogs& dialogs() { return *dialogs_; }
+    void setDialogs(Dialogs* dialogs) { dialogs_ = dialogs != nullptr ? dialogs : &qtDialogs_; }
+
+    // An exception that leaves an event handler is shown, and the program
+    // goes on.
+    bool notify(QObject* receiver, QEvent* event) override;
+
+private:
+    QtDialogs qtDialogs_;
+    Dialogs* dialogs_ = &qtDialogs_;
+};
+
+// Runs a handler; an exception that leaves it is shown in a box with its text
+// and goes no further.
+void runGuarded(Dialogs& dialogs, QWidget* parent, const std::function<void()>& handler);
+
+// The text shown for the exception being handled (call inside a catch).
+QString currentExceptionText();
+
+}  // namespace zindra::app

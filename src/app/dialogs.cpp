@@ -1,0 +1,69 @@
+#include "app/dialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+
+namespace zindra::app {
+namespace {
+
+// Shows a prepared box in the middle of the screen and waits for it.
+void runCentred(QMessageBox& box) {
+    box.adjustSize();
+    centreOnScreen(box);
+    box.exec();
+}
+
+}  // namespace
+
+void centreOnScreen(QWidget& window) {
+    const QWidget* anchor = window.parentWidget() != nullptr ? window.parentWidget() : &window;
+    QScreen* screen = anchor->screen();
+    if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) return;
+    QRect r(QPoint(0, 0), window.size());
+    r.moveCenter(screen->availableGeometry().center());
+    // Moving before the first show also keeps a dialog from being placed over
+    // its parent instead.
+    window.move(r.topLeft());
+}
+
+void QtDialogs::error(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Fehler"), text, QMessageBox::Ok, parent);
+    runCentred(box);
+}
+
+void QtDialogs::exception(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), text, QMessageBox::Ok, parent);
+    runCentred(box);
+}
+
+Answer QtDialogs::confirm(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Best\u00E4tigung"), text, QMessageBox::NoButton,
+                    parent);
+    QPushButton* yes = box.addButton(QStringLiteral("&Ja"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("&Nein"), QMessageBox::NoRole);
+    QPushButton* cancel = box.addButton(QStringLiteral("Abbrechen"), QMessageBox::RejectRole);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(cancel);
+    runCentred(box);
+    if (box.clickedButton() == yes) return Answer::Yes;
+    if (box.clickedButton() == no) return Answer::No;
+    return Answer::Cancel;
+}
+
+QString QtDialogs::openFile(QWidget* parent, const OpenFileRequest& request) {
+    QFileDialog dialog(parent, request.title);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilter(request.filter);
+    dialog.setDefaultSuffix(request.defaultSuffix);
+    if (!request.initialName.isEmpty()) dialog.selectFile(request.initialName);
+    if (dialog.exec() != QDialog::Accepted) return {};
+    const QStringList files = dialog.selectedFiles();
+    return files.isEmpty() ? QString() : files.front();
+}
+
+}  // namespace zindra::app

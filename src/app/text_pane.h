@@ -1,0 +1,59 @@
+// A pane of the trace session drawn in one of the window's text boxes.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "trace/panes.h"
+
+class QPlainTextEdit;
+class QTextCursor;
+
+namespace zindra::app {
+
+// Lines are Windows-1252 bytes; the text box shows them converted, with
+// control bytes drawn as control pictures so that each line stays one line of
+// the box.  Every change by the session sets the box's own modification flag,
+// as typing does; clear() resets it.
+class TextBoxPane final : public trace::Pane {
+public:
+    explicit TextBoxPane(QPlainTextEdit& box);
+    ~TextBoxPane() override;
+
+    std::size_t lineCount() const override;
+    void addLine(std::string_view line) override;
+    void appendToLastLine(std::string_view text) override;
+    void removeFirstLines(std::size_t n) override;
+    void clear() override;
+
+    // The lines as bytes, whatever the user typed included.
+    std::vector<std::string> lines() const;
+    std::string line(std::size_t index) const;
+
+    // Hands the changes made so far to the box's layout and scrolls to the
+    // newest line.  Runs by itself at the next turn of the event loop.
+    void flush();
+
+    bool modified() const;
+    void setModified(bool modified);
+
+    QPlainTextEdit& box() { return box_; }
+
+private:
+    // Changes are grouped into one edit of the document per turn of the event
+    // loop, so the box lays out and repaints once, not once per line.
+    QTextCursor& editCursor();
+    void changed();
+
+    QPlainTextEdit& box_;
+    // An empty document can hold no lines or one empty line; the box cannot
+    // tell them apart, so the pane remembers which.
+    bool emptyLineHeld_ = false;
+    bool editOpen_ = false;
+    std::unique_ptr<QTextCursor> cursor_;
+};
+
+}  // namespace zindra::app

@@ -1,0 +1,316 @@
+#include "app/trace_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFile>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QTimer>
+#include <algorithm>
+
+#include "app/about_box.h"
+#include "app/application.h"
+#include "app/cp1252.h"
+#include "app/dialogs.h"
+#include "app/settings_dialog.h"
+#include "trace/replay.h"
+
+namespace zindra::app {
+namespace {
+
+constexpr int DefaultWidth = 640;
+constexpr int DefaultHeight = 480;
+
+// Bold fixed-pitch text for the hex and text panes.
+QFont paneFont() {
+    QFont f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    f.setPixelSize(17);
+    f.setBold(true);
+    return f;
+}
+
+QPlainTextEdit* makeBox(QWidget* parent, const char* name, QRect geometry) {
+    auto* box = new QPlainTextEdit(parent);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    box->setGeometry(geometry);
+    return box;
+}
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, QPoint pos) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->move(pos);
+    label->adjustSize();
+    return label;
+}
+
+// Message texts put their line breaks as "\n\r"; the carriage returns carry
+// no meaning of their own on screen.
+QString messageText(const std::string& cp1252) {
+    QString s = fromCp1252(cp1252);
+    s.remove(QLatin1Char('\r'));
+    return s;
+}
+
+}  // namespace
+
+template <class Sender, class Signal>
+void TraceWindow::bind(Sender* sender, Signal signal, void (TraceWindow::*handler)()) {
+    connect(sender, signal, this, [this, handler] { runGuarded(dialogs_, this, [this, handler] { (this->*handler)(); }); });
+}
+
+TraceWindow::TraceWindow(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent), dialogs_(dialogs) {
+    setObjectName(QStringLiteral("Trace"));
+    setWindowTitle(QStringLiteral("Trace"));
+    createControls();
+    createMenus();
+
+    textPane_ = std::make_unique<TextBoxPane>(*textBox_);
+    hexPane_ = std::make_unique<TextBoxPane>(*hexBox_);
+    eventPane_ = std::make_unique<TextBoxPane>(*eventBox_);
+    panes_ = std::make_unique<trace::Panes>(trace::Panes{*textPane_, *hexPane_, *eventPane_});
+    // The session starts with the default decoder.
+    session_ = std::make_unique<trace::TraceSession>(*panes_, static_cast<trace::TraceUi&>(*this));
+
+    loadSettings();
+    formResize();
+
+    // The two dialogs come after the main window and live as long as it does.
+    settingsDialog_ = new SettingsDialog(this);
+    aboutBox_ = new AboutBox(this);
+}
+
+TraceWindow::~TraceWindow() = default;
+
+void TraceWindow::createControls() {
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("ClientArea"));
+    setCentralWidget(client);
+
+    hexBox_ = makeBox(client, "Memo2", QRect(8, 4, 597, 129));
+    hexBox_->setFont(paneFont());
+    textBox_ = makeBox(client, "Memo1", QRect(8, 148, 597, 133));
+    textBox_->setFont(paneFont());
+    eventBox_ = makeBox(client, "Memo3", QRect(8, 304, 409, 101));
+
+    const char* const names[4] = {"Label1", "Label2", "Label3", "Label4"};
+    const char* const texts[4] = {"Linie", "Melder", "LZ", "LZ(hex)"};
+    const int lefts[4] = {16, 68, 136, 168};
+    for (int i = 0; i < 4; ++i) {
+        columnLabels_[i] = makeLabel(client, names[i], QString::fromLatin1(texts[i]), QPoint(lefts[i], 280));
+    }
+    countLabel_ = makeLabel(client, "Label5", QStringLiteral("Label5"), QPoint(440, 408));
+
+    statusPanel_ = new QLabel(QStringLiteral("nicht aktiv"), client);
+    statusPanel_->setObjectName(QStringLiteral("Panel1"));
+    statusPanel_->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    statusPanel_->setAlignment(Qt::AlignCenter);
+    statusPanel_->setAutoFillBackground(true);
+    statusPanel_->setGeometry(428, 284, 180, 60);
+    setPanelColour(trace::PanelColour::ButtonFace);
+
+    startButton_ = new QPushButton(QStringLiteral("&Start"), client);
+    startButton_->setObjectName(QStringLiteral("StartTrace"));
+    startButton_->setGeometry(428, 352, 75, 50);
+    stoppButton_ = new QPushButton(QStringLiteral("S&topp"), client);
+    stoppButton_->setObjectName(QStringLiteral("StoppTrace"));
+    stoppButton_->setGeometry(532, 352, 75, 50);
+    stoppButton_->setEnabled(false);
+    bind(startButton_, &QPushButton::clicked, &TraceWindow::startTraceClick);
+    bind(stoppButton_, &QPushButton::clicked, &TraceWindow::stoppTraceClick);
+
+    // One-shot in use: its handler stops it first.
+    timer1_ = new QTimer(this);
+    timer1_->setObjectName(QStringLiteral("Timer1"));
+    timer1_->setTimerType(Qt::PreciseTimer);
+    timer1_->setInterval(4000);
+    bind(timer1_, &QTimer::timeout, &TraceWindow::timer1Timer);
+}
+
+void TraceWindow::createMenus() {
+    QMenuBar* bar = menuBar();
+    auto entry = [this](QWidget* menu, const char* name, const QString& text, void (TraceWindow::*handler)()) {
+        auto* action = new QAction(text, menu);
+        action->setObjectName(QString::fromLatin1(name));
+        menu->addAction(action);
+        if (handler != nullptr) bind(action, &QAction::triggered, handler);
+        return action;
+    };
+
+    QMenu* datei = bar->addMenu(QStringLiteral("&Datei"));
+    datei->setObjectName(QStringLiteral("Datei1"));
+    entry(datei, "Neu1", QStringLiteral("&Neu"), &TraceWindow::clear);
+    entry(datei, "Speichernunter1", QStringLiteral("Speichern &unter"), &TraceWindow::speichernUnterClick);
+    datei->addSeparator();
+    QAction* beenden = entry(datei, "Beenden1", QStringLiteral("&Beenden"), nullptr);
+    connect(beenden, &QAction::triggered, this, &QWidget::close);
+
+    QMenu* traceMenu = bar->addMenu(QStringLiteral("&Trace"));
+    traceMenu->setObjectName(QStringLiteral("Trace1"));
+    // These two entries carry no action; the buttons start and stop.
+    entry(traceMenu, "Start1", QStringLiteral("&Start"), nullptr);
+    entry(traceMenu, "Stopp1", QStringLiteral("S&topp"), nullptr);
+    entry(traceMenu, "Clear1", QStringLiteral("&Clear"), &TraceWindow::clear);
+    traceMenu->addSeparator();
+    entry(traceMenu, "Konfiguration1", QStringLiteral("&Konfiguration"), &TraceWindow::konfigurationClick);
+
+    // Menu-bar items without entries: a click acts at once.
+    entry(bar, "Replay1", QStringLiteral("&Replay"), &TraceWindow::replayClick);
+    entry(bar, "Hilfe1", QStringLiteral("&Hilfe"), &TraceWindow::hilfeClick);
+}
+
+void TraceWindow::loadSettings() {
+    // The configured size; the configuration file is not read yet.
+    setOuterSize(DefaultWidth, DefaultHeight);
+}
+
+void TraceWindow::setOuterSize(int width, int height) {
+    const QSize frame = frameGeometry().size() - geometry().size();
+    resize(std::max(0, width - frame.width()), std::max(0, height - frame.height()));
+    // Before the first showing the platform may not know the frame yet.
+    if (isVisible()) {
+        pendingOuterSize_.reset();
+    } else {
+        pendingOuterSize_ = QSize(width, height);
+    }
+}
+
+// --- what the trace session asks of the window
+
+void TraceWindow::setCaption(const std::string& caption) {
+    setWindowTitle(fromCp1252(caption, Controls::Pictures));
+}
+
+void TraceWindow::setPanelCaption(const std::string& caption) { statusPanel_->setText(fromCp1252(caption)); }
+
+void TraceWindow::setPanelColour(trace::PanelColour colour) {
+    QPalette pal = statusPanel_->palette();
+    pal.setColor(QPalette::Window, colour == trace::PanelColour::Red
+                                       ? QColor(255, 0, 0)
+                                       : QApplication::palette().color(QPalette::Button));
+    statusPanel_->setPalette(pal);
+}
+
+void TraceWindow::setCaptureCount(const std::string& text) {
+    const QString caption = fromCp1252(text);
+    if (caption == countLabel_->text()) return;  // every dispatch sets it
+    countLabel_->setText(caption);
+    countLabel_->adjustSize();
+}
+
+void TraceWindow::showError(const std::string& text) { dialogs_.error(this, messageText(text)); }
+
+void TraceWindow::setTraceButtons(bool running) {
+    stoppButton_->setEnabled(running);
+    startButton_->setEnabled(!running);
+}
+
+// --- handlers
+
+void TraceWindow::formActivate() {
+    aboutPending_ = true;
+    timer1_->start(100);
+}
+
+void TraceWindow::timer1Timer() {
+    timer1_->stop();
+    session_->answerTimeoutCheck();
+    if (aboutPending_) {
+        aboutPending_ = false;
+        aboutBoxShow();
+    }
+}
+
+void TraceWindow::aboutBoxShow() {
+    aboutBox_->exec();
+    clear();
+}
+
+void TraceWindow::clear() { session_->clear(); }
+
+void TraceWindow::hilfeClick() { aboutBox_->exec(); }
+
+void TraceWindow::replayClick() {
+    const OpenFileRequest request{QStringLiteral("\u00D6ffnen Tracedatei"), QStringLiteral("Trace Daten (*.TRC)"),
+                                  QStringLiteral("TRC"), lastReplayFile_};
+    const QString name = dialogs_.openFile(this, request);
+    if (name.isEmpty()) return;
+    lastReplayFile_ = name;
+    // Pending window messages run between chunks, so Stopp, painting and
+    // timers get through during a long replay.
+    trace::replayFile(*session_, QFile::encodeName(name).toStdString(), [] { QCoreApplication::processEvents(); });
+}
+
+void TraceWindow::startTraceClick() {
+    // Opening the port and asking the FAT for its trace arrive with the
+    // serial port component.
+}
+
+void TraceWindow::stoppTraceClick() { session_->stopp(); }
+
+void TraceWindow::speichernUnterClick() {
+    // Saving the panes and the capture is not built yet.
+}
+
+void TraceWindow::konfigurationClick() { settingsDialog_->exec(); }
+
+void TraceWindow::formResize() {
+    const QRect outer = frameGeometry();
+    const int h = outer.height();
+    const int w = outer.width();
+    const int u = (h - 70) / 20;  // truncates toward zero
+    // Windows too low for the rule still get no negative sizes.
+    auto place = [](QWidget* c, int left, int top, int width, int height) {
+        c->setGeometry(left, top, std::max(0, width), std::max(0, height));
+    };
+
+    place(startButton_, w - 200, h - 120, startButton_->width(), startButton_->height());
+    place(stoppButton_, w - 95, h - 120, stoppButton_->width(), stoppButton_->height());
+    place(statusPanel_, w - 200, h - 185, statusPanel_->width(), statusPanel_->height());
+    for (QLabel* label : columnLabels_) label->move(label->x(), h - 95 - 5 * u);
+    countLabel_->move(countLabel_->x(), h - 95 - 5 * u);
+    place(eventBox_, eventBox_->x(), h - 70 - 5 * u, w - 230, 5 * u);
+    place(textBox_, textBox_->x(), h - 80 - 12 * u, w - 25, 6 * u);
+    place(hexBox_, hexBox_->x(), h - 90 - 19 * u, w - 25, 7 * u);
+
+    countLabel_->clear();
+    countLabel_->adjustSize();
+}
+
+void TraceWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    runGuarded(dialogs_, this, [this] { formResize(); });
+}
+
+void TraceWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (event->spontaneous() || activated_) return;
+    // The first showing is the window's first activation; coming back from
+    // one of the modal boxes later arms nothing.
+    activated_ = true;
+    runGuarded(dialogs_, this, [this] { formActivate(); });
+    if (pendingOuterSize_) {
+        QTimer::singleShot(0, this, [this] {
+            if (!pendingOuterSize_) return;
+            const QSize want = *pendingOuterSize_;
+            pendingOuterSize_.reset();
+            if (frameGeometry().size() != want) setOuterSize(want.width(), want.height());
+        });
+    }
+}
+
+void TraceWindow::closeEvent(QCloseEvent* event) {
+    // A running trace or replay ends before the window goes.
+    runGuarded(dialogs_, this, [this] {
+        if (session_->running()) session_->stopp();
+    });
+    event->accept();
+}
+
+}  // namespace zindra::app

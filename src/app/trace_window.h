@@ -1,0 +1,113 @@
+// The main window: the three panes, the status panel, Start and Stopp, the
+// menus, Timer1 and the dialogs; it owns the trace session for the whole run.
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <memory>
+#include <optional>
+
+#include "app/text_pane.h"
+#include "trace/panes.h"
+#include "trace/session.h"
+#include "trace/ui.h"
+
+class QAction;
+class QFrame;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QTimer;
+
+namespace zindra::app {
+
+class AboutBox;
+class Dialogs;
+class SettingsDialog;
+
+class TraceWindow final : public QMainWindow, public trace::TraceUi {
+    Q_OBJECT
+public:
+    // Creates the window, then the settings dialog and the about box (whose
+    // InfoTimer starts with it).  Boxes and file dialogs go through dialogs.
+    explicit TraceWindow(Dialogs& dialogs, QWidget* parent = nullptr);
+    ~TraceWindow() override;
+
+    // The window's outer size (frame included), as the layout rule measures it.
+    void setOuterSize(int width, int height);
+
+    // --- what the trace session asks of the window
+    void setCaption(const std::string& caption) override;
+    void setPanelCaption(const std::string& caption) override;
+    void setPanelColour(trace::PanelColour colour) override;
+    void setCaptureCount(const std::string& text) override;
+    void showError(const std::string& text) override;
+    void setTraceButtons(bool running) override;
+
+    // --- handlers
+    void formActivate();
+    void timer1Timer();
+    void aboutBoxShow();
+    void clear();  // "&Neu", "&Clear", and after the start-up about box
+    void hilfeClick();
+    void replayClick();
+    void startTraceClick();
+    void stoppTraceClick();
+    void speichernUnterClick();
+    void konfigurationClick();
+    void formResize();
+
+    // --- parts, for the handlers still to come and for tests
+    trace::TraceSession& session() { return *session_; }
+    trace::Panes& panes() { return *panes_; }
+    TextBoxPane& textPane() { return *textPane_; }    // Memo1
+    TextBoxPane& hexPane() { return *hexPane_; }      // Memo2
+    TextBoxPane& eventPane() { return *eventPane_; }  // Memo3
+    AboutBox& aboutBox() { return *aboutBox_; }
+    SettingsDialog& settingsDialog() { return *settingsDialog_; }
+    QTimer& timer1() { return *timer1_; }
+    bool aboutPending() const { return aboutPending_; }
+    const QString& lastReplayFile() const { return lastReplayFile_; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createControls();
+    void createMenus();
+    void loadSettings();
+    // Connects a signal to a handler that runs under the standard error display.
+    template <class Sender, class Signal>
+    void bind(Sender* sender, Signal signal, void (TraceWindow::*handler)());
+
+    Dialogs& dialogs_;
+
+    QPlainTextEdit* hexBox_ = nullptr;    // Memo2
+    QPlainTextEdit* textBox_ = nullptr;   // Memo1
+    QPlainTextEdit* eventBox_ = nullptr;  // Memo3
+    QLabel* columnLabels_[4] = {};        // Label1 to Label4
+    QLabel* countLabel_ = nullptr;        // Label5
+    QLabel* statusPanel_ = nullptr;       // Panel1
+    QPushButton* startButton_ = nullptr;  // StartTrace
+    QPushButton* stoppButton_ = nullptr;  // StoppTrace
+    QTimer* timer1_ = nullptr;
+
+    std::unique_ptr<TextBoxPane> textPane_;
+    std::unique_ptr<TextBoxPane> hexPane_;
+    std::unique_ptr<TextBoxPane> eventPane_;
+    std::unique_ptr<trace::Panes> panes_;
+    std::unique_ptr<trace::TraceSession> session_;
+
+    SettingsDialog* settingsDialog_ = nullptr;
+    AboutBox* aboutBox_ = nullptr;
+
+    bool activated_ = false;
+    bool aboutPending_ = false;
+    std::optional<QSize> pendingOuterSize_;  // applied again once the frame is known
+    QString lastReplayFile_;
+};
+
+}  // namespace zindra::app

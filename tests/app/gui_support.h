@@ -1,0 +1,83 @@
+// Helpers for the window tests: boxes answered without a person, waiting
+// with the event loop running, and a window past its start-up about box.
+#pragma once
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStringList>
+#include <QThread>
+#include <QTimer>
+#include <functional>
+#include <string>
+
+#include "app/about_box.h"
+#include "app/application.h"
+#include "app/dialogs.h"
+#include "app/trace_window.h"
+
+namespace zindra::testing {
+
+// Records every box instead of showing it; file dialogs answer openAnswer.
+class RecordingDialogs final : public app::Dialogs {
+public:
+    void error(QWidget*, const QString& text) override { errors.push_back(text); }
+    void exception(QWidget*, const QString& text) override { exceptions.push_back(text); }
+    app::Answer confirm(QWidget*, const QString& text) override {
+        questions.push_back(text);
+        return confirmAnswer;
+    }
+    QString openFile(QWidget*, const app::OpenFileRequest& request) override {
+        openRequests.push_back(request);
+        return openAnswer;
+    }
+
+    QStringList errors;
+    QStringList exceptions;
+    QStringList questions;
+    std::vector<app::OpenFileRequest> openRequests;
+    app::Answer confirmAnswer = app::Answer::Cancel;
+    QString openAnswer;
+};
+
+// Runs the event loop until pred holds or timeoutMs pass; returns pred().
+inline bool waitUntil(const std::function<bool()>& pred, int timeoutMs = 5000) {
+    QElapsedTimer t;
+    t.start();
+    while (!pred() && t.elapsed() < timeoutMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
+    return pred();
+}
+
+inline void processPending() {
+    for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+}
+
+// Shows the window and lets its start-up run: the about box comes up 100 ms
+// later and is closed with OK as soon as it shows; Clear follows.
+inline bool showPastAboutBox(app::TraceWindow& w) {
+    int closed = 0;
+    const QMetaObject::Connection counting =
+        QObject::connect(&w.aboutBox(), &QDialog::finished, [&closed] { ++closed; });
+    QTimer closer;
+    closer.setInterval(5);
+    QObject::connect(&closer, &QTimer::timeout, [&w] {
+        if (w.aboutBox().isVisible()) w.aboutBox().okButton().click();
+    });
+    closer.start();
+    w.show();
+    const bool ok = waitUntil([&closed] { return closed == 1; }, 3000);
+    QObject::disconnect(counting);
+    return ok;
+}
+
+inline std::string bytesOf(std::initializer_list<int> values) {
+    std::string s;
+    for (int v : values) s.push_back(static_cast<char>(v));
+    return s;
+}
+
+}  // namespace zindra::testing

@@ -1,0 +1,11 @@
+// The window tests run without a display unless one is asked for.
+#include <gtest/gtest.h>
+
+#include "app/application.h"
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    zindra::app::Application app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
