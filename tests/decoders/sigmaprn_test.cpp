@@ -24,7 +24,8 @@ TEST(SigmaPrn, LinesAndStrayBytes) {
 TEST(SigmaPrn, HundredByteLineNamesItsTailAndSplitsTheHex) {
     DecoderState st;
     auto dec = makeSigmaPrnDecoder();
-    EXPECT_TRUE(testing::shown(testing::feed(*dec, st, bytes({0x02}) + std::string(96, 'x') + bytes({4, 0x10}))).empty());
+    const std::string first99 = bytes({0x02}) + std::string(96, 'x') + bytes({4, 0x10});
+    EXPECT_TRUE(testing::shown(testing::feed(*dec, st, first99)).empty());
     const auto calls = testing::feed(*dec, st, bytes({0xFD}));  // the 100th byte closes it
     const auto out = testing::shown(calls);
     ASSERT_EQ(out.size(), 1u);
