@@ -2,15 +2,36 @@
 // continuous dump of the link.  0xF0 and 0x70 stand for 0x08 and 0x88.
 #include "decoders/decoder.h"
 #include "decoders/registry.h"
-#include "decoders/render.h"
 
 namespace zindra::decoders {
 namespace {
 
-// No names and an empty character range: the text shows every byte as hex.
-const RenderStyle& igisStyle() {
-    static const RenderStyle style = RenderStyle().remapByte(0xF0, 0x08).remapByte(0x70, 0x88).chars(0x01, 0x00);
-    return style;
+// One call per byte of the link, so this stays a few appends: no names and no
+// characters, every value as two hex digits in both lines; a remapped byte is
+// marked with "." (". 08 " in the text, " .08" in the hex).
+void renderIgis(std::uint8_t b, std::string& text, std::string& hex) {
+    static constexpr char digits[] = "0123456789ABCDEF";
+    const bool marked = b == 0xF0 || b == 0x70;
+    if (marked) b = b == 0xF0 ? 0x08 : 0x88;
+    const char hi = digits[b >> 4];
+    const char lo = digits[b & 0x0F];
+    text.resize(marked ? 5 : 3);
+    hex.resize(marked ? 4 : 3);
+    char* t = text.data();
+    char* h = hex.data();
+    if (marked) {
+        *t++ = '.';
+        *t++ = ' ';
+        *h++ = ' ';
+        *h++ = '.';
+    } else {
+        *h++ = ' ';
+    }
+    t[0] = hi;
+    t[1] = lo;
+    t[2] = ' ';
+    h[0] = hi;
+    h[1] = lo;
 }
 
 class IgisDecoder final : public Decoder {
@@ -24,7 +45,7 @@ public:
         }
         const std::uint8_t b = st.takeByte();
         st.frameBuffer[0] = b;
-        renderBytes(&b, 1, igisStyle(), out.textLine, out.hexLine);
+        renderIgis(b, out.textLine, out.hexLine);
     }
 };
 
