@@ -14,28 +14,42 @@ constexpr int EblMaxLength = 41;
 // No remapping and no names: 0x20..0x7A as characters, everything else in
 // hex.  0xA0 is marked with "."; from byte number 5 on its hex gets two more
 // spaces.  The text starts with two spaces unless its first byte is 0xA0.
+// Both lines are built in local buffers and handed over in one piece.
 void renderEbl(const std::uint8_t* bytes, int n, std::string& text, std::string& hex) {
-    text.clear();
-    hex.clear();
-    for (int i = 0; i < n; ++i) {
+    static constexpr char digits[] = "0123456789ABCDEF";
+    char t[FrameBufferSize * 5 + 2];  // at most ". A0 " per byte, "  " once
+    char h[FrameBufferSize * 5];      // at most "  .A0" per byte
+    std::size_t tn = 0;
+    std::size_t hn = 0;
+    for (int i = 0; i < n && i < FrameBufferSize; ++i) {
         const std::uint8_t b = bytes[i];
         if (b == 0xA0) {
-            if (i > 4) hex.append("  ");
-            text.push_back('.');
-            hex.push_back('.');
+            if (i > 4) {
+                h[hn++] = ' ';
+                h[hn++] = ' ';
+            }
+            t[tn++] = '.';
+            h[hn++] = '.';
         } else {
-            hex.push_back(' ');
+            h[hn++] = ' ';
         }
-        if (text.empty()) text.append("  ");
-        appendHex(hex, b);
+        if (tn == 0) {
+            t[tn++] = ' ';
+            t[tn++] = ' ';
+        }
+        h[hn++] = digits[b >> 4];
+        h[hn++] = digits[b & 0x0F];
         if (b >= 0x20 && b <= 0x7A) {
-            text.push_back(static_cast<char>(b));
+            t[tn++] = static_cast<char>(b);
         } else {
-            if (!text.empty() && text.back() != ' ') text.push_back(' ');
-            appendHex(text, b);
-            text.push_back(' ');
+            if (t[tn - 1] != ' ') t[tn++] = ' ';
+            t[tn++] = digits[b >> 4];
+            t[tn++] = digits[b & 0x0F];
+            t[tn++] = ' ';
         }
     }
+    text.assign(t, tn);
+    hex.assign(h, hn);
 }
 
 bool contains(std::string_view body, std::string_view word) { return body.find(word) != std::string_view::npos; }

@@ -10,29 +10,40 @@ constexpr int LcaLength = 6;
 
 // Pair mode when the first byte is below 0x10: each pair shows its two raw
 // bytes in hex and, in the text, the byte their low nibbles make (an odd last
-// byte is left out).  Otherwise every byte is shown as it is.
+// byte is left out).  Otherwise every byte is shown as it is.  Both lines are
+// built in local buffers and handed over in one piece.
 void renderLca(const std::uint8_t* bytes, int n, std::string& text, std::string& hex) {
-    text.clear();
-    hex.clear();
+    static constexpr char digits[] = "0123456789ABCDEF";
+    char t[FrameBufferSize * 3];
+    char h[FrameBufferSize * 3];
+    std::size_t tn = 0;
+    std::size_t hn = 0;
+    auto putHex = [&](char* out, std::size_t& len, std::uint8_t b) {
+        out[len++] = digits[b >> 4];
+        out[len++] = digits[b & 0x0F];
+    };
+    if (n > FrameBufferSize) n = FrameBufferSize;
     if (n > 0 && bytes[0] < 0x10) {
         for (int i = 0; i + 1 < n; i += 2) {
             const std::uint8_t x = bytes[i];
             const std::uint8_t y = bytes[i + 1];
-            hex.push_back(' ');
-            appendHex(hex, x);
-            hex.push_back(' ');
-            appendHex(hex, y);
-            appendHex(text, static_cast<std::uint8_t>((x & 0x0F) << 4 | (y & 0x0F)));
-            text.push_back(' ');
+            h[hn++] = ' ';
+            putHex(h, hn, x);
+            h[hn++] = ' ';
+            putHex(h, hn, y);
+            putHex(t, tn, static_cast<std::uint8_t>((x & 0x0F) << 4 | (y & 0x0F)));
+            t[tn++] = ' ';
         }
-        return;
+    } else {
+        for (int i = 0; i < n; ++i) {
+            h[hn++] = ' ';
+            putHex(h, hn, bytes[i]);
+            putHex(t, tn, bytes[i]);
+            t[tn++] = ' ';
+        }
     }
-    for (int i = 0; i < n; ++i) {
-        hex.push_back(' ');
-        appendHex(hex, bytes[i]);
-        appendHex(text, bytes[i]);
-        text.push_back(' ');
-    }
+    text.assign(t, tn);
+    hex.assign(h, hn);
 }
 
 class LcaDecoder final : public Decoder {

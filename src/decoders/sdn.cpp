@@ -32,7 +32,7 @@ const char* sdnStateWord(std::uint8_t high, std::uint8_t low) {
 
 // Number A: thousands from the low nibble at 2; hundreds (11), tens (12) and
 // units (6) as whole bytes minus 0x30.  Number B: low nibbles at 7 and 8.
-void sdnEventLine(Frame frame, int length, std::string& eventLine) {
+void sdnEventLine(Frame& frame, int length, std::string& eventLine) {
     eventLine.clear();
     if (!moveStxToFront(frame, length)) {
         eventLine.append(EvaluationProblem);
@@ -55,8 +55,9 @@ public:
     void decode(DecoderState& st, DecoderOutput& out) override {
         out.clear();
         st.moreData = true;
-        if (assembleStxFrame(st, StxFrameEnd::Fixed15, sdnStyle(), out) == StxStep::Closed) {
-            sdnEventLine(st.frameBuffer, st.frameLength, out.eventLine);
+        Frame frame;
+        if (assembleStxFrame(st, StxFrameEnd::Fixed15, sdnStyle(), out, frame) == StxStep::Closed) {
+            sdnEventLine(frame, st.frameLength, out.eventLine);
         }
     }
 };

@@ -71,7 +71,7 @@ private:
     int cursor_ = 2;
 };
 
-void tn1060EventLine(Frame frame, int length, FaultMemory& flags, std::string& eventLine) {
+void tn1060EventLine(Frame& frame, int length, FaultMemory& flags, std::string& eventLine) {
     eventLine.clear();
     if (!moveStxToFront(frame, length)) {
         eventLine.append(EvaluationProblem);
@@ -111,8 +111,9 @@ public:
     void decode(DecoderState& st, DecoderOutput& out) override {
         out.clear();
         st.moreData = true;
-        if (assembleStxFrame(st, StxFrameEnd::Fixed15, tn1060Style(), out) == StxStep::Closed) {
-            tn1060EventLine(st.frameBuffer, st.frameLength, flags_, out.eventLine);
+        Frame frame;
+        if (assembleStxFrame(st, StxFrameEnd::Fixed15, tn1060Style(), out, frame) == StxStep::Closed) {
+            tn1060EventLine(frame, st.frameLength, flags_, out.eventLine);
         }
     }
 

@@ -9,7 +9,7 @@ namespace {
 // Number A: low byte first at positions 3-4, high byte at 5-6, each byte high
 // nibble first; whole bytes minus 0x30.  B (13-14) and C (7-8) mask the low
 // nibble.
-void uezEventLine(Frame frame, int length, std::string& eventLine) {
+void uezEventLine(Frame& frame, int length, std::string& eventLine) {
     eventLine.clear();
     if (!moveStxToFront(frame, length)) {
         eventLine.append(EvaluationProblem);
@@ -28,8 +28,9 @@ public:
     void decode(DecoderState& st, DecoderOutput& out) override {
         out.clear();
         st.moreData = true;
-        if (assembleStxFrame(st, StxFrameEnd::AfterEtx, ugmRenderStyle(), out) == StxStep::Closed) {
-            uezEventLine(st.frameBuffer, st.frameLength, out.eventLine);
+        Frame frame;
+        if (assembleStxFrame(st, StxFrameEnd::AfterEtx, ugmRenderStyle(), out, frame) == StxStep::Closed) {
+            uezEventLine(frame, st.frameLength, out.eventLine);
         }
     }
 };

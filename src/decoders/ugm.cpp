@@ -9,7 +9,7 @@ namespace {
 // Number A: three ASCII nibbles, position 5 high, 3 middle, 4 low.  Whole
 // bytes are taken, so a character below "0" subtracts.  B and C use only the
 // low nibble of each character.
-void ugmEventLine(Frame frame, int length, std::string& eventLine) {
+void ugmEventLine(Frame& frame, int length, std::string& eventLine) {
     eventLine.clear();
     if (!moveStxToFront(frame, length)) {
         eventLine.append(EvaluationProblem);
@@ -27,8 +27,9 @@ public:
     void decode(DecoderState& st, DecoderOutput& out) override {
         out.clear();
         st.moreData = true;
-        if (assembleStxFrame(st, StxFrameEnd::AfterEtx, ugmRenderStyle(), out) == StxStep::Closed) {
-            ugmEventLine(st.frameBuffer, st.frameLength, out.eventLine);
+        Frame frame;
+        if (assembleStxFrame(st, StxFrameEnd::AfterEtx, ugmRenderStyle(), out, frame) == StxStep::Closed) {
+            ugmEventLine(frame, st.frameLength, out.eventLine);
         }
     }
 };

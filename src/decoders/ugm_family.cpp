@@ -34,7 +34,7 @@ const RenderStyle& ugmRenderStyle() {
 }
 
 StxStep assembleStxFrame(DecoderState& st, StxFrameEnd end, const RenderStyle& style,
-                         DecoderOutput& out) {
+                         DecoderOutput& out, Frame& frame) {
     while (!(st.inFrame && frameFull(st))) {
         if (st.ringEmpty()) {
             st.moreData = false;
@@ -55,7 +55,7 @@ StxStep assembleStxFrame(DecoderState& st, StxFrameEnd end, const RenderStyle& s
         if (frameCloses(st, end)) break;
     }
     st.inFrame = false;
-    const Frame frame = st.frameBuffer;
+    frame = st.frameBuffer;
     renderBytes(frame.data(), st.frameLength, style, out.textLine, out.hexLine);
     return StxStep::Closed;
 }

@@ -47,10 +47,11 @@ enum class StxStep {
 // the ring is empty.  An STX opens a telegram when none is open; inside one
 // every byte is stored, an STX included.  A telegram inherited from another
 // decoder that is already at (or past) its end closes with the next byte; a
-// full one (frameFull) closes at once.
-// The caller has emptied out and set moreData.
+// full one (frameFull) closes at once.  On Closed, frame holds a copy of
+// FrameBuffer for the event routine to work on.  The caller has emptied out
+// and set moreData.
 StxStep assembleStxFrame(DecoderState& st, StxFrameEnd end, const RenderStyle& style,
-                         DecoderOutput& out);
+                         DecoderOutput& out, Frame& frame);
 
 // Makes the frame start with STX: if position 0 is not STX, an STX is looked
 // for at positions 1 .. length-15 (at least position 1) and moved to position

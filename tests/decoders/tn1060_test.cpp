@@ -66,7 +66,6 @@ TEST_F(Tn1060, LettersReadableButNotAfterEtx) {
     ASSERT_EQ(s.size(), 1u);  // the ETX does not end it
     EXPECT_EQ(s[0].textLine, "<STX> S1<ETX> 41 0000000000");
     EXPECT_EQ(s[0].hexLine, " 02 53 31 03 41 30 30 30 30 30 30 30 30 30 30");
-    EXPECT_EQ(run("\xF8").at(0).textLine, ".<DLE> ");
 }
 
 TEST_F(Tn1060, SearchesOnlyPositionOneInAnInheritedFrame) {

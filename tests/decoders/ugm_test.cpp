@@ -22,13 +22,10 @@ const std::string Example = "\x02" "00" "123" "41" "0000" "07" "\x03" "Z";
 TEST_F(Ugm, StrayBytesAreShownOnePerCall) {
     const auto calls = testing::feed(*dec, st, "AB");
     ASSERT_EQ(calls.size(), 3u);
-    EXPECT_EQ(calls[0].out.textLine, "41 ");
-    EXPECT_EQ(calls[0].out.hexLine, " 41");
-    EXPECT_EQ(calls[0].out.eventLine, "");
-    EXPECT_TRUE(calls[0].moreData);
+    EXPECT_EQ(calls[0].out.textLine + "|" + calls[0].out.hexLine + "|" + calls[0].out.eventLine, "41 | 41|");
     EXPECT_EQ(calls[1].out.hexLine, " 42");
+    EXPECT_TRUE(calls[1].moreData);
     EXPECT_FALSE(calls[2].moreData);
-    EXPECT_EQ(calls[2].out.hexLine, "");
 }
 
 TEST_F(Ugm, TelegramEndsWithTheByteAfterTheFirstEtx) {
@@ -45,13 +42,6 @@ TEST_F(Ugm, TelegramEndsWithTheByteAfterTheFirstEtx) {
     ASSERT_EQ(s.size(), 1u);
     EXPECT_EQ(s[0].textLine, "<STX> 41 <STX> .<ETX> 02 <ETX> 5A ");
     EXPECT_EQ(s[0].hexLine, " 02 41 02 .03 02 03 5A");
-}
-
-TEST_F(Ugm, RemapsDleAndTheDigitBytes) {
-    const auto s = run("\x02" "\x18\x19\xF8" "\x03" "A");
-    ASSERT_EQ(s.size(), 1u);
-    EXPECT_EQ(s[0].textLine, "<STX> .0.1.<DLE> <ETX> 41 ");
-    EXPECT_EQ(s[0].hexLine, " 02 .30 .31 .10 03 41");
 }
 
 TEST_F(Ugm, EventLineExampleAndSuppressedPair) {
