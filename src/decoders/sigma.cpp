@@ -1,14 +1,15 @@
 // SIGMA: telegrams that start with STX and carry their length in the second
 // byte, with BCD numbers at fixed positions and printable text from position
 // 51 on.  Long renderings spill into the header lines.
+#include <charconv>
+
 #include "decoders/decoder.h"
 #include "decoders/registry.h"
 #include "decoders/telegram_render.h"
+#include "decoders/ugm_family.h"
 
 namespace zindra::decoders {
 namespace {
-
-using Frame = std::array<std::uint8_t, FrameBufferSize>;
 
 // Control characters are named only among the first two and last two bytes.
 bool namedAtEnds(int i, int n) { return i < 2 || i >= n - 2; }
@@ -47,6 +48,18 @@ std::uint64_t appendBcdDigits(std::uint64_t value, std::uint8_t b) {
     return value;
 }
 
+// value in decimal, padded on the left with "0" to zeroWidth characters and
+// then with " " to width characters.
+void appendPaddedWide(std::string& out, std::uint64_t value, std::size_t zeroWidth, std::size_t width) {
+    char digits[24];
+    const auto res = std::to_chars(digits, digits + sizeof digits, value);
+    const auto len = static_cast<std::size_t>(res.ptr - digits);
+    const std::size_t zeros = len < zeroWidth ? zeroWidth - len : 0;
+    if (len + zeros < width) out.append(width - len - zeros, ' ');
+    out.append(zeros, '0');
+    out.append(digits, len);
+}
+
 const char* stateWord(const Frame& f) {
     if (f[9] == 0x11) {
         switch (f[10]) {
@@ -69,7 +82,7 @@ const char* stateWord(const Frame& f) {
 void eventSigma(Frame f, int length, std::string& event) {
     event.clear();
     if (!stxNearStart(f)) return;
-    if (!alignFrameStart(f, length)) {
+    if (!moveStxToFront(f, length)) {
         event.append(EvaluationProblem);
         return;
     }
@@ -79,9 +92,9 @@ void eventSigma(Frame f, int length, std::string& event) {
     std::uint64_t a = 0;
     for (std::size_t pos = 30; pos <= 34; ++pos) a = appendBcdDigits(a, f[pos]);
     const std::uint64_t b = appendBcdDigits(0, f[35]);
-    appendPadded(event, a, 3, 6);
+    appendPaddedWide(event, a, 3, 6);
     event.append("    ");
-    appendPadded(event, b, 2, 5);
+    appendPaddedWide(event, b, 2, 5);
     event.append("    ");
     event.append(word);
 }

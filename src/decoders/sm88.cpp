@@ -3,11 +3,10 @@
 #include "decoders/decoder.h"
 #include "decoders/registry.h"
 #include "decoders/telegram_render.h"
+#include "decoders/ugm_family.h"
 
 namespace zindra::decoders {
 namespace {
-
-using Frame = std::array<std::uint8_t, FrameBufferSize>;
 
 // Hex only: 0xE8 .. 0xEF stand for 0x00 .. 0x07 and are marked " .".  The
 // text rendering stays empty.
@@ -51,7 +50,7 @@ const char* stateWord(const Frame& f) {
 void eventSm88(Frame f, int length, std::string& event) {
     event.clear();
     if (!stxNearStart(f)) return;
-    if (!alignFrameStart(f, length)) {
+    if (!moveStxToFront(f, length)) {
         event.append(EvaluationProblem);
         return;
     }
@@ -62,9 +61,9 @@ void eventSm88(Frame f, int length, std::string& event) {
     const std::uint32_t a = bcdValue(f[9]) * 100000000u + bcdValue(f[10]) * 1000000u +
                             bcdValue(f[11]) * 10000u + bcdValue(f[12]) * 100u + bcdValue(f[13]);
     const auto numberA = static_cast<std::int32_t>(a);
-    appendPadded(event, static_cast<std::int64_t>(numberA), 3, 6);
+    appendPadded(event, numberA, 3, 6);
     event.append("    ");
-    appendPadded(event, static_cast<std::int64_t>(bcdValue(f[14])), 2, 5);
+    appendPadded(event, static_cast<std::int32_t>(bcdValue(f[14])), 2, 5);
     event.append("    ");
     event.append(word);
 }

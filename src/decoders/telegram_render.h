@@ -1,11 +1,10 @@
-// Helpers shared by the length-counted telegram decoders (SM88, SIGMA) and the
-// printer-line decoders whose long lines spill into a header line.
+// Rendering shared by the decoders whose long lines spill into a header line
+// (SIGMA and the SIGMA, SM88 and SECURITON printers).
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 #include "decoders/decoder.h"
 #include "decoders/render.h"
@@ -26,23 +25,7 @@ inline constexpr std::size_t HeaderSplitAt = 240;
 void renderWithHeaders(const std::uint8_t* bytes, int n, const RenderStyle& style, int charsFrom,
                        DecoderOutput& out);
 
-// Brings the frame's STX to position 0 when another decoder left the frame
-// starting elsewhere: if position 0 is not STX, positions 1 .. length - 15
-// (position 1 at least) are searched and the bytes from the first STX found
-// on, up to position length, are moved to the front.  false when none is found.
-bool alignFrameStart(std::array<std::uint8_t, FrameBufferSize>& frame, int length);
-
 // True when one of the positions 0 .. 20 holds STX.
 bool stxNearStart(const std::array<std::uint8_t, FrameBufferSize>& frame);
-
-// Appends a number's decimal text padded on the left, by characters, first
-// with "0" to zeroWidth and then with " " to spaceWidth ("-5" at 3/6 gives
-// "   0-5").
-void appendPadded(std::string& out, std::string_view digits, std::size_t zeroWidth, std::size_t spaceWidth);
-void appendPadded(std::string& out, std::int64_t value, std::size_t zeroWidth, std::size_t spaceWidth);
-void appendPadded(std::string& out, std::uint64_t value, std::size_t zeroWidth, std::size_t spaceWidth);
-
-// The text every decoder gives for a frame it cannot place.
-inline constexpr std::string_view EvaluationProblem = "Problem bei der Auswertung";
 
 }  // namespace zindra::decoders
