@@ -25,14 +25,5 @@ TEST(PlainText, LineByLineThenWhatHasArrived) {
     EXPECT_EQ(st.frameLength, 7);
 }
 
-TEST(PlainText, EmptyRingGivesNothing) {
-    DecoderState st;
-    auto dec = makePlainTextDecoder();
-    const auto calls = testing::feed(*dec, st, "");
-    ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0].out.hexLine + calls[0].out.textLine, "");
-    EXPECT_FALSE(calls[0].moreData);
-}
-
 }  // namespace
 }  // namespace zindra::decoders
