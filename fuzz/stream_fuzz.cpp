@@ -24,7 +24,11 @@ using namespace zindra;
 }
 
 void check(const decoders::DecoderState& st, const decoders::DecoderOutput& out) {
-    if (st.frameLength < 0 || st.frameLength >= 256) fail("FrameLength out of 0..255");
+    // An open frame has room for its next byte; a closed one may have filled
+    // all 256 bytes (length-counted telegrams of 256 bytes).
+    if (st.frameLength < 0 || st.frameLength > 256 || (st.inFrame && st.frameLength >= 256)) {
+        fail("FrameLength out of range");
+    }
     if (st.readIndex < 0 || st.readIndex > 1024 || st.writeIndex < 0 || st.writeIndex > 1024) fail("ring index");
     const bool any = !out.textLine.empty() || !out.hexLine.empty() || !out.textHeader.empty() ||
                      !out.hexHeader.empty() || !out.eventLine.empty();

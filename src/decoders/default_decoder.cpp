@@ -13,6 +13,13 @@ public:
         out.clear();
         st.moreData = true;
         while (!st.ringEmpty()) {
+            // A frame another decoder left at 15 bytes or more is closed as it
+            // stands, so that nothing is ever stored past FrameBuffer.
+            if (st.inFrame && st.frameLength >= 15) {
+                st.inFrame = false;
+                renderDefault(st.frameBuffer.data(), 15, out.textLine, out.hexLine);
+                return;
+            }
             const std::uint8_t b = st.takeByte();
             if (b == FrameStartByte && !st.inFrame) {
                 st.inFrame = true;

@@ -166,5 +166,17 @@ TEST(DefaultDecoder, ContinuesAFrameBegunBeforeAndNeverWritesPastIt) {
     EXPECT_FALSE(st.inFrame);
 }
 
+TEST(DefaultDecoder, InheritedOverlongFrameClosesWithoutOverrun) {
+    DecoderState st;
+    st.inFrame = true;
+    st.frameLength = 255;
+    auto d = makeDefaultDecoder();
+    const auto out = shown(feed(*d, st, "AB"));
+    ASSERT_EQ(out.size(), 3u);  // the old frame, then both bytes as strays
+    EXPECT_FALSE(st.inFrame);
+    EXPECT_LT(st.frameLength, 256);
+    EXPECT_EQ(out[1].hexLine, " 41");
+}
+
 }  // namespace
 }  // namespace zindra::decoders
