@@ -24,10 +24,7 @@ class RecordingDialogs final : public app::Dialogs {
 public:
     void error(QWidget*, const QString& text) override { errors.push_back(text); }
     void exception(QWidget*, const QString& text) override { exceptions.push_back(text); }
-    app::Answer confirm(QWidget*, const QString& text) override {
-        questions.push_back(text);
-        return confirmAnswer;
-    }
+    app::Answer confirm(QWidget*, const QString&) override { return app::Answer::Cancel; }
     QString openFile(QWidget*, const app::OpenFileRequest& request) override {
         openRequests.push_back(request);
         return openAnswer;
@@ -35,14 +32,12 @@ public:
 
     QStringList errors;
     QStringList exceptions;
-    QStringList questions;
     std::vector<app::OpenFileRequest> openRequests;
-    app::Answer confirmAnswer = app::Answer::Cancel;
     QString openAnswer;
 };
 
 // Runs the event loop until pred holds or timeoutMs pass; returns pred().
-inline bool waitUntil(const std::function<bool()>& pred, int timeoutMs = 5000) {
+inline bool waitUntil(const std::function<bool()>& pred, int timeoutMs) {
     QElapsedTimer t;
     t.start();
     while (!pred() && t.elapsed() < timeoutMs) {

@@ -1,0 +1,219 @@
+// The window through its real widgets: layout, routing, Clear, menus, replay
+// and the standard error display.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTest>
+#include <fstream>
+
+#include "gui_support.h"
+#include "trace/routing.h"
+
+namespace zindra::app {
+namespace {
+
+using Lines = std::vector<std::string>;
+using testing::bytesOf;
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(testing::showPastAboutBox(window)); }
+
+    QWidget* control(const char* name) { return window.findChild<QWidget*>(QString::fromLatin1(name)); }
+    QPushButton* button(const char* name) { return window.findChild<QPushButton*>(QString::fromLatin1(name)); }
+    void trigger(const char* action) { window.findChild<QAction*>(QString::fromLatin1(action))->trigger(); }
+    void resizeOuter(int width, int height) {
+        window.setOuterSize(width, height);
+        testing::processPending();
+    }
+    void feed(const std::string& bytes) {
+        window.session().feedChunk(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    }
+    void route(std::string text, std::string hex, std::string event = {}) {
+        decoders::DecoderOutput o;
+        o.textLine = std::move(text);
+        o.hexLine = std::move(hex);
+        o.eventLine = std::move(event);
+        trace::routeOutput(o, window.panes(), window.session().flags(), trace::RoutingLimits{});
+    }
+    QString writeTrc(const std::string& bytes) {
+        const QString path = dir.filePath(QStringLiteral("Anlage.TRC"));
+        std::ofstream(QFile::encodeName(path).toStdString(), std::ios::binary) << bytes;
+        return path;
+    }
+
+    testing::RecordingDialogs dialogs;
+    TraceWindow window{dialogs};
+    QTemporaryDir dir;
+};
+
+TEST_F(WindowTest, StartsAt640By480WithTheLayoutForThatSize) {
+    EXPECT_EQ(QCoreApplication::applicationName(), QStringLiteral("Zindra"));
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Trace"));
+    ASSERT_EQ(window.frameGeometry().size(), QSize(640, 480));
+    EXPECT_EQ(control("Memo2")->geometry(), QRect(8, 10, 615, 140));
+    EXPECT_EQ(control("Memo1")->geometry(), QRect(8, 160, 615, 120));
+    EXPECT_EQ(control("Memo3")->geometry(), QRect(8, 310, 410, 100));
+    const char* labels[5] = {"Label1", "Label2", "Label3", "Label4", "Label5"};
+    const int lefts[5] = {16, 68, 136, 168, 440};
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(control(labels[i])->pos(), QPoint(lefts[i], 285)) << labels[i];
+    EXPECT_EQ(control("StartTrace")->geometry(), QRect(440, 360, 75, 50));
+    EXPECT_EQ(control("StoppTrace")->geometry(), QRect(545, 360, 75, 50));
+    EXPECT_EQ(control("Panel1")->geometry(), QRect(440, 295, 180, 60));
+}
+
+TEST_F(WindowTest, LayoutAt95PixelsAndBelowTheRule) {
+    resizeOuter(640, 95);  // u = 25 / 20 = 1
+    ASSERT_EQ(window.frameGeometry().size(), QSize(640, 95));
+    EXPECT_EQ(control("Memo2")->geometry(), QRect(8, -14, 615, 7));
+    EXPECT_EQ(control("Memo1")->geometry(), QRect(8, 3, 615, 6));
+    EXPECT_EQ(control("Memo3")->geometry(), QRect(8, 20, 410, 5));
+    EXPECT_EQ(control("Label1")->pos(), QPoint(16, -5));
+    EXPECT_EQ(control("StartTrace")->pos(), QPoint(440, -25));
+    EXPECT_EQ(control("Panel1")->pos(), QPoint(440, -90));
+
+    // u is 0 or negative: empty panes rather than negative sizes.
+    for (const QSize s : {QSize(640, 69), QSize(640, 40), QSize(150, 30)}) {
+        resizeOuter(s.width(), s.height());
+        for (const char* name : {"Memo1", "Memo2", "Memo3"}) {
+            EXPECT_EQ(control(name)->height(), 0) << name << " at " << window.frameGeometry().height();
+            EXPECT_GE(control(name)->width(), 0) << name;
+        }
+    }
+}
+
+TEST_F(WindowTest, EveryResizeEmptiesLabel5) {
+    auto* label5 = qobject_cast<QLabel*>(control("Label5"));
+    window.setCaptureCount("1234");
+    EXPECT_EQ(label5->text(), QStringLiteral("1234"));
+    resizeOuter(700, 500);
+    EXPECT_EQ(label5->text(), QString());
+}
+
+TEST_F(WindowTest, SingleBytesExtendTheLastLinesWhileTheFlagsAreFalse) {
+    window.textPane().addLine("T");
+    window.hexPane().addLine("H");
+    window.session().flags() = trace::RoutingFlags{};
+    feed(bytesOf({0x41, 0x42, 0x43}));
+    EXPECT_EQ(window.textPane().lines(), Lines{"T41 42 43 "});
+    EXPECT_EQ(window.hexPane().lines(), Lines{"H 41 42 43"});
+    EXPECT_EQ(qobject_cast<QPlainTextEdit*>(control("Memo2"))->toPlainText(), QStringLiteral("H 41 42 43"));
+    EXPECT_EQ(qobject_cast<QLabel*>(control("Label5"))->text(), QStringLiteral("0"));
+}
+
+TEST_F(WindowTest, LongPiecesGetLinesOfTheirOwnAndPanesStayBounded) {
+    window.textPane().addLine("T");
+    window.hexPane().addLine("H");
+    window.session().flags() = trace::RoutingFlags{};
+    route("1234567890123", " 01 02");  // 13 characters joined, 6 not
+    route("12345678901234", " 03");    // 14 characters: a line of its own
+    EXPECT_EQ(window.textPane().lines(), (Lines{"T1234567890123", "12345678901234"}));
+    EXPECT_EQ(window.hexPane().lines(), (Lines{"H", " 01 02", " 03"}));
+
+    for (int i = 0; i < 600; ++i) route("text line no " + std::to_string(i), " hex 00", "event " + std::to_string(i));
+    EXPECT_EQ(window.textPane().lineCount(), 501u);  // cut back to 500 before each line
+    EXPECT_EQ(window.textPane().line(0), "text line no 99");
+    EXPECT_EQ(window.hexPane().lineCount(), 501u);
+    EXPECT_EQ(window.eventPane().lineCount(), 101u);
+    EXPECT_EQ(window.eventPane().line(0), "event 499");
+}
+
+TEST_F(WindowTest, NeuAndClearStartTheNextShortPieceOnANewLine) {
+    for (const char* action : {"Neu1", "Clear1"}) {
+        feed(bytesOf({0x41}));
+        window.eventPane().addLine("event");
+        window.session().flags() = trace::RoutingFlags{};
+        trigger(action);
+        EXPECT_EQ(window.textPane().lineCount() + window.hexPane().lineCount() + window.eventPane().lineCount(), 0u);
+        EXPECT_FALSE(window.hexPane().modified()) << action;
+
+        // A note typed after the Clear, then one byte arrives.
+        QTest::keyClicks(&window.textPane().box(), QStringLiteral("Notiz"));
+        QTest::keyClicks(&window.hexPane().box(), QStringLiteral("Notiz"));
+        EXPECT_TRUE(window.hexPane().modified());
+        feed(bytesOf({0x43}));
+        EXPECT_EQ(window.textPane().lines(), (Lines{"Notiz", "43 "})) << action;
+        EXPECT_EQ(window.hexPane().lines(), (Lines{"Notiz", " 43"})) << action;
+        window.clear();
+    }
+}
+
+TEST_F(WindowTest, TheTraceMenuStartAndStoppDoNothing) {
+    trigger("Start1");
+    EXPECT_TRUE(button("StartTrace")->isEnabled());
+    window.session().startReplay();
+    trigger("Stopp1");
+    EXPECT_TRUE(window.session().running());
+    EXPECT_TRUE(window.session().awaitingIdent());
+    button("StoppTrace")->click();  // the button does stop
+    EXPECT_FALSE(window.session().running());
+    EXPECT_TRUE(button("StartTrace")->isEnabled());
+}
+
+TEST_F(WindowTest, ReplayDecodesTheChosenFileByteForByte) {
+    const std::string file = "UNBEKANNT\r\n" + bytesOf({0x02, 0x80, 0xF6, 0x0D, 0x0A, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
+    dialogs.openAnswer = writeTrc(file);
+    trigger("Replay1");
+    ASSERT_EQ(dialogs.openRequests.size(), 1u);
+    EXPECT_EQ(dialogs.openRequests[0].title, QString::fromUtf16(u"\u00D6ffnen Tracedatei"));
+    EXPECT_EQ(dialogs.openRequests[0].filter, QStringLiteral("Trace Daten (*.TRC)"));
+    // The chunk that completed the reply is one line; the reply's own bytes
+    // follow from the ring.
+    EXPECT_EQ(window.hexPane().lines(), (Lines{file, " 55 4E 42 45 4B 41 4E 4E 54 0D 0A",
+                                               " 02 80 F6 0D 0A 01 02 03 04 05 06 07 08 09 0A"}));
+    EXPECT_FALSE(window.session().running());  // ended with Stopp
+
+    dialogs.openAnswer.clear();
+    trigger("Replay1");
+    EXPECT_EQ(dialogs.openRequests.back().initialName, writeTrc(file));
+    EXPECT_TRUE(dialogs.errors.isEmpty() && dialogs.exceptions.isEmpty());
+}
+
+TEST_F(WindowTest, AFullCaptureReplaysQuickly) {
+    std::string file = "UNBEKANNT\r\n";
+    while (file.size() < 19999) file += bytesOf({2, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 65, 66, 67, 68, 0x10, 6});
+    file.resize(19999);
+    dialogs.openAnswer = writeTrc(file);
+    QElapsedTimer t;
+    t.start();
+    trigger("Replay1");
+    std::printf("[ info ] 19999 bytes replayed through the text boxes in %lld ms\n", static_cast<long long>(t.elapsed()));
+    EXPECT_LT(t.elapsed(), 2000);  // 200 ms on an idle machine; shared CI runners vary
+    EXPECT_EQ(window.hexPane().line(499), " 10 06");
+}
+
+// An object whose event handler fails.
+class Failing final : public QObject {
+public:
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::User) throw std::runtime_error("Error writing dcb (5), Zugriff verweigert");
+        return QObject::event(e);
+    }
+};
+
+TEST_F(WindowTest, AnErrorLeavingAHandlerIsShownAndTheWindowGoesOn) {
+    dialogs.openAnswer = dir.filePath(QStringLiteral("fehlt.TRC"));
+    trigger("Replay1");
+    ASSERT_EQ(dialogs.exceptions.size(), 1);
+    EXPECT_TRUE(dialogs.exceptions[0].contains(QStringLiteral("fehlt.TRC"))) << dialogs.exceptions[0].toStdString();
+
+    auto* app = qobject_cast<Application*>(QCoreApplication::instance());
+    app->setDialogs(&dialogs);
+    Failing failing;
+    QCoreApplication::postEvent(&failing, new QEvent(QEvent::User));
+    testing::processPending();
+    app->setDialogs(nullptr);
+    ASSERT_EQ(dialogs.exceptions.size(), 2);
+    EXPECT_EQ(dialogs.exceptions[1], QStringLiteral("Error writing dcb (5), Zugriff verweigert"));
+
+    // The replay that could not open its file waits for Stopp, which works.
+    button("StoppTrace")->click();
+    EXPECT_TRUE(button("StartTrace")->isEnabled());
+    feed(bytesOf({0x41}));
+    EXPECT_EQ(window.hexPane().lines(), Lines{" 41"});
+}
+
+}  // namespace
+}  // namespace zindra::app
