@@ -213,6 +213,13 @@ TEST_F(WindowTest, AnErrorLeavingAHandlerIsShownAndTheWindowGoesOn) {
     EXPECT_TRUE(button("StartTrace")->isEnabled());
     feed(bytesOf({0x41}));
     EXPECT_EQ(window.hexPane().lines(), Lines{" 41"});
+
+    // The session's own error boxes lose the carriage returns of their texts.
+    dialogs.openAnswer = writeTrc("NIXDA\r\n");
+    trigger("Replay1");
+    ASSERT_EQ(dialogs.errors.size(), 1);
+    EXPECT_TRUE(dialogs.errors[0].startsWith(QStringLiteral("\n Es konnte keine Verbindung \n zum FAT aufgebaut")));
+    EXPECT_TRUE(dialogs.errors[0].contains(QString::fromUtf16(u"unterst\u00FCtzt das \n FAT")));
 }
 
 }  // namespace
