@@ -62,7 +62,8 @@ QString messageText(const std::string& cp1252) {
 
 template <class Sender, class Signal>
 void TraceWindow::bind(Sender* sender, Signal signal, void (TraceWindow::*handler)()) {
-    connect(sender, signal, this, [this, handler] { runGuarded(dialogs_, this, [this, handler] { (this->*handler)(); }); });
+    connect(sender, signal, this,
+            [this, handler] { runGuarded(dialogs_, this, [this, handler] { (this->*handler)(); }); });
 }
 
 TraceWindow::TraceWindow(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent), dialogs_(dialogs) {

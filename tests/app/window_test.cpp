@@ -179,7 +179,8 @@ TEST_F(WindowTest, AFullCaptureReplaysQuickly) {
     QElapsedTimer t;
     t.start();
     trigger("Replay1");
-    std::printf("[ info ] 19999 bytes replayed through the text boxes in %lld ms\n", static_cast<long long>(t.elapsed()));
+    std::printf("[ info ] 19999 bytes replayed through the text boxes in %lld ms\n",
+                static_cast<long long>(t.elapsed()));
     EXPECT_LT(t.elapsed(), 2000);  // 200 ms on an idle machine; shared CI runners vary
     EXPECT_EQ(window.hexPane().line(499), " 10 06");
 }
