@@ -6,15 +6,13 @@
 
 #include "decoders/decoder.h"
 #include "decoders/registry.h"
-#include "decoders/render.h"
+#include "decoders/ugm_family.h"
 
 namespace zindra::decoders {
 namespace {
 
 constexpr int TelegramLength = 18;
 constexpr int EtxPosition = 16;
-
-using Frame = std::array<std::uint8_t, FrameBufferSize>;
 
 bool opensFrame(std::uint8_t b) { return b == 'A' || b == 'Z' || b == 'F'; }
 
@@ -38,25 +36,12 @@ const RenderStyle& bmciStyle() {
     return style;
 }
 
-void appendNumber(std::string& out, unsigned value, std::size_t zeroWidth, std::size_t width) {
-    char digits[10];
-    std::size_t n = 0;
-    do {
-        digits[n++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    const std::size_t len = std::max(n, zeroWidth);
-    if (width > len) out.append(width - len, ' ');
-    if (zeroWidth > n) out.append(zeroWidth - n, '0');
-    while (n > 0) out.push_back(digits[--n]);
-}
-
 // Each digit byte counts by its low nibble; the digits are read as a decimal
 // number from the left up to the first nibble above 9.
-unsigned readDigits(const std::uint8_t* digits, int count) {
-    unsigned value = 0;
+std::int32_t readDigits(const std::uint8_t* digits, int count) {
+    std::int32_t value = 0;
     for (int i = 0; i < count; ++i) {
-        const unsigned nibble = digits[i] & 0x0Fu;
+        const int nibble = digits[i] & 0x0F;
         if (nibble > 9) break;
         value = value * 10 + nibble;
     }
@@ -93,15 +78,15 @@ void bmciEvent(Frame frame, int length, std::string& line) {
         int k = 1;
         while (k <= lastK && frame[static_cast<std::size_t>(EtxPosition + k)] != FrameEndByte) ++k;
         if (k > lastK) {
-            line = "Problem bei der Auswertung";
+            line = EvaluationProblem;
             return;
         }
         const int last = std::min(length, FrameBufferSize - 1);
         std::memmove(frame.data(), frame.data() + k, static_cast<std::size_t>(last - k + 1));
     }
-    appendNumber(line, readDigits(&frame[4], 3), 3, 6);
+    appendPadded(line, readDigits(&frame[4], 3), 3, 6);
     line.append("    ");
-    appendNumber(line, readDigits(&frame[7], 2) & 0xFFu, 2, 5);
+    appendPadded(line, readDigits(&frame[7], 2) & 0xFF, 2, 5);
     line.append("    ");
     line.append(stateText(frame.data()));
 }

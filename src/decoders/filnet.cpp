@@ -6,26 +6,12 @@
 
 #include "decoders/decoder.h"
 #include "decoders/registry.h"
+#include "decoders/ugm_family.h"
 
 namespace zindra::decoders {
 namespace {
 
 constexpr std::uint8_t Introducer = 0x8A;
-
-using Frame = std::array<std::uint8_t, FrameBufferSize>;
-
-void appendNumber(std::string& out, unsigned value, std::size_t zeroWidth, std::size_t width) {
-    char digits[10];
-    std::size_t n = 0;
-    do {
-        digits[n++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    const std::size_t len = std::max(n, zeroWidth);
-    if (width > len) out.append(width - len, ' ');
-    if (zeroWidth > n) out.append(zeroWidth - n, '0');
-    while (n > 0) out.push_back(digits[--n]);
-}
 
 // A byte outside a telegram: bit 7 is shown as a "." mark before the low
 // seven bits.
@@ -66,11 +52,11 @@ const char* stateText(std::uint8_t kind, std::uint8_t qualifier) {
 // Fields at fixed positions, whatever the telegram's length.
 void filnetEvent(const Frame& frame, std::string& line) {
     line.clear();
-    appendNumber(line, frame[7], 2, 0);
+    appendPadded(line, frame[7], 2, 0);
     line.append("  ");
-    appendNumber(line, frame[8], 3, 6);
+    appendPadded(line, frame[8], 3, 6);
     line.append("    /");
-    appendNumber(line, frame[9], 2, 5);
+    appendPadded(line, frame[9], 2, 5);
     line.append("    ");
     appendHex(line, frame[6]);
     line.append("H    ");

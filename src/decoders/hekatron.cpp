@@ -7,12 +7,10 @@
 
 #include "decoders/decoder.h"
 #include "decoders/registry.h"
-#include "decoders/render.h"
+#include "decoders/ugm_family.h"
 
 namespace zindra::decoders {
 namespace {
-
-using Frame = std::array<std::uint8_t, FrameBufferSize>;
 
 constexpr std::size_t StateTextWidth = 22;
 
@@ -28,19 +26,6 @@ const RenderStyle& hekatronStyle() {
                                          .name(0x15, "<NAK> ")
                                          .chars(0x2A, 0x5F);
     return style;
-}
-
-void appendNumber(std::string& out, unsigned value, std::size_t zeroWidth, std::size_t width) {
-    char digits[10];
-    std::size_t n = 0;
-    do {
-        digits[n++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    const std::size_t len = std::max(n, zeroWidth);
-    if (width > len) out.append(width - len, ' ');
-    if (zeroWidth > n) out.append(zeroWidth - n, '0');
-    while (n > 0) out.push_back(digits[--n]);
 }
 
 // Only "0".."9" and upper-case "A".."F" count; everything else is 0.
@@ -149,7 +134,7 @@ private:
             int k = 1;
             while (k <= length - 15 && frame[static_cast<std::size_t>(k)] != FrameStartByte) ++k;
             if (k > length - 15) {
-                line = "Problem bei der Auswertung";
+                line = EvaluationProblem;
                 return;
             }
             const int last = std::min(length, FrameBufferSize - 1);
@@ -157,8 +142,8 @@ private:
         }
         codeText_.clear();
         const std::uint8_t type = frame[3];
-        unsigned first = 0;
-        unsigned second = 0;
+        std::int32_t first = 0;
+        std::int32_t second = 0;
         int state;
         if (type == 'O' || type == 'L') {
             state = commandState(frame[6], frame[7]);
@@ -170,11 +155,11 @@ private:
         } else {
             first = hexField(frame, 22);
             state = classifyMessage(frame);
-            if (messageCode_ >= 0x60) second = hexField(frame, 26) & 0xFFu;
+            if (messageCode_ >= 0x60) second = hexField(frame, 26) & 0xFF;
         }
-        appendNumber(line, first, 3, 6);
+        appendPadded(line, first, 3, 6);
         line.append("    ");
-        appendNumber(line, second, 2, 5);
+        appendPadded(line, second, 2, 5);
         line.append("    ");
         const char* text = stateText(state);
         line.append(text);

@@ -6,28 +6,12 @@
 
 #include "decoders/decoder.h"
 #include "decoders/registry.h"
+#include "decoders/ugm_family.h"
 
 namespace zindra::decoders {
 namespace {
 
 constexpr std::uint8_t Dle = 0x10;
-
-using Frame = std::array<std::uint8_t, FrameBufferSize>;
-
-// Decimal value, first filled with "0" to zeroWidth digits, then with spaces
-// on the left to width characters.
-void appendNumber(std::string& out, unsigned value, std::size_t zeroWidth, std::size_t width) {
-    char digits[10];
-    std::size_t n = 0;
-    do {
-        digits[n++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    const std::size_t len = std::max(n, zeroWidth);
-    if (width > len) out.append(width - len, ' ');
-    if (zeroWidth > n) out.append(zeroWidth - n, '0');
-    while (n > 0) out.push_back(digits[--n]);
-}
 
 // Hex only; the text stays empty.  0xE8..0xF0 and 0xF2 stand for 0x00..0x08
 // and 0x0A and are marked with ".".
@@ -68,7 +52,7 @@ void zetfasEvent(Frame frame, int length, std::string& line) {
         int k = 1;
         while (k <= length - 15 && frame[static_cast<std::size_t>(k)] != Dle) ++k;
         if (k > length - 15) {
-            line = "Problem bei der Auswertung";
+            line = EvaluationProblem;
             return;
         }
         // Positions k .. length move to 0 .. length - k; a full buffer has no
@@ -76,9 +60,9 @@ void zetfasEvent(Frame frame, int length, std::string& line) {
         const int last = std::min(length, FrameBufferSize - 1);
         std::memmove(frame.data(), frame.data() + k, static_cast<std::size_t>(last - k + 1));
     }
-    appendNumber(line, frame[8], 3, 6);
+    appendPadded(line, frame[8], 3, 6);
     line.append("    ");
-    appendNumber(line, frame[9], 2, 5);
+    appendPadded(line, frame[9], 2, 5);
     line.append("    ");
     line.append(stateText(frame[6], frame[10]));
 }
