@@ -17,7 +17,8 @@ void moveToEnd(QTextCursor& c) { c.setPosition(c.document()->characterCount() - 
 
 }  // namespace
 
-TextBoxPane::TextBoxPane(QPlainTextEdit& box) : box_(box), cursor_(std::make_unique<QTextCursor>(box.document())) {
+TextBoxPane::TextBoxPane(QPlainTextEdit& box)
+    : box_(box), cursor_(std::make_unique<QTextCursor>(box.document())), flushContext_(std::make_unique<QObject>()) {
     // Edits come by the thousand during a trace; an undo history would only
     // grow without bound.
     box_.setUndoRedoEnabled(false);
@@ -29,7 +30,7 @@ QTextCursor& TextBoxPane::editCursor() {
     if (!editOpen_) {
         editOpen_ = true;
         cursor_->beginEditBlock();
-        QTimer::singleShot(0, &box_, [this] { flush(); });
+        QTimer::singleShot(0, flushContext_.get(), [this] { flush(); });
     }
     return *cursor_;
 }

@@ -9,6 +9,7 @@
 
 #include "trace/panes.h"
 
+class QObject;
 class QPlainTextEdit;
 class QTextCursor;
 
@@ -17,7 +18,7 @@ namespace zindra::app {
 // Lines are Windows-1252 bytes; the text box shows them converted, with
 // control bytes drawn as control pictures so that each line stays one line of
 // the box.  Every change by the session sets the box's own modification flag,
-// as typing does; clear() resets it.
+// as typing does; clear() resets it.  The box must outlive the pane.
 class TextBoxPane final : public trace::Pane {
 public:
     explicit TextBoxPane(QPlainTextEdit& box);
@@ -54,6 +55,7 @@ private:
     bool emptyLineHeld_ = false;
     bool editOpen_ = false;
     std::unique_ptr<QTextCursor> cursor_;
+    std::unique_ptr<QObject> flushContext_;  // cancels a pending flush with the pane
 };
 
 }  // namespace zindra::app
