@@ -120,6 +120,7 @@ std::string Comm::devicePath() const { return platform_->devicePath(deviceTitle(
 void Comm::open() {
     checkClosed();
     openDevice();
+    deviceGone_ = false;
     try {
         writeDCB();
         applyBufferSizes();
@@ -127,6 +128,7 @@ void Comm::open() {
         applyEventMask();
         createThreads();
     } catch (...) {
+        detachSession();
         stopThreads();
         closeDevice();
         throw;
@@ -201,13 +203,7 @@ void Comm::doOpen() {
 
 void Comm::close() {
     if (!active()) return;
-    // Cut the open period off first: a call the threads have queued on the UI
-    // thread finds it closed, and one running right now (on another thread,
-    // without a dispatcher) is waited for.
-    if (session_) {
-        std::lock_guard guard(session_->uiMutex);
-        session_->comm = nullptr;
-    }
+    detachSession();
     {
         std::lock_guard guard(readLock_);
         stopThreads();
@@ -216,11 +212,17 @@ void Comm::close() {
     doClose();
 }
 
+void Comm::detachSession() {
+    // Cut the open period off before anything else: a call the threads have
+    // queued on the UI thread finds it closed, and one running right now (on
+    // a worker, without a dispatcher) is waited for.  Taken outside
+    // ReadLock, since handlers take ReadLock inside it.
+    if (!session_) return;
+    std::lock_guard guard(session_->uiMutex);
+    session_->comm = nullptr;
+}
+
 void Comm::stopThreads() {
-    if (session_) {
-        std::lock_guard guard(session_->uiMutex);
-        session_->comm = nullptr;
-    }
     if (eventThread_) {
         eventThread_->stop();
         eventThread_.reset();
@@ -251,15 +253,17 @@ void Comm::loaded() {
 // --- reading and writing ---
 
 int Comm::writeBuf(const void* buffer, int count) {
-    if (!active() || count <= 0) return 0;
+    // A device that has gone away was reported once; writing to it does
+    // nothing, like writing to a closed port, so that "write, then close"
+    // sequences still reach their close.
+    if (!active() || count <= 0 || deviceGone_) return 0;
     if (!writeThread_) return directWriteBuf(buffer, count);
-    int goneError = 0;
     switch (writeThread_->queue(buffer, static_cast<std::size_t>(count),
-                                static_cast<std::uint32_t>(buffers_.writeTimeout()), goneError)) {
+                                static_cast<std::uint32_t>(buffers_.writeTimeout()))) {
         case WriteThread::QueueResult::Queued: return count;
         case WriteThread::QueueResult::Full:
             throw CommError("Output buffer is full. Please check comm status.");
-        case WriteThread::QueueResult::Gone: raiseCommError("Write error (%d), %s", goneError);
+        case WriteThread::QueueResult::Gone: return 0;
     }
     return 0;
 }
@@ -563,6 +567,8 @@ void Comm::handleEvents(std::uint32_t mask) {
 }
 
 void Comm::handleGone(int error) {
+    deviceGone_ = true;
+    if (writeThread_) writeThread_->deviceGone(error);
     if (onHangup) {
         auto handler = onHangup;
         handler(*this);

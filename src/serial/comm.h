@@ -112,7 +112,7 @@ public:
     // Queues `count` bytes for the write thread and returns count (waiting up
     // to Buffers.WriteTimeout for room), or with DirectWrite writes them and
     // returns how many the driver took within Buffers.ReadTimeout.  0 when
-    // the port is closed.
+    // the port is closed or its device has gone away (see onHangup).
     int writeBuf(const void* buffer, int count);
     // Reads what is waiting, at most `count` bytes, without waiting; 0 when
     // the port is closed or nothing is queued.
@@ -202,8 +202,8 @@ public:
     NotifyEvent onEvent1;
     NotifyEvent onEvent2;
     // The device went away while open (adapter unplugged, the far end of a
-    // pseudo-terminal closed).  Sent once; the threads stop waiting and the
-    // port stays open until closed.  Unassigned, a CommError "Lost connection
+    // pseudo-terminal closed).  Sent once; the threads stop waiting, later
+    // writes do nothing, and the port stays open until closed.  Unassigned, a CommError "Lost connection
     // to COM7 (Error 5, Input/output error)" goes to the exception handler.
     NotifyEvent onHangup;
 
@@ -241,6 +241,7 @@ private:
     void applyTimeouts();
     void applyEventMask();
     void escapeComm(EscapeFunction function);
+    void detachSession();
     void stopThreads();
     void closeDevice();
     void doOpen();
@@ -265,6 +266,7 @@ private:
     Dispatcher dispatcher_;
     ExceptionHandler exceptionHandler_;
     bool destroying_ = false;
+    bool deviceGone_ = false;  // reported by onHangup in this open period
 
     std::uint32_t eventMask_ = 0;
     bool autoOpen_ = false;

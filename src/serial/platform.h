@@ -84,8 +84,6 @@ public:
     [[nodiscard]] virtual bool isNotFound(int code) const = 0;
     // Whether a read or write error means the device has gone for good.
     [[nodiscard]] virtual bool isGone(int code) const = 0;
-    // The error code used when a device disappears without one.
-    [[nodiscard]] virtual int goneError() const = 0;
 
     // Identifies the calling thread for setThreadPriority.
     [[nodiscard]] virtual std::uint64_t currentThreadId() const = 0;

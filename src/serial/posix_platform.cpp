@@ -476,7 +476,6 @@ public:
     [[nodiscard]] bool isGone(int code) const override {
         return code == EIO || code == ENXIO || code == ENODEV;
     }
-    [[nodiscard]] int goneError() const override { return EIO; }
 
     [[nodiscard]] std::uint64_t currentThreadId() const override {
         return static_cast<std::uint64_t>(::gettid());

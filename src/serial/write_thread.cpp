@@ -42,7 +42,7 @@ std::shared_ptr<WriteThread> WriteThread::start(std::shared_ptr<platform::Device
 }
 
 WriteThread::QueueResult WriteThread::queue(const void* source, std::size_t count,
-                                            std::uint32_t timeoutMs, int& goneError) {
+                                            std::uint32_t timeoutMs) {
     std::unique_lock lock(lock_);
     if (size_ + count > capacity_) {
         TickTimer timer;
@@ -55,10 +55,7 @@ WriteThread::QueueResult WriteThread::queue(const void* source, std::size_t coun
             room_.wait_for(lock, std::chrono::milliseconds(timeoutMs - timer.elapsed(now) + 1));
         }
     }
-    if (goneError_ != 0) {
-        goneError = goneError_;
-        return QueueResult::Gone;
-    }
+    if (goneError_ != 0) return QueueResult::Gone;
     if (count > 0) {
         std::memcpy(data_.get() + size_, source, count);
         size_ += count;
@@ -106,11 +103,7 @@ void WriteThread::execute() {
         } else {
             if (stopEvent_.isSet()) break;  // the port closed the device under us
             if (platform_->isGone(err)) {
-                {
-                    std::lock_guard guard(lock_);
-                    goneError_ = err;
-                    room_.notify_all();
-                }
+                deviceGone(err);
                 if (!session_->goneReported.exchange(true))
                     session_->runOnUi([err](Comm& comm) { comm.handleGone(err); });
                 break;
@@ -137,6 +130,12 @@ void WriteThread::afterWrite(std::size_t written) {
         room_.notify_all();
     }
     if (empty) session_->runOnUi([](Comm& comm) { comm.handleEvents(EV_TXEMPTY); });
+}
+
+void WriteThread::deviceGone(int error) {
+    std::lock_guard guard(lock_);
+    if (goneError_ == 0) goneError_ = error;
+    room_.notify_all();
 }
 
 void WriteThread::acknowledgeCancel() {

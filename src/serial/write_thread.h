@@ -36,10 +36,10 @@ public:
     void setPriority(ThreadPriority priority) { priority_.set(*platform_, priority); }
 
     // Appends `count` bytes, waiting up to `timeoutMs` for room; bytes are
-    // queued all or not at all.  Gone (with the device's error in
-    // `goneError`) once the device has disappeared.
-    QueueResult queue(const void* source, std::size_t count, std::uint32_t timeoutMs,
-                      int& goneError);
+    // queued all or not at all.  Gone once the device has disappeared.
+    QueueResult queue(const void* source, std::size_t count, std::uint32_t timeoutMs);
+    // The device has disappeared (noticed elsewhere): nothing more is queued.
+    void deviceGone(int error);
     [[nodiscard]] std::size_t capacity() const { return capacity_; }
 
 private:

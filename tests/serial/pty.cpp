@@ -69,12 +69,21 @@ std::string Pty::drain(std::chrono::milliseconds quiet) const {
 }
 
 std::size_t Pty::block() const {
+    // The terminal moves bytes to the far end's queue in the background, so
+    // room may reappear shortly after a write was refused: fill until a
+    // whole round finds none.
     std::size_t total = 0;
     const std::string chunk(256, 'F');
     for (;;) {
-        const ssize_t n = ::write(slave_, chunk.data(), chunk.size());
-        if (n <= 0) return total;
-        total += static_cast<std::size_t>(n);
+        std::size_t round = 0;
+        for (;;) {
+            const ssize_t n = ::write(slave_, chunk.data(), chunk.size());
+            if (n <= 0) break;
+            round += static_cast<std::size_t>(n);
+        }
+        total += round;
+        if (round == 0 && total > 0) return total;
+        ::usleep(20000);
     }
 }
 
