@@ -66,8 +66,9 @@ public:
             st.storeByte(b);
             const std::uint8_t before =
                 st.frameLength >= 2 ? st.frameBuffer[static_cast<std::size_t>(st.frameLength - 2)] : 0;
-            // A frame taken over from another decoder that is already longer
-            // than a telegram may be closes with its next byte.
+            // A telegram ends with the byte after its first end marker, or at
+            // 128 bytes; a frame taken over from another decoder that already
+            // holds 128 bytes or more closes with its next byte.
             if (before != EndMarker && before != AltEndMarker && st.frameLength < MaxTelegram) continue;
             st.inFrame = false;
             const Frame frame = st.frameBuffer;

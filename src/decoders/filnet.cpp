@@ -2,8 +2,6 @@
 // their first byte.  The introducer is shown as a byte of its own; telegrams
 // and stray bytes appear in hex only, and each telegram gives one event line
 // with three numbers, the two state bytes and a state text.
-#include <algorithm>
-
 #include "decoders/decoder.h"
 #include "decoders/registry.h"
 #include "decoders/ugm_family.h"
