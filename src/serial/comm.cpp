@@ -182,6 +182,7 @@ void Comm::createThreads() {
     session_->comm = this;
     session_->dispatcher = dispatcher_;
     session_->exceptionHandler = exceptionHandler_;
+    session_->notifyTxEmpty = static_cast<bool>(onTxEmpty) || !listeners_.empty();
     if (eventMask_ != 0)
         eventThread_ = EventThread::start(device_, platform_, session_, eventPriority_, running_);
     if (!directWrite_) {
@@ -291,6 +292,11 @@ int Comm::directWriteBuf(const void* buffer, int count) {
         if (device_->waitWritable({}, timeout - timer.elapsed(now), waitError) < 0) break;
     }
     return static_cast<int>(done);
+}
+
+bool Comm::flushOutput(std::uint32_t timeoutMs) {
+    if (!active() || !writeThread_) return true;
+    return writeThread_->waitEmpty(timeoutMs);
 }
 
 int Comm::readBuf(void* buffer, int count) {

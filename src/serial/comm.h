@@ -114,6 +114,11 @@ public:
     // returns how many the driver took within Buffers.ReadTimeout.  0 when
     // the port is closed or its device has gone away (see onHangup).
     int writeBuf(const void* buffer, int count);
+    // Waits up to `timeoutMs` until the write thread has handed everything
+    // queued to the device; true when nothing is left (also when closed or
+    // with DirectWrite).  For a last command before close(), which drops
+    // whatever is still queued.
+    bool flushOutput(std::uint32_t timeoutMs);
     // Reads what is waiting, at most `count` bytes, without waiting; 0 when
     // the port is closed or nothing is queued.
     int readBuf(void* buffer, int count);
@@ -196,6 +201,8 @@ public:
     RxCharEvent onRxChar;
     NotifyEvent onRxFlag;
     RxBufEvent onRxBuf;  // only with listeners attached
+    // Assigned before open: the write thread calls it only when it was set
+    // (or a listener attached) at open.
     NotifyEvent onTxEmpty;
     NotifyEvent onPErr;
     NotifyEvent onRx80Full;

@@ -27,6 +27,11 @@ struct Session : std::enable_shared_from_this<Session> {
     Comm* comm = nullptr;  // guarded by uiMutex
     Dispatcher dispatcher;
     ExceptionHandler exceptionHandler;
+    // Whether an emptied output buffer is worth a call on the UI thread: only
+    // with an OnTxEmpty handler or a listener at open.  Without one the write
+    // thread never waits for the UI thread, so a UI thread that waits for the
+    // output to leave (a last command before close) cannot stall it.
+    bool notifyTxEmpty = true;
     // The disappearance of the device is reported once per open period.
     std::atomic<bool> goneReported{false};
 

@@ -64,6 +64,13 @@ WriteThread::QueueResult WriteThread::queue(const void* source, std::size_t coun
     return QueueResult::Queued;
 }
 
+bool WriteThread::waitEmpty(std::uint32_t timeoutMs) {
+    std::unique_lock lock(lock_);
+    return room_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                          [this] { return size_ == 0 || goneError_ != 0; }) &&
+           size_ == 0;
+}
+
 void WriteThread::execute() {
     priority_.begin(*platform_);
     WaitEvent* const whileIdle[] = {&stopEvent_, &cancelEvent_, &dataEvent_};
@@ -129,7 +136,7 @@ void WriteThread::afterWrite(std::size_t written) {
         if (empty) dataEvent_.reset();
         room_.notify_all();
     }
-    if (empty) session_->runOnUi([](Comm& comm) { comm.handleEvents(EV_TXEMPTY); });
+    if (empty && session_->notifyTxEmpty) session_->runOnUi([](Comm& comm) { comm.handleEvents(EV_TXEMPTY); });
 }
 
 void WriteThread::deviceGone(int error) {

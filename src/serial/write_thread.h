@@ -38,6 +38,9 @@ public:
     // Appends `count` bytes, waiting up to `timeoutMs` for room; bytes are
     // queued all or not at all.  Gone once the device has disappeared.
     QueueResult queue(const void* source, std::size_t count, std::uint32_t timeoutMs);
+    // Waits up to `timeoutMs` until everything queued has gone to the device
+    // (or the device has gone); true when the buffer is empty.
+    bool waitEmpty(std::uint32_t timeoutMs);
     // The device has disappeared (noticed elsewhere): nothing more is queued.
     void deviceGone(int error);
     [[nodiscard]] std::size_t capacity() const { return capacity_; }

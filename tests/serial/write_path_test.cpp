@@ -118,6 +118,24 @@ TEST_F(WritePath, CloseDropsWhatIsStillQueued) {
     EXPECT_EQ(got.find_first_not_of('F'), std::string::npos);
 }
 
+TEST_F(WritePath, FlushOutputLetsALastCommandLeaveBeforeClose) {
+    comm.open();
+    comm.writeBuf("\nTRACEOF", 8);
+    EXPECT_TRUE(comm.flushOutput(1000));
+    comm.close();
+    EXPECT_EQ(pty.drain(200ms), "\nTRACEOF");
+    EXPECT_TRUE(comm.flushOutput(10));  // closed: nothing to wait for
+}
+
+TEST_F(WritePath, FlushOutputGivesUpWhenTheDeviceTakesNothing) {
+    comm.open();
+    pty.block();
+    comm.writeBuf("\nTRACEOF", 8);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(comm.flushOutput(200));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 190ms);
+}
+
 TEST_F(WritePath, DirectWriteReturnsWhatTheDriverTookWithinTheReadTimeout) {
     comm.setDirectWrite(true);
     comm.open();
