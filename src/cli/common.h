@@ -22,5 +22,6 @@ std::string systemText(int err);
 
 int replayCommand(int argc, char** argv);
 int simulateCommand(int argc, char** argv);
+int traceCommand(int argc, char** argv);
 
 }  // namespace zindra::cli

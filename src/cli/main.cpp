@@ -9,6 +9,7 @@ namespace {
 
 const char* const Usage =
     "usage: zindra-cli replay [--protocol REPLY] [--pane text|hex|event|all] FILE\n"
+    "       zindra-cli trace --port DEVICE [--pane text|hex|event] [--save BASE]\n"
     "       zindra-cli simulate FILE.TRC [--baud N]\n";
 
 }  // namespace
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
     }
     const std::string command = argv[1];
     if (command == "replay") return zindra::cli::replayCommand(argc - 2, argv + 2);
+    if (command == "trace") return zindra::cli::traceCommand(argc - 2, argv + 2);
     if (command == "simulate") return zindra::cli::simulateCommand(argc - 2, argv + 2);
     if (command == "--help" || command == "-h") {
         std::fputs(Usage, stdout);

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "trace/panes.h"
 
@@ -14,7 +15,9 @@ namespace zindra::cli {
 // can still grow), so memory stays bounded however long the input.
 class StreamPane final : public trace::Pane {
 public:
-    explicit StreamPane(std::FILE* out) : out_(out) {}
+    // eager: every line is written when added (for a pane whose lines never
+    // grow afterwards, such as the event pane in a live trace).
+    explicit StreamPane(std::FILE* out, bool eager = false) : out_(out), eager_(eager) {}
     ~StreamPane() override { flush(); }
 
     std::size_t lineCount() const override { return count_; }
@@ -23,8 +26,14 @@ public:
         last_.assign(line);
         hasLast_ = true;
         ++count_;
+        if (eager_) {
+            writeLast();
+            std::fflush(out_);
+        }
     }
     void appendToLastLine(std::string_view text) override {
+        // Also where an eager pane has written its last line already: the
+        // piece then goes on a line of its own.
         if (!hasLast_) {
             addLine(text);
             return;
@@ -54,9 +63,41 @@ private:
     }
 
     std::FILE* out_;
+    bool eager_ = false;
     std::string last_;
     bool hasLast_ = false;
     std::size_t count_ = 0;
+};
+
+// Passes every change to a pane and keeps a copy of its last `keep` lines
+// (what a window pane would hold) for saving.
+class TeePane final : public trace::Pane {
+public:
+    TeePane(trace::Pane& target, std::size_t keep) : target_(target), keep_(keep) {}
+    std::size_t lineCount() const override { return target_.lineCount(); }
+    void addLine(std::string_view line) override {
+        target_.addLine(line);
+        copy_.addLine(line);
+        trim();
+    }
+    void appendToLastLine(std::string_view text) override {
+        target_.appendToLastLine(text);
+        copy_.appendToLastLine(text);
+    }
+    void removeFirstLines(std::size_t n) override { target_.removeFirstLines(n); }
+    void clear() override {
+        target_.clear();
+        copy_.clear();
+    }
+    std::vector<std::string> lines() const { return {copy_.lines().begin(), copy_.lines().end()}; }
+
+private:
+    void trim() {
+        if (copy_.lineCount() > keep_) copy_.removeFirstLines(copy_.lineCount() - keep_);
+    }
+    trace::Pane& target_;
+    std::size_t keep_;
+    trace::MemoryPane copy_;
 };
 
 // Keeps nothing but the number of lines.

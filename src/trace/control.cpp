@@ -37,6 +37,7 @@ std::size_t receiveFromPort(TraceSession& session, TracePort& port) {
 
 void stopPort(TracePort& port) {
     port.write(TraceOff, sizeof TraceOff);
+    port.flush();
     port.close();
 }
 

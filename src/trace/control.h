@@ -24,6 +24,8 @@ public:
     virtual std::size_t read(std::uint8_t* buf, std::size_t max) = 0;
     // Writes (or queues) the bytes; nothing when the port is closed.
     virtual std::size_t write(const std::uint8_t* buf, std::size_t n) = 0;
+    // Waits (bounded) until queued output has gone to the device.
+    virtual void flush() {}
 };
 
 inline constexpr int AnswerTimeoutMs = 4000;
@@ -39,7 +41,9 @@ bool startTrace(TraceSession& session, TracePort& port);
 // ring and the dispatcher.  Returns the number of bytes read.
 std::size_t receiveFromPort(TraceSession& session, TracePort& port);
 
-// Stopp's port steps: "\nTRACEOF", then close.
+// Stopp's port steps: "\nTRACEOF", then close.  Close drops output still
+// queued, so the command is given a moment to leave first: a FAT that never
+// hears it goes on mirroring its link.
 void stopPort(TracePort& port);
 
 }  // namespace zindra::trace

@@ -1,0 +1,174 @@
+// zindra-cli trace: a live trace without a window, through the same trace
+// session and serial component as the window.
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <system_error>
+
+#include "cli/common.h"
+#include "cli/output_pane.h"
+#include "serial/comm.h"
+#include "serial/ui_loop.h"
+#include "trace/comm_port.h"
+#include "trace/control.h"
+#include "trace/save.h"
+#include "trace/session.h"
+
+namespace zindra::cli {
+namespace {
+
+const char* const TraceUsage = "usage: zindra-cli trace --port DEVICE [--pane text|hex|event] [--save BASE]\n";
+
+volatile std::sig_atomic_t interrupted = 0;
+void onInterrupt(int) { interrupted = 1; }
+
+// Windows-1252 message text for a terminal: UTF-8, carriage returns dropped.
+std::string terminalText(const std::string& cp1252) {
+    std::string s;
+    for (const char c : cp1252) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b == '\r') continue;
+        if (b < 0x80) {
+            s.push_back(c);
+        } else if (b >= 0xA0) {  // the Latin-1 range is the same code points
+            s.push_back(static_cast<char>(0xC0 | (b >> 6)));
+            s.push_back(static_cast<char>(0x80 | (b & 0x3F)));
+        } else {
+            s.push_back('?');
+        }
+    }
+    return s;
+}
+
+class CliUi final : public trace::TraceUi {
+public:
+    explicit CliUi(trace::TracePort& port) : port_(port) {}
+    void setCaption(const std::string&) override {}
+    void setPanelCaption(const std::string& caption) override { panel = caption; }
+    void setPanelColour(trace::PanelColour) override {}
+    void setCaptureCount(const std::string&) override {}
+    void showError(const std::string& text) override {
+        std::fprintf(stderr, "%s\n", terminalText(text).c_str());
+        std::fflush(stderr);
+    }
+    void setTraceButtons(bool) override {}
+    void stopPort() override { trace::stopPort(port_); }
+    void armAnswerTimer(int ms) override {
+        deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    }
+
+    std::string panel;
+    std::optional<std::chrono::steady_clock::time_point> deadline;
+
+private:
+    trace::TracePort& port_;
+};
+
+}  // namespace
+
+int traceCommand(int argc, char** argv) {
+    std::string device;
+    std::string paneName = "event";
+    std::optional<std::string> saveBase;
+    for (int i = 0; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--port" && i + 1 < argc) {
+            device = argv[++i];
+        } else if (arg == "--pane" && i + 1 < argc) {
+            paneName = argv[++i];
+            if (paneName != "text" && paneName != "hex" && paneName != "event") {
+                std::fputs(TraceUsage, stderr);
+                return ExitUsage;
+            }
+        } else if (arg == "--save" && i + 1 < argc) {
+            saveBase = argv[++i];
+        } else {
+            std::fputs(TraceUsage, stderr);
+            return ExitUsage;
+        }
+    }
+    if (device.empty()) {
+        std::fputs(TraceUsage, stderr);
+        return ExitUsage;
+    }
+
+    serial::UiLoop loop;
+    serial::Comm comm;
+    comm.setDispatcher(loop.dispatcher());
+    trace::CommPort port(comm);
+    CliUi ui(port);
+    bool gone = false;
+    comm.setExceptionHandler([](std::exception_ptr e) {
+        try {
+            std::rethrow_exception(e);
+        } catch (const std::exception& ex) {
+            std::fprintf(stderr, "zindra-cli: %s\n", ex.what());
+        } catch (...) {
+            std::fputs("zindra-cli: unknown error\n", stderr);
+        }
+    });
+
+    StreamPane chosen(stdout, paneName == "event");
+    CountingPane countText, countHex, countEvent;
+    trace::Pane* text = paneName == "text" ? static_cast<trace::Pane*>(&chosen) : &countText;
+    trace::Pane* hexTarget = paneName == "hex" ? static_cast<trace::Pane*>(&chosen) : &countHex;
+    trace::Pane* eventTarget = paneName == "event" ? static_cast<trace::Pane*>(&chosen) : &countEvent;
+    // What Save as would find in the window's hex and event panes.
+    TeePane hex(*hexTarget, 501);
+    TeePane event(*eventTarget, 101);
+    trace::Panes panes{*text, hex, event};
+    trace::TraceSession session(panes, ui, trace::RoutingLimits::unlimited());
+    session.clear();
+
+    comm.onRxChar = [&](serial::Comm&, int) { trace::receiveFromPort(session, port); };
+    comm.onHangup = [&](serial::Comm& c) {
+        std::fprintf(stderr, "zindra-cli: the device %s went away\n", c.deviceTitle().c_str());
+        gone = true;
+    };
+    try {
+        comm.setDeviceName(device);
+        if (!trace::startTrace(session, port)) return ExitPort;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "zindra-cli: %s\n", e.what());
+        return ExitPort;
+    }
+
+    struct sigaction sa {};
+    sa.sa_handler = onInterrupt;
+    ::sigaction(SIGINT, &sa, nullptr);
+    ::sigaction(SIGTERM, &sa, nullptr);
+
+    while (!interrupted && !gone && session.running()) {
+        loop.runOnce(std::chrono::milliseconds(50));
+        if (ui.deadline && std::chrono::steady_clock::now() >= *ui.deadline) {
+            ui.deadline.reset();
+            session.answerTimeoutCheck();
+        }
+    }
+    // Bytes that arrived with the hang-up or the interrupt.
+    loop.runPending();
+    const bool noReply = session.identOutcome() == trace::IdentOutcome::NoReply;
+    const bool unmatched = session.identOutcome() == trace::IdentOutcome::Unmatched;
+    if (session.running()) session.stopp();
+    chosen.flush();
+
+    int status = ExitOk;
+    if (noReply || unmatched) status = ExitIdent;
+    if (saveBase) {
+        try {
+            trace::writeLinesFile(*saveBase + ".dat", hex.lines());
+            trace::writeLinesFile(*saveBase + ".DA1", event.lines());
+            session.capture().save(*saveBase + ".TRC");
+        } catch (const std::system_error& e) {
+            std::fprintf(stderr, "zindra-cli: %s\n", e.what());
+            status = ExitFile;
+        }
+    }
+    return status;
+}
+
+}  // namespace zindra::cli
