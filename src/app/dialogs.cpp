@@ -66,4 +66,18 @@ QString QtDialogs::openFile(QWidget* parent, const OpenFileRequest& request) {
     return files.isEmpty() ? QString() : files.front();
 }
 
+QString QtDialogs::saveFile(QWidget* parent, const SaveFileRequest& request) {
+    QFileDialog dialog(parent, request.title);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // Only names in existing folders; replacing a file is asked first (the
+    // dialog's default).
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(request.filter);
+    dialog.setDefaultSuffix(request.defaultSuffix);
+    if (!request.initialName.isEmpty()) dialog.selectFile(request.initialName);
+    if (dialog.exec() != QDialog::Accepted) return {};
+    const QStringList files = dialog.selectedFiles();
+    return files.isEmpty() ? QString() : files.front();
+}
+
 }  // namespace zindra::app

@@ -15,6 +15,13 @@ struct OpenFileRequest {
     QString initialName;
 };
 
+struct SaveFileRequest {
+    QString title;
+    QString filter;         // Qt form: "Tracedatei (*.dat)"
+    QString defaultSuffix;  // without the dot
+    QString initialName;
+};
+
 enum class Answer { Yes, No, Cancel };
 
 class Dialogs {
@@ -29,6 +36,9 @@ public:
     virtual Answer confirm(QWidget* parent, const QString& text) = 0;
     // The chosen existing file, or an empty string when cancelled.
     virtual QString openFile(QWidget* parent, const OpenFileRequest& request) = 0;
+    // The chosen file name in an existing folder, after the question whether
+    // to replace a file of that name; an empty string when cancelled.
+    virtual QString saveFile(QWidget* parent, const SaveFileRequest& request) = 0;
 };
 
 // The real boxes, centred on the screen.
@@ -38,6 +48,7 @@ public:
     void exception(QWidget* parent, const QString& text) override;
     Answer confirm(QWidget* parent, const QString& text) override;
     QString openFile(QWidget* parent, const OpenFileRequest& request) override;
+    QString saveFile(QWidget* parent, const SaveFileRequest& request) override;
 };
 
 // Moves a window that is about to be shown to the middle of its screen.

@@ -1,20 +1,83 @@
 #include "app/settings_dialog.h"
 
+#include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QStringList>
+#include <iterator>
 
 #include "app/dialogs.h"
+#include "app/serial_devices.h"
+#include "serial/comm.h"
 
 namespace zindra::app {
+namespace {
 
-SettingsDialog::SettingsDialog(QWidget* parent) : QDialog(parent) {
+using serial::Baudrate;
+
+constexpr QSize OuterSize(264, 302);
+constexpr int ComEntries = 10;  // "(none)" and "COM1" to "COM9"
+
+// The baud rates of the list, in its order.
+constexpr Baudrate BaudRates[] = {
+    Baudrate::br110,   Baudrate::br300,   Baudrate::br600,   Baudrate::br1200,   Baudrate::br2400,
+    Baudrate::br4800,  Baudrate::br9600,  Baudrate::br14400, Baudrate::br19200,  Baudrate::br38400,
+    Baudrate::br56000, Baudrate::br128000, Baudrate::br256000,
+};
+
+struct FlowRow {
+    bool outCtsFlow, outDsrFlow, dtr, rts, xonXoffOut, xonXoffIn;
+};
+// "None", "RTS/CTS", "XON/XOFF".
+constexpr FlowRow FlowRows[] = {
+    {false, false, false, false, false, false},
+    {true, false, false, true, false, false},
+    {false, false, false, false, true, true},
+};
+
+}  // namespace
+
+SettingsDialog::SettingsDialog(QWidget* parent, DeviceScanner scanner)
+    : QDialog(parent), scanner_(scanner ? std::move(scanner) : DeviceScanner([] { return scanSerialDevices(); })) {
     setObjectName(QStringLiteral("frmSettings"));
     setWindowTitle(QStringLiteral("Settings"));
     // A close button in the title bar and nothing else; closing it that way
     // counts as OK.
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
-    setFixedSize(264, 302);
+    setFixedSize(OuterSize);
+
+    struct ListSpec {
+        const char* label;
+        const char* name;
+        QStringList entries;
+    };
+    const ListSpec specs[6] = {
+        {"Comm Port:", "cboPort",
+         {"(none)", "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8", "COM9"}},
+        {"Baud Rate:", "cboBaud",
+         {"110", "300", "600", "1200", "2400", "4800", "9600", "14400", "19200", "38400", "56000", "128000",
+          "256000"}},
+        {"Data bits:", "cboData", {"4", "5", "6", "7", "8"}},
+        {"Parity:", "cboParity", {"None", "Odd", "Even", "Mark", "Space"}},
+        {"Stop bits:", "cboStop", {"1", "1.5", "2"}},
+        {"Flow control:", "cboFlow", {"None", "RTS/CTS", "XON/XOFF"}},
+    };
+    for (int i = 0; i < 6; ++i) {
+        const int top = 16 + 34 * i;
+        auto* list = new QComboBox(this);
+        list->setObjectName(QString::fromLatin1(specs[i].name));
+        list->setEditable(false);
+        list->addItems(specs[i].entries);
+        list->setGeometry(112, top, 129, 24);
+        list->setEnabled(i == 0);  // only the port can be chosen
+        auto* label = new QLabel(QString::fromLatin1(specs[i].label), this);
+        label->setGeometry(16, top, 92, 24);
+        label->setBuddy(list);
+        lists_[i] = list;
+    }
+    addDevices(scanner_());
 
     okButton_ = new QPushButton(QStringLiteral("OK"), this);
     okButton_->setObjectName(QStringLiteral("btnOK"));
@@ -25,9 +88,77 @@ SettingsDialog::SettingsDialog(QWidget* parent) : QDialog(parent) {
 
 void SettingsDialog::btnOKClick() { accept(); }
 
+void SettingsDialog::addDevices(const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) {
+        const QString entry = QString::fromStdString(path);
+        if (cboPort().findText(entry, Qt::MatchExactly) < 0) cboPort().addItem(entry);
+    }
+}
+
+int SettingsDialog::devicePosition(const std::string& deviceName) const {
+    const int listed = lists_[0]->findText(QString::fromStdString(deviceName), Qt::MatchExactly);
+    if (listed >= ComEntries) return listed;
+    if (deviceName.find("COM") == std::string::npos || deviceName.size() < 4) return 0;
+    const char c = deviceName[3];
+    return c >= '0' && c <= '9' ? c - '0' : 0;
+}
+
+std::string SettingsDialog::deviceNameAt(int position) const {
+    if (position <= 0) return "none";
+    if (position < ComEntries) return "COM" + std::to_string(position);
+    return lists_[0]->itemText(position).toStdString();
+}
+
+void SettingsDialog::preselect(const serial::Comm& comm) {
+    addDevices(scanner_());
+    // A configured device path that is not there now (the adapter is
+    // unplugged, or it is a pseudo-terminal) stays choosable, so that OK
+    // does not replace it with "none".
+    const std::string& device = comm.deviceName();
+    if (!device.empty() && device.front() == '/') addDevices({device});
+    cboPort().setCurrentIndex(devicePosition(device));
+
+    int baud = -1;  // rates the list does not show leave it without a selection
+    for (int i = 0; i < static_cast<int>(std::size(BaudRates)); ++i) {
+        if (BaudRates[i] == comm.baudrate()) baud = i;
+    }
+    cboBaud().setCurrentIndex(baud);
+    cboData().setCurrentIndex(static_cast<int>(comm.databits()));
+    cboParity().setCurrentIndex(static_cast<int>(comm.parity()));
+    cboStop().setCurrentIndex(static_cast<int>(comm.stopbits()));
+    cboFlow().setCurrentIndex(0);
+}
+
+void SettingsDialog::apply(serial::Comm& comm) const {
+    const int port = lists_[0]->currentIndex();
+    if (port >= 0) comm.setDeviceName(deviceNameAt(port));
+    const int baud = lists_[1]->currentIndex();
+    if (baud >= 0) comm.setBaudrate(BaudRates[baud]);
+    const int parity = lists_[3]->currentIndex();
+    if (parity >= 0) comm.setParity(static_cast<serial::Parity>(parity));
+    const int dataBits = lists_[2]->currentIndex();
+    if (dataBits >= 0) comm.setDatabits(static_cast<serial::Databits>(dataBits));
+    const int stop = lists_[4]->currentIndex();
+    if (stop >= 0) comm.setStopbits(static_cast<serial::Stopbits>(stop));
+    const int flow = lists_[5]->currentIndex();
+    if (flow >= 0) {
+        const FlowRow& row = FlowRows[flow];
+        comm.flowControl().setOutCtsFlow(row.outCtsFlow);
+        comm.flowControl().setOutDsrFlow(row.outDsrFlow);
+        comm.setDTR(row.dtr);
+        comm.setRTS(row.rts);
+        comm.flowControl().setXonXoffOut(row.xonXoffOut);
+        comm.flowControl().setXonXoffIn(row.xonXoffIn);
+    }
+}
+
 void SettingsDialog::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) centreOnScreen(*this);
     QDialog::showEvent(event);
+    // The size is the outer one, title bar and border included; the frame is
+    // known once the dialog has been shown.
+    const QSize frame = frameGeometry().size() - geometry().size();
+    if ((frame.width() > 0 || frame.height() > 0) && size() != OuterSize - frame) setFixedSize(OuterSize - frame);
 }
 
 }  // namespace zindra::app

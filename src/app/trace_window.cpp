@@ -2,12 +2,15 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFile>
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QShowEvent>
 #include <QTimer>
 #include <algorithm>
@@ -17,13 +20,18 @@
 #include "app/cp1252.h"
 #include "app/dialogs.h"
 #include "app/settings_dialog.h"
+#include "app/ui_bridge.h"
+#include "serial/comm.h"
+#include "trace/comm_port.h"
+#include "trace/control.h"
 #include "trace/replay.h"
+#include "trace/save.h"
 
 namespace zindra::app {
 namespace {
 
-constexpr int DefaultWidth = 640;
-constexpr int DefaultHeight = 480;
+const char* const CloseQuestion =
+    "\n   A C H T U N G      Daten wurden ge\xE4ndert      \n\n\r   Abspeichern   \n\n";
 
 // Bold fixed-pitch text for the hex and text panes.
 QFont paneFont() {
@@ -58,6 +66,13 @@ QString messageText(const std::string& cp1252) {
     return s;
 }
 
+// No window may be larger than the largest screen.
+QSize largestScreen() {
+    QSize max(0, 0);
+    for (const QScreen* screen : QGuiApplication::screens()) max = max.expandedTo(screen->geometry().size());
+    return max.isEmpty() ? QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX) : max;
+}
+
 }  // namespace
 
 template <class Sender, class Signal>
@@ -66,7 +81,10 @@ void TraceWindow::bind(Sender* sender, Signal signal, void (TraceWindow::*handle
             [this, handler] { runGuarded(dialogs_, this, [this, handler] { (this->*handler)(); }); });
 }
 
-TraceWindow::TraceWindow(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent), dialogs_(dialogs) {
+TraceWindow::TraceWindow(Dialogs& dialogs, QWidget* parent) : TraceWindow(dialogs, configFilePath(), parent) {}
+
+TraceWindow::TraceWindow(Dialogs& dialogs, const QString& configPath, QWidget* parent)
+    : QMainWindow(parent), dialogs_(dialogs), configPath_(configPath), bridge_(std::make_unique<UiBridge>()) {
     setObjectName(QStringLiteral("Trace"));
     setWindowTitle(QStringLiteral("Trace"));
     createControls();
@@ -78,6 +96,7 @@ TraceWindow::TraceWindow(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent
     panes_ = std::make_unique<trace::Panes>(trace::Panes{*textPane_, *hexPane_, *eventPane_});
     // The session starts with the default decoder.
     session_ = std::make_unique<trace::TraceSession>(*panes_, static_cast<trace::TraceUi&>(*this));
+    createPort();
 
     loadSettings();
     formResize();
@@ -166,9 +185,49 @@ void TraceWindow::createMenus() {
     entry(bar, "Hilfe1", QStringLiteral("&Hilfe"), &TraceWindow::hilfeClick);
 }
 
+void TraceWindow::createPort() {
+    comm_ = std::make_unique<serial::Comm>();
+    comm_->setBaudrate(serial::Baudrate::br9600);
+    comm_->setDispatcher(bridge_->dispatcher());
+    // Errors of the port's threads and handlers reach the standard error
+    // display on the UI thread, after the call that raised them.
+    comm_->setExceptionHandler([post = bridge_->poster(), this](std::exception_ptr e) {
+        QString text;
+        try {
+            std::rethrow_exception(e);
+        } catch (...) {
+            text = currentExceptionText();
+        }
+        // Runs only while the window (and with it the bridge) exists.
+        post([this, text] { dialogs_.exception(this, text); });
+    });
+    comm_->onRxChar = [this](serial::Comm&, int) { comm1RxChar(); };
+    comm_->onHangup = [this](serial::Comm&) { comm1Hangup(); };
+    port_ = std::make_unique<trace::CommPort>(*comm_);
+}
+
 void TraceWindow::loadSettings() {
-    // The configured size; the configuration file is not read yet.
-    setOuterSize(DefaultWidth, DefaultHeight);
+    const Config config = loadConfig(configPath_, largestScreen());
+    comm_->setDeviceName(config.deviceName);
+    setOuterSize(config.width, config.height);
+}
+
+void TraceWindow::saveSettings() {
+    Config config;
+    const QSize size = outerSize();
+    config.height = size.height();
+    config.width = size.width();
+    config.deviceName = comm_->deviceName();
+    if (saveConfig(configPath_, config) || configErrorShown_) return;
+    // Said once; the window's own work is not held up by it.
+    configErrorShown_ = true;
+    dialogs_.error(this, QStringLiteral("\n Die Einstellungen konnten nicht gespeichert werden: \n %1 \n")
+                             .arg(QDir::toNativeSeparators(configPath_)));
+}
+
+QSize TraceWindow::outerSize() const {
+    if (pendingOuterSize_) return *pendingOuterSize_;
+    return frameGeometry().size();
 }
 
 void TraceWindow::setOuterSize(int width, int height) {
@@ -212,6 +271,10 @@ void TraceWindow::setTraceButtons(bool running) {
     startButton_->setEnabled(!running);
 }
 
+void TraceWindow::stopPort() { trace::stopPort(*port_); }
+
+void TraceWindow::armAnswerTimer(int milliseconds) { timer1_->start(milliseconds); }
+
 // --- handlers
 
 void TraceWindow::formActivate() {
@@ -248,18 +311,58 @@ void TraceWindow::replayClick() {
     trace::replayFile(*session_, QFile::encodeName(name).toStdString(), [] { QCoreApplication::processEvents(); });
 }
 
-void TraceWindow::startTraceClick() {
-    // Opening the port and asking the FAT for its trace arrive with the
-    // serial port component.
+void TraceWindow::startTraceClick() { trace::startTrace(*session_, *port_); }
+
+void TraceWindow::comm1RxChar() { trace::receiveFromPort(*session_, *port_); }
+
+void TraceWindow::comm1Hangup() {
+    // Whatever the device sent before it went is still shown and captured.
+    try {
+        for (int i = 0; i < 1000 && trace::receiveFromPort(*session_, *port_) > 0; ++i) {
+        }
+    } catch (const std::exception&) {
+        // Nothing more to read from a device that is gone.
+    }
+    const QString title = QString::fromStdString(comm_->deviceTitle());
+    if (session_->running()) session_->stopp();
+    comm_->close();
+    // The box comes after this notification has returned to the port.
+    bridge_->post([this, title] {
+        dialogs_.error(this, QStringLiteral("\n Die Verbindung zur Schnittstelle %1 ist abgebrochen. \n\n"
+                                            " Der Trace wurde beendet. \n")
+                                 .arg(title));
+    });
 }
 
 void TraceWindow::stoppTraceClick() { session_->stopp(); }
 
-void TraceWindow::speichernUnterClick() {
-    // Saving the panes and the capture is not built yet.
+void TraceWindow::speichernUnterClick() { saveAs(); }
+
+bool TraceWindow::saveAs() {
+    const SaveFileRequest request{QStringLiteral("Speichern unter"), QStringLiteral("Tracedatei (*.dat)"),
+                                  QStringLiteral("dat"), QStringLiteral("Trace.dat")};
+    const QString name = dialogs_.saveFile(this, request);
+    if (name.isEmpty()) return false;
+    const std::string path = QFile::encodeName(name).toStdString();
+    const std::string base = trace::baseName(path);
+    trace::writeLinesFile(path, hexPane_->lines());
+    trace::writeLinesFile(base + ".DA1", eventPane_->lines());
+    session_->capture().save(base + ".TRC");
+    // Only now is the trace on disk: a failed write above leaves the hex
+    // pane marked as changed, so closing still asks.
+    hexPane_->setModified(false);
+    textPane_->clear();
+    hexPane_->clear();
+    eventPane_->clear();
+    return true;
 }
 
-void TraceWindow::konfigurationClick() { settingsDialog_->exec(); }
+void TraceWindow::konfigurationClick() {
+    settingsDialog_->preselect(*comm_);
+    // Closing the dialog by its title bar counts as OK.
+    settingsDialog_->exec();
+    settingsDialog_->apply(*comm_);
+}
 
 void TraceWindow::formResize() {
     const QRect outer = frameGeometry();
@@ -306,12 +409,38 @@ void TraceWindow::showEvent(QShowEvent* event) {
     }
 }
 
-void TraceWindow::closeEvent(QCloseEvent* event) {
+bool TraceWindow::formCloseQuery() {
     // A running trace or replay ends before the window goes.
-    runGuarded(dialogs_, this, [this] {
-        if (session_->running()) session_->stopp();
-    });
-    event->accept();
+    if (stoppButton_->isEnabled()) stoppTraceClick();
+    if (!hexPane_->modified()) return true;
+    switch (dialogs_.confirm(this, messageText(CloseQuestion))) {
+        case Answer::Yes:
+            // The window closes also when the save dialog was cancelled; a
+            // save that failed keeps it open (its error is shown), so the
+            // trace is not lost with the window.
+            try {
+                saveAs();
+            } catch (...) {
+                dialogs_.exception(this, currentExceptionText());
+                return false;
+            }
+            return true;
+        case Answer::No: return true;
+        case Answer::Cancel: break;
+    }
+    return false;
+}
+
+void TraceWindow::closeEvent(QCloseEvent* event) {
+    bool mayClose = true;
+    runGuarded(dialogs_, this, [this, &mayClose] { mayClose = formCloseQuery(); });
+    // Written at every close request, also when the window stays open.
+    runGuarded(dialogs_, this, [this] { saveSettings(); });
+    if (mayClose) {
+        event->accept();
+    } else {
+        event->ignore();
+    }
 }
 
 }  // namespace zindra::app

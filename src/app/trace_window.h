@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 
+#include "app/config.h"
 #include "app/text_pane.h"
 #include "trace/panes.h"
 #include "trace/session.h"
@@ -20,18 +21,28 @@ class QPlainTextEdit;
 class QPushButton;
 class QTimer;
 
+namespace zindra::serial {
+class Comm;
+}
+namespace zindra::trace {
+class CommPort;
+}
+
 namespace zindra::app {
 
 class AboutBox;
 class Dialogs;
 class SettingsDialog;
+class UiBridge;
 
 class TraceWindow final : public QMainWindow, public trace::TraceUi {
     Q_OBJECT
 public:
-    // Creates the window, then the settings dialog and the about box (whose
-    // InfoTimer starts with it).  Boxes and file dialogs go through dialogs.
+    // Creates the window (reading ZINDRA.INI from configPath), then the
+    // settings dialog and the about box (whose InfoTimer starts with it).
+    // Boxes and file dialogs go through dialogs.
     explicit TraceWindow(Dialogs& dialogs, QWidget* parent = nullptr);
+    TraceWindow(Dialogs& dialogs, const QString& configPath, QWidget* parent = nullptr);
     ~TraceWindow() override;
 
     // The window's outer size (frame included), as the layout rule measures it.
@@ -44,6 +55,8 @@ public:
     void setCaptureCount(const std::string& text) override;
     void showError(const std::string& text) override;
     void setTraceButtons(bool running) override;
+    void stopPort() override;
+    void armAnswerTimer(int milliseconds) override;
 
     // --- handlers
     void formActivate();
@@ -57,6 +70,12 @@ public:
     void speichernUnterClick();
     void konfigurationClick();
     void formResize();
+    void comm1RxChar();
+    void comm1Hangup();
+    // The close question; true when the window may close.
+    bool formCloseQuery();
+    void loadSettings();
+    void saveSettings();
 
     // --- parts, for the handlers still to come and for tests
     trace::TraceSession& session() { return *session_; }
@@ -67,6 +86,10 @@ public:
     AboutBox& aboutBox() { return *aboutBox_; }
     SettingsDialog& settingsDialog() { return *settingsDialog_; }
     QTimer& timer1() { return *timer1_; }
+    serial::Comm& comm() { return *comm_; }  // SpComm1
+    const QString& configPath() const { return configPath_; }
+    // The window's outer size as it is written to the configuration.
+    QSize outerSize() const;
     bool aboutPending() const { return aboutPending_; }
     const QString& lastReplayFile() const { return lastReplayFile_; }
 
@@ -78,12 +101,18 @@ protected:
 private:
     void createControls();
     void createMenus();
-    void loadSettings();
+    void createPort();
+    // Save as; false when the user cancelled the file dialog.
+    bool saveAs();
     // Connects a signal to a handler that runs under the standard error display.
     template <class Sender, class Signal>
     void bind(Sender* sender, Signal signal, void (TraceWindow::*handler)());
 
     Dialogs& dialogs_;
+    QString configPath_;
+    // Declared before the port: the port's threads may still call into it
+    // while the port closes.
+    std::unique_ptr<UiBridge> bridge_;
 
     QPlainTextEdit* hexBox_ = nullptr;    // Memo2
     QPlainTextEdit* textBox_ = nullptr;   // Memo1
@@ -100,6 +129,9 @@ private:
     std::unique_ptr<TextBoxPane> eventPane_;
     std::unique_ptr<trace::Panes> panes_;
     std::unique_ptr<trace::TraceSession> session_;
+    // Closed before the session it feeds goes away.
+    std::unique_ptr<serial::Comm> comm_;
+    std::unique_ptr<trace::CommPort> port_;
 
     SettingsDialog* settingsDialog_ = nullptr;
     AboutBox* aboutBox_ = nullptr;
@@ -108,6 +140,7 @@ private:
     bool aboutPending_ = false;
     std::optional<QSize> pendingOuterSize_;  // applied again once the frame is known
     QString lastReplayFile_;
+    bool configErrorShown_ = false;
 };
 
 }  // namespace zindra::app

@@ -19,21 +19,33 @@
 
 namespace zindra::testing {
 
-// Records every box instead of showing it; file dialogs answer openAnswer.
+// Records every box instead of showing it; questions answer confirmAnswer,
+// file dialogs openAnswer and saveAnswer.
 class RecordingDialogs final : public app::Dialogs {
 public:
     void error(QWidget*, const QString& text) override { errors.push_back(text); }
     void exception(QWidget*, const QString& text) override { exceptions.push_back(text); }
-    app::Answer confirm(QWidget*, const QString&) override { return app::Answer::Cancel; }
+    app::Answer confirm(QWidget*, const QString& text) override {
+        questions.push_back(text);
+        return confirmAnswer;
+    }
     QString openFile(QWidget*, const app::OpenFileRequest& request) override {
         openRequests.push_back(request);
         return openAnswer;
     }
+    QString saveFile(QWidget*, const app::SaveFileRequest& request) override {
+        saveRequests.push_back(request);
+        return saveAnswer;
+    }
 
     QStringList errors;
     QStringList exceptions;
+    QStringList questions;
     std::vector<app::OpenFileRequest> openRequests;
+    std::vector<app::SaveFileRequest> saveRequests;
+    app::Answer confirmAnswer = app::Answer::Cancel;
     QString openAnswer;
+    QString saveAnswer;
 };
 
 // Runs the event loop until pred holds or timeoutMs pass; returns pred().

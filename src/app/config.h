@@ -1,0 +1,33 @@
+// ZINDRA.INI: the window size and the serial device kept between runs.
+#pragma once
+
+#include <QSize>
+#include <QString>
+#include <string>
+
+namespace zindra::app {
+
+struct Config {
+    static constexpr int DefaultHeight = 480;
+    static constexpr int DefaultWidth = 640;
+    static constexpr const char* DefaultDevice = "Com2";
+
+    std::string deviceName = DefaultDevice;  // "Port" / "Nummer"
+    int height = DefaultHeight;              // "DeskTop" / "Height", outer pixels
+    int width = DefaultWidth;                // "DeskTop" / "Width"
+};
+
+// ZINDRA.INI in the user's configuration folder for this program
+// ($XDG_CONFIG_HOME/Zindra on Linux, so a run can be pointed elsewhere).
+QString configFilePath();
+
+// Reads the file; a missing file, section or key gives that key's default,
+// and so does a size that is no number, not above 0 or above maxSize (a
+// window nobody could use).  Never fails.
+Config loadConfig(const QString& path, QSize maxSize);
+
+// Writes Height, Width and Nummer, in that order, creating the folder when
+// needed.  False when the file could not be written.
+bool saveConfig(const QString& path, const Config& config);
+
+}  // namespace zindra::app

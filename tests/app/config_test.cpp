@@ -1,0 +1,279 @@
+// ZINDRA.INI, the settings dialog and how its choice reaches the port.
+#include <gtest/gtest.h>
+
+#include <pty.h>
+#include <unistd.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "app/config.h"
+#include "app/serial_devices.h"
+#include "app/settings_dialog.h"
+#include "gui_support.h"
+#include "serial/comm.h"
+
+namespace zindra::app {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+class ConfigTest : public ::testing::Test {
+protected:
+    QString iniPath() const { return dir.filePath(QStringLiteral("Zindra/ZINDRA.INI")); }
+    void writeIni(const std::string& text) {
+        QDir().mkpath(dir.filePath(QStringLiteral("Zindra")));
+        std::ofstream(QFile::encodeName(iniPath()).toStdString(), std::ios::binary) << text;
+    }
+    QString readIni(const QString& key) const { return QSettings(iniPath(), QSettings::IniFormat).value(key).toString(); }
+
+    TraceWindow& open(const QString& path = {}) {
+        window = std::make_unique<TraceWindow>(dialogs, path.isEmpty() ? iniPath() : path);
+        window->settingsDialog().setDeviceScanner([this] { return devices; });
+        EXPECT_TRUE(testing::showPastAboutBox(*window));
+        return *window;
+    }
+
+    // Runs "&Konfiguration"; `answer` gets the dialog once it shows and closes it.
+    void konfiguration(const std::function<void(SettingsDialog&)>& answer) {
+        bool answered = false;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (answered || !window->settingsDialog().isVisible()) return;
+            answered = true;
+            answer(window->settingsDialog());
+        });
+        poll.start(5);
+        window->findChild<QAction*>(QStringLiteral("Konfiguration1"))->trigger();
+        EXPECT_TRUE(answered);
+    }
+    // Konfiguration answered with OK after choosing the port entry `position`.
+    QString choosePort(int position = -1) {
+        QString preselected;
+        konfiguration([&](SettingsDialog& d) {
+            preselected = d.cboPort().currentText();
+            if (position >= 0) d.cboPort().setCurrentIndex(position);
+            d.okButton().click();
+        });
+        return preselected;
+    }
+
+    QTemporaryDir dir;
+    testing::RecordingDialogs dialogs;
+    Strings devices;
+    std::unique_ptr<TraceWindow> window;
+};
+
+TEST_F(ConfigTest, WithoutAFileTheWindowIs640By480OnCom2AndClosingWritesThat) {
+    TraceWindow& w = open();
+    EXPECT_EQ(w.frameGeometry().size(), QSize(640, 480));
+    EXPECT_EQ(w.comm().deviceName(), "Com2");
+    EXPECT_EQ(w.comm().baudrate(), serial::Baudrate::br9600);
+    EXPECT_FALSE(QFile::exists(iniPath()));  // read only, never written at start
+
+    w.setOuterSize(700, 520);
+    testing::processPending();
+    EXPECT_TRUE(w.close());
+    EXPECT_EQ(readIni(QStringLiteral("DeskTop/Height")), QStringLiteral("520"));
+    EXPECT_EQ(readIni(QStringLiteral("DeskTop/Width")), QStringLiteral("700"));
+    EXPECT_EQ(readIni(QStringLiteral("Port/Nummer")), QStringLiteral("Com2"));
+
+    // The next run starts where this one ended.
+    TraceWindow& again = open();
+    EXPECT_EQ(again.frameGeometry().size(), QSize(700, 520));
+    EXPECT_TRUE(dialogs.errors.isEmpty() && dialogs.exceptions.isEmpty());
+}
+
+TEST_F(ConfigTest, SizesNoWindowCanUseFallBackToTheirDefaults) {
+    const QSize screen(1920, 1080);
+    struct Case {
+        const char* ini;
+        int height, width;
+        const char* device;
+    } cases[] = {
+        {"[DeskTop]\nHeight=600\nWidth=800\n[Port]\nNummer=COM3\n", 600, 800, "COM3"},
+        {"[DeskTop]\nHeight=abc\nWidth=12x\n", 480, 640, "Com2"},
+        {"[DeskTop]\nHeight=0\nWidth=-640\n", 480, 640, "Com2"},
+        {"[DeskTop]\nHeight=1081\nWidth=1920\n", 480, 1920, "Com2"},
+        {"[DeskTop]\nHeight=\"1,2\"\nWidth=99999999999\n", 480, 640, "Com2"},
+        {"[Port]\nNummer=/dev/ttyUSB0\n[Other]\nHeight=300\n", 480, 640, "/dev/ttyUSB0"},
+        {"not an ini file at all\n\x01\x02", 480, 640, "Com2"},
+    };
+    for (const Case& c : cases) {
+        writeIni(c.ini);
+        const Config config = loadConfig(iniPath(), screen);
+        EXPECT_EQ(config.height, c.height) << c.ini;
+        EXPECT_EQ(config.width, c.width) << c.ini;
+        EXPECT_EQ(config.deviceName, c.device) << c.ini;
+    }
+
+    // A window would have opened 0 pixels high.
+    writeIni("[DeskTop]\nHeight=0\nWidth=500\n");
+    EXPECT_EQ(open().frameGeometry().size(), QSize(500, 480));
+}
+
+TEST_F(ConfigTest, TheDialogShowsSixListsOfWhichOnlyThePortCanBeChosen) {
+    open();
+    SettingsDialog& d = window->settingsDialog();
+    const auto entries = [](QComboBox& list) {
+        QStringList s;
+        for (int i = 0; i < list.count(); ++i) s << list.itemText(i);
+        return s.join(QLatin1Char('|'));
+    };
+    konfiguration([&](SettingsDialog& dialog) {
+        EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Settings"));
+        EXPECT_EQ(dialog.frameGeometry().size(), QSize(264, 302));
+        EXPECT_TRUE(dialog.okButton().isDefault());
+        dialog.okButton().click();
+    });
+    EXPECT_EQ(entries(d.cboPort()), QStringLiteral("(none)|COM1|COM2|COM3|COM4|COM5|COM6|COM7|COM8|COM9"));
+    EXPECT_EQ(entries(d.cboBaud()),
+              QStringLiteral("110|300|600|1200|2400|4800|9600|14400|19200|38400|56000|128000|256000"));
+    EXPECT_EQ(entries(d.cboData()), QStringLiteral("4|5|6|7|8"));
+    EXPECT_EQ(entries(d.cboParity()), QStringLiteral("None|Odd|Even|Mark|Space"));
+    EXPECT_EQ(entries(d.cboStop()), QStringLiteral("1|1.5|2"));
+    EXPECT_EQ(entries(d.cboFlow()), QStringLiteral("None|RTS/CTS|XON/XOFF"));
+    // Preselected from the port as the window sets it up.
+    EXPECT_EQ(d.cboBaud().currentText(), QStringLiteral("9600"));
+    EXPECT_EQ(d.cboData().currentText(), QStringLiteral("8"));
+    EXPECT_EQ(d.cboParity().currentText(), QStringLiteral("None"));
+    EXPECT_EQ(d.cboStop().currentText(), QStringLiteral("1"));
+    EXPECT_EQ(d.cboFlow().currentText(), QStringLiteral("None"));
+
+    QStringList labels;
+    for (QComboBox* list : d.findChildren<QComboBox*>()) {
+        EXPECT_EQ(list->isEnabled(), list == &d.cboPort()) << list->objectName().toStdString();
+        EXPECT_FALSE(list->isEditable());
+    }
+    for (const QLabel* label : d.findChildren<QLabel*>()) labels << label->text();
+    EXPECT_EQ(labels.join(QLatin1Char('|')),
+              QStringLiteral("Comm Port:|Baud Rate:|Data bits:|Parity:|Stop bits:|Flow control:"));
+}
+
+TEST_F(ConfigTest, ThePortListFollowsTheComRuleAndOkSetsTheChosenName) {
+    open();
+    // "Com2" is not upper case: "(none)", and OK makes it "none".
+    EXPECT_EQ(choosePort(), QStringLiteral("(none)"));
+    EXPECT_EQ(window->comm().deviceName(), "none");
+
+    for (const auto& [name, shown] : std::vector<std::pair<std::string, const char*>>{
+             {"COM", "(none)"}, {"COMX", "(none)"}, {"COM0", "(none)"}, {"xCOM7", "(none)"},
+             {"COM19", "COM1"}, {"", "(none)"}}) {
+        window->comm().setDeviceName(name);
+        EXPECT_EQ(choosePort(), QString::fromLatin1(shown)) << name;
+    }
+
+    // The user's choice reaches the file at the next close.
+    window->comm().setDeviceName("COM7");
+    EXPECT_EQ(choosePort(1), QStringLiteral("COM7"));
+    EXPECT_EQ(window->comm().deviceName(), "COM1");
+    window->close();
+    EXPECT_EQ(readIni(QStringLiteral("Port/Nummer")), QStringLiteral("COM1"));
+
+    // Closing the dialog by its title bar counts as OK.
+    window->comm().setDeviceName("COM4");
+    konfiguration([](SettingsDialog& d) {
+        d.cboPort().setCurrentIndex(9);
+        d.close();
+    });
+    EXPECT_EQ(window->comm().deviceName(), "COM9");
+}
+
+TEST_F(ConfigTest, DevicePathsFollowCom9AndAConfiguredPathStaysChoosable) {
+    devices = {"/dev/ttyACM0", "/dev/ttyUSB0"};
+    writeIni("[Port]\nNummer=/dev/ttyUSB0\n");
+    open();
+    SettingsDialog& d = window->settingsDialog();
+    EXPECT_EQ(choosePort(), QStringLiteral("/dev/ttyUSB0"));
+    EXPECT_EQ(d.cboPort().itemText(9), QStringLiteral("COM9"));
+    EXPECT_EQ(d.cboPort().itemText(10), QStringLiteral("/dev/ttyACM0"));
+    EXPECT_EQ(window->comm().deviceName(), "/dev/ttyUSB0");
+
+    EXPECT_EQ(choosePort(10), QStringLiteral("/dev/ttyUSB0"));
+    EXPECT_EQ(window->comm().deviceName(), "/dev/ttyACM0");
+
+    // An adapter plugged in later is added; a path not found (here a
+    // pseudo-terminal) is kept rather than turned into "none" by OK.
+    devices.push_back("/dev/ttyUSB1");
+    window->comm().setDeviceName("/dev/pts/7");
+    EXPECT_EQ(choosePort(), QStringLiteral("/dev/pts/7"));
+    EXPECT_EQ(window->comm().deviceName(), "/dev/pts/7");
+    EXPECT_EQ(d.cboPort().count(), 14);
+    EXPECT_EQ(d.cboPort().itemText(12), QStringLiteral("/dev/ttyUSB1"));
+    EXPECT_EQ(choosePort(3), QStringLiteral("/dev/pts/7"));
+    EXPECT_EQ(window->comm().deviceName(), "COM3");
+}
+
+TEST_F(ConfigTest, KonfigurationWhileThePortIsOpenShowsThePortsErrorAndChangesNothing) {
+    int master = -1, slave = -1;
+    char name[256] = {};
+    ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+    open();
+    window->comm().setDeviceName(name);
+    window->comm().open();
+    konfiguration([](SettingsDialog& d) {
+        d.cboPort().setCurrentIndex(2);
+        d.cboBaud().setCurrentIndex(8);  // as if the rate could be chosen
+        d.okButton().click();
+    });
+    ASSERT_EQ(dialogs.exceptions.size(), 1);
+    EXPECT_EQ(dialogs.exceptions[0], QStringLiteral("Can't perform this operation while port is open"));
+    EXPECT_EQ(window->comm().deviceName(), name);
+    EXPECT_EQ(window->comm().baudrate(), serial::Baudrate::br9600);
+    window->comm().close();
+    ::close(slave);
+    ::close(master);
+}
+
+TEST_F(ConfigTest, AConfigurationFolderThatCannotBeWrittenIsReportedOnceAndTheWindowCloses) {
+    // A plain file where the folder should be: not even root can write there.
+    std::ofstream(QFile::encodeName(dir.filePath(QStringLiteral("blocked"))).toStdString()) << "x";
+    const QString path = dir.filePath(QStringLiteral("blocked/Zindra/ZINDRA.INI"));
+    TraceWindow& w = open(path);
+    EXPECT_TRUE(w.close());
+    w.show();
+    EXPECT_TRUE(w.close());
+    ASSERT_EQ(dialogs.errors.size(), 1);
+    EXPECT_TRUE(dialogs.errors[0].contains(path)) << dialogs.errors[0].toStdString();
+}
+
+TEST_F(ConfigTest, CancellingTheCloseQuestionStillWritesTheConfiguration) {
+    TraceWindow& w = open();
+    w.comm().setDeviceName("COM5");
+    w.hexPane().addLine(" 41");
+    dialogs.confirmAnswer = Answer::Cancel;
+    EXPECT_FALSE(w.close());
+    EXPECT_TRUE(w.isVisible());
+    ASSERT_EQ(dialogs.questions.size(), 1);
+    EXPECT_EQ(readIni(QStringLiteral("Port/Nummer")), QStringLiteral("COM5"));
+    EXPECT_EQ(readIni(QStringLiteral("DeskTop/Height")), QStringLiteral("480"));
+    EXPECT_EQ(readIni(QStringLiteral("DeskTop/Width")), QStringLiteral("640"));
+}
+
+TEST(SerialDevices, HardwarePortsOfTheTtyClassInNaturalOrder) {
+    namespace fs = std::filesystem;
+    QTemporaryDir tmp;
+    const fs::path root = QFile::encodeName(tmp.path()).toStdString();
+    const fs::path cls = root / "class", dev = root / "dev";
+    // ttyS0 is COM1 already, tty0 and ptmx have no device, ttyAMA0 has no node.
+    for (const char* n : {"ttyUSB10", "ttyUSB2", "ttyACM0", "ttyS0", "ttyAMA0"}) fs::create_directories(cls / n / "device");
+    for (const char* n : {"tty0", "ptmx"}) fs::create_directories(cls / n);
+    fs::create_directories(dev);
+    for (const char* n : {"ttyUSB10", "ttyUSB2", "ttyACM0", "ttyS0", "tty0", "ptmx", "ttyUSB7"}) std::ofstream(dev / n) << "";
+    const std::string d = dev.string();
+    EXPECT_EQ(scanSerialDevices(cls.string(), d), (Strings{d + "/ttyACM0", d + "/ttyUSB2", d + "/ttyUSB10"}));
+    // Without the class folder, the usual names in the device folder.
+    EXPECT_EQ(scanSerialDevices((root / "none").string(), d),
+              (Strings{d + "/ttyACM0", d + "/ttyUSB2", d + "/ttyUSB7", d + "/ttyUSB10"}));
+}
+
+}  // namespace
+}  // namespace zindra::app
