@@ -28,7 +28,7 @@ export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
 case "$mode" in
   normal)
     base_packages
-    configure_and_build build -DZINDRA_WERROR="$werror"
+    configure_and_build build -DZINDRA_BUILD_APP=ON -DZINDRA_BUILD_TESTS=ON -DZINDRA_WERROR="$werror"
     ctest --test-dir build --output-on-failure -j "$JOBS"
     ;;
   sanitize)
