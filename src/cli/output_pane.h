@@ -28,6 +28,7 @@ public:
         ++count_;
         if (eager_) {
             writeLast();
+            drain();
             std::fflush(out_);
         }
     }
@@ -44,27 +45,36 @@ public:
     void removeFirstLines(std::size_t) override {}
     void clear() override {
         last_.clear();
+        pending_.clear();
         hasLast_ = false;
         count_ = 0;
     }
     // Writes the last line too; called once the input is done.
     void flush() {
         writeLast();
+        drain();
         std::fflush(out_);
     }
 
 private:
+    // Finished lines collect in a buffer that goes out in large writes.
     void writeLast() {
         if (!hasLast_) return;
-        last_.push_back('\n');
-        std::fwrite(last_.data(), 1, last_.size(), out_);
+        pending_.append(last_);
+        pending_.push_back('\n');
         last_.clear();
         hasLast_ = false;
+        if (pending_.size() >= 64 * 1024) drain();
+    }
+    void drain() {
+        if (!pending_.empty()) std::fwrite(pending_.data(), 1, pending_.size(), out_);
+        pending_.clear();
     }
 
     std::FILE* out_;
     bool eager_ = false;
     std::string last_;
+    std::string pending_;
     bool hasLast_ = false;
     std::size_t count_ = 0;
 };

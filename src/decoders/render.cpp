@@ -2,6 +2,8 @@
 
 #include "decoders/state.h"
 
+#include <cstring>
+
 namespace zindra::decoders {
 
 RenderStyle::RenderStyle() {
@@ -41,35 +43,77 @@ const RenderStyle& defaultRenderStyle() {
     return style;
 }
 
+namespace {
+
+// " 00" .. " FF", each padded to four bytes so that one 4-byte copy writes it.
+struct HexTable {
+    std::array<std::array<char, 4>, 256> spaced{};
+    HexTable() {
+        static constexpr char digits[] = "0123456789ABCDEF";
+        for (int v = 0; v < 256; ++v) {
+            spaced[static_cast<std::size_t>(v)] = {' ', digits[v >> 4], digits[v & 0x0F], ' '};
+        }
+    }
+};
+const HexTable hexTable;
+
+}  // namespace
+
 void renderBytes(const std::uint8_t* bytes, int n, const RenderStyle& style, std::string& text,
                  std::string& hex) {
+    // Built in local buffers and assigned once: a byte takes at most 7
+    // characters of text (".<STX> ") and 4 of hex (" .02"); the slack lets
+    // the 4-byte copies run past the last character.
+    constexpr int Piece = 256;
+    char t[Piece * 7 + 8];
+    char h[Piece * 4 + 8];
     text.clear();
     hex.clear();
     std::uint8_t prev = 0;
-    for (int i = 0; i < n; ++i) {
-        std::uint8_t v = bytes[i];
-        const std::int16_t mapped = style.remap[v];
-        if (mapped >= 0) {
-            v = static_cast<std::uint8_t>(mapped);
-            text.push_back('.');
-            hex.append(" .");
-        } else {
-            hex.push_back(' ');
-        }
-        appendHex(hex, v);
+    for (int start = 0; start < n; start += Piece) {
+        const int end = n - start < Piece ? n : start + Piece;
+        std::size_t tl = 0;
+        std::size_t hl = 0;
+        // Whether the text so far ends in a space (or is empty), including
+        // what earlier pieces appended.
+        bool spaced = text.empty() || text.back() == ' ';
+        for (int i = start; i < end; ++i) {
+            std::uint8_t v = bytes[i];
+            const std::int16_t mapped = style.remap[v];
+            if (mapped >= 0) {
+                v = static_cast<std::uint8_t>(mapped);
+                t[tl++] = '.';
+                spaced = false;
+                h[hl++] = ' ';
+                h[hl++] = '.';
+                std::memcpy(h + hl, hexTable.spaced[v].data() + 1, 2);
+                hl += 2;
+            } else {
+                std::memcpy(h + hl, hexTable.spaced[v].data(), 4);
+                hl += 3;
+            }
 
-        const bool afterEtx = prev == FrameEndByte;
-        const char* name = style.names[v];
-        if (name != nullptr && !afterEtx && (style.nameAt == nullptr || style.nameAt(i, n))) {
-            text.append(name);
-        } else if (v >= style.charLow && v <= style.charHigh && (style.charsAfterEtx || !afterEtx)) {
-            text.push_back(static_cast<char>(v));
-        } else {
-            if (!text.empty() && text.back() != ' ') text.push_back(' ');
-            appendHex(text, v);
-            text.push_back(' ');
+            const bool afterEtx = prev == FrameEndByte;
+            const char* name = style.names[v];
+            if (name != nullptr && !afterEtx && (style.nameAt == nullptr || style.nameAt(i, n))) {
+                // Every name is "<XXX> ": six characters ending in a space.
+                const std::size_t len = std::strlen(name);
+                std::memcpy(t + tl, name, len);
+                tl += len;
+                spaced = t[tl - 1] == ' ';
+            } else if (v >= style.charLow && v <= style.charHigh && (style.charsAfterEtx || !afterEtx)) {
+                t[tl++] = static_cast<char>(v);
+                spaced = v == ' ';
+            } else {
+                if (!spaced) t[tl++] = ' ';
+                std::memcpy(t + tl, hexTable.spaced[v].data() + 1, 4);
+                tl += 3;
+                spaced = true;
+            }
+            prev = v;
         }
-        prev = v;
+        text.append(t, tl);
+        hex.append(h, hl);
     }
 }
 
