@@ -7,7 +7,9 @@ namespace {
 // of its own; shorter pieces are strung together on one line.
 void routePane(Pane& pane, const std::string& header, const std::string& line, bool& startNewLine,
                std::size_t joinLimit, std::size_t maxLines) {
-    if (pane.lineCount() > maxLines) pane.removeFirstLines(pane.lineCount() - maxLines);
+    if (maxLines != RoutingLimits::unlimited().textLines && pane.lineCount() > maxLines) {
+        pane.removeFirstLines(pane.lineCount() - maxLines);
+    }
     if (line.size() > joinLimit || !header.empty()) {
         if (!header.empty()) pane.addLine(header);
         pane.addLine(line);
