@@ -1,0 +1,102 @@
+// A full capture (19,999 bytes) replayed through the window's Qt panes,
+// offscreen: the time from the Replay command to the end of the replay.
+#include <benchmark/benchmark.h>
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <memory>
+#include <string>
+
+#include "app/about_box.h"
+#include "app/application.h"
+#include "app/dialogs.h"
+#include "app/trace_window.h"
+
+namespace {
+
+using namespace zindra;
+
+// Answers the open dialog with the prepared file; everything else is quiet.
+class FixedDialogs final : public app::Dialogs {
+public:
+    void error(QWidget*, const QString&) override {}
+    void exception(QWidget*, const QString&) override {}
+    app::Answer confirm(QWidget*, const QString&) override { return app::Answer::No; }
+    QString openFile(QWidget*, const app::OpenFileRequest&) override { return file; }
+    QString saveFile(QWidget*, const app::SaveFileRequest&) override { return {}; }
+    QString file;
+};
+
+void waitFor(const std::function<bool()>& pred, int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (!pred() && t.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
+}
+
+void runReplay(benchmark::State& st, const std::string& bytes) {
+    QTemporaryDir dir;
+    FixedDialogs dialogs;
+    dialogs.file = dir.filePath(QStringLiteral("full.TRC"));
+    std::ofstream(QFile::encodeName(dialogs.file).toStdString(), std::ios::binary) << bytes;
+    app::TraceWindow window(dialogs);
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&window] {
+        if (window.aboutBox().isVisible()) window.aboutBox().okButton().click();
+    });
+    closer.start(5);
+    window.show();
+    waitFor([&] { return !window.aboutBox().isVisible() && window.isVisible(); }, 4000);
+    waitFor([] { return false; }, 300);
+    closer.stop();
+    auto* replay = window.findChild<QAction*>(QStringLiteral("Replay1"));
+    for (auto _ : st) {
+        replay->trigger();
+        QCoreApplication::processEvents();  // let the panes paint
+    }
+    st.SetBytesProcessed(static_cast<std::int64_t>(st.iterations()) * static_cast<std::int64_t>(bytes.size()));
+}
+
+void FullCaptureDefault(benchmark::State& st) {
+    std::string file = "UNBEKANNT\r\n";
+    const std::string block("\x02" "0123456789ABCD" "\x10\x06", 17);
+    while (file.size() < 19999) file += block;
+    file.resize(19999);
+    runReplay(st, file);
+}
+BENCHMARK(FullCaptureDefault)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+void FullCaptureUgm(benchmark::State& st) {
+    std::ifstream in(std::string(ZINDRA_SAMPLES_DIR) + "/ugm.TRC", std::ios::binary);
+    const std::string sample{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::string body = sample.substr(sample.find('\n') + 1);
+    std::string file = "UGM\r\n";
+    while (file.size() < 19999) file += body;
+    file.resize(19999);
+    runReplay(st, file);
+}
+BENCHMARK(FullCaptureUgm)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+    app::Application app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
