@@ -45,13 +45,18 @@ const RenderStyle& defaultRenderStyle() {
 
 namespace {
 
-// " 00" .. " FF", each padded to four bytes so that one 4-byte copy writes it.
+// " 00" .. " FF" and "00 " .. "FF ", each padded to four bytes so that one
+// 4-byte copy writes it.
 struct HexTable {
-    std::array<std::array<char, 4>, 256> spaced{};
+    std::array<std::array<char, 4>, 256> lead{};
+    std::array<std::array<char, 4>, 256> trail{};
     HexTable() {
         static constexpr char digits[] = "0123456789ABCDEF";
         for (int v = 0; v < 256; ++v) {
-            spaced[static_cast<std::size_t>(v)] = {' ', digits[v >> 4], digits[v & 0x0F], ' '};
+            const char hi = digits[v >> 4];
+            const char lo = digits[v & 0x0F];
+            lead[static_cast<std::size_t>(v)] = {' ', hi, lo, ' '};
+            trail[static_cast<std::size_t>(v)] = {hi, lo, ' ', ' '};
         }
     }
 };
@@ -86,10 +91,10 @@ void renderBytes(const std::uint8_t* bytes, int n, const RenderStyle& style, std
                 spaced = false;
                 h[hl++] = ' ';
                 h[hl++] = '.';
-                std::memcpy(h + hl, hexTable.spaced[v].data() + 1, 2);
+                std::memcpy(h + hl, hexTable.trail[v].data(), 4);
                 hl += 2;
             } else {
-                std::memcpy(h + hl, hexTable.spaced[v].data(), 4);
+                std::memcpy(h + hl, hexTable.lead[v].data(), 4);
                 hl += 3;
             }
 
@@ -106,7 +111,7 @@ void renderBytes(const std::uint8_t* bytes, int n, const RenderStyle& style, std
                 spaced = v == ' ';
             } else {
                 if (!spaced) t[tl++] = ' ';
-                std::memcpy(t + tl, hexTable.spaced[v].data() + 1, 4);
+                std::memcpy(t + tl, hexTable.trail[v].data(), 4);
                 tl += 3;
                 spaced = true;
             }
