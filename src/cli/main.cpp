@@ -5,6 +5,11 @@
 
 #include "cli/common.h"
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 namespace {
 
 const char* const Usage =
@@ -15,6 +20,12 @@ const char* const Usage =
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // Pane lines are written as the bytes the panes hold, each ended by "\n";
+    // a text-mode stream would turn that into CR LF.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+#endif
     if (argc < 2) {
         std::fputs(Usage, stderr);
         return zindra::cli::ExitUsage;

@@ -2,6 +2,23 @@
 // sends the bytes of a .TRC file paced at the line rate, stops on
 // "\nTRACEOF" and waits for the next "\nTRACEON".  A .TRC file is exactly
 // what a FAT sent, so any saved trace plays back as a live device.
+#include "cli/common.h"
+
+#ifdef _WIN32
+#include <cstdio>
+
+namespace zindra::cli {
+
+// Windows has no pseudo-terminals to offer a FAT on; a simulator on Linux
+// serves Windows hosts through a serial cable or Wine's COM port mapping.
+int simulateCommand(int, char**) {
+    std::fputs("zindra-cli: simulate needs a pseudo-terminal, which Windows does not have\n", stderr);
+    return ExitUsage;
+}
+
+}  // namespace zindra::cli
+
+#else
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -16,8 +33,6 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-
-#include "cli/common.h"
 
 namespace zindra::cli {
 namespace {
@@ -155,3 +170,5 @@ int simulateCommand(int argc, char** argv) {
 }
 
 }  // namespace zindra::cli
+
+#endif  // _WIN32

@@ -137,10 +137,16 @@ int traceCommand(int argc, char** argv) {
         return ExitPort;
     }
 
+#ifdef _WIN32
+    // Ctrl+C and Ctrl+Break reach a console program as these two signals.
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGBREAK, onInterrupt);
+#else
     struct sigaction sa {};
     sa.sa_handler = onInterrupt;
     ::sigaction(SIGINT, &sa, nullptr);
     ::sigaction(SIGTERM, &sa, nullptr);
+#endif
 
     while (!interrupted && !gone && session.running()) {
         loop.runOnce(std::chrono::milliseconds(50));

@@ -28,7 +28,7 @@ struct CliReplay : ::testing::Test {
         std::ofstream(p, std::ios::binary) << content;
         return p.string();
     }
-    static long lines(const std::string& s) { return std::count(s.begin(), s.end(), '\n'); }
+    static long lines(const std::string& s) { return static_cast<long>(std::count(s.begin(), s.end(), '\n')); }
 };
 
 TEST_F(CliReplay, DefaultDecoderPanes) {
@@ -95,6 +95,10 @@ TEST_F(CliReplay, UnreadableInputsExitOneWithOneLine) {
     EXPECT_EQ(directory.status, 1);
     EXPECT_EQ(directory.out, "");
     EXPECT_EQ(lines(directory.err), 1);
+#ifdef _WIN32
+    // Windows refuses to open a directory as a file with "access denied".
+    EXPECT_NE(directory.err.find("Permission denied"), std::string::npos);
+#else
     EXPECT_NE(directory.err.find("Is a directory"), std::string::npos);
 
     if (::geteuid() != 0) {  // root reads anything
@@ -104,6 +108,7 @@ TEST_F(CliReplay, UnreadableInputsExitOneWithOneLine) {
         EXPECT_EQ(locked.status, 1);
         EXPECT_NE(locked.err.find("Permission denied"), std::string::npos);
     }
+#endif
 }
 
 TEST_F(CliReplay, NoReplyLineExitsThree) {
