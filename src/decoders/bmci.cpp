@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "decoders/framing.h"
 #include "decoders/decoder.h"
 #include "decoders/registry.h"
 #include "decoders/ugm_family.h"
@@ -96,30 +97,22 @@ public:
     void decode(DecoderState& st, DecoderOutput& out) override {
         out.clear();
         st.moreData = true;
-        while (!st.ringEmpty()) {
-            const std::uint8_t b = st.takeByte();
-            if (opensFrame(b) && !st.inFrame) {
-                st.inFrame = true;
-                st.frameLength = 0;
-                st.storeByte(b);
-                continue;
-            }
-            if (!st.inFrame) {
-                st.frameBuffer[0] = b;
-                renderBytes(&b, 1, bmciStyle(), out.textLine, out.hexLine);
-                return;
-            }
-            st.storeByte(b);
+        std::uint8_t b = 0;
+        Frame frame;
+        switch (nextFrame(st, opensFrame, [](const DecoderState& s) {
             // The length alone closes a telegram.  A longer frame taken over
             // from another decoder closes with its next byte.
-            if (st.frameLength < TelegramLength) continue;
-            st.inFrame = false;
-            const Frame frame = st.frameBuffer;
-            renderBytes(frame.data(), st.frameLength, bmciStyle(), out.textLine, out.hexLine);
-            bmciEvent(frame, st.frameLength, out.eventLine);
-            return;
+            return s.frameLength >= TelegramLength;
+        }, b, frame)) {
+            case FrameStep::Stray:
+                renderBytes(&b, 1, bmciStyle(), out.textLine, out.hexLine);
+                return;
+            case FrameStep::Closed:
+                renderBytes(frame.data(), st.frameLength, bmciStyle(), out.textLine, out.hexLine);
+                bmciEvent(frame, st.frameLength, out.eventLine);
+                return;
+            case FrameStep::Empty: return;
         }
-        st.moreData = false;
     }
 };
 

@@ -1,6 +1,7 @@
 // ESSER: telegrams from a start marker (0x1C, or 0x04) to the byte after the
 // first end marker (0x54, or 0x3C), shown as hex with the markers named.  No
 // event line.
+#include "decoders/framing.h"
 #include "decoders/decoder.h"
 #include "decoders/registry.h"
 
@@ -13,7 +14,6 @@ constexpr std::uint8_t EndMarker = 0x54;
 constexpr std::uint8_t AltEndMarker = 0x3C;
 constexpr int MaxTelegram = 128;
 
-using Frame = std::array<std::uint8_t, FrameBufferSize>;
 
 // In renderings of fewer than 5 bytes the alternative markers are shown as
 // the usual ones, marked with ".".  A byte that repeats the one before it is
@@ -50,33 +50,23 @@ public:
     void decode(DecoderState& st, DecoderOutput& out) override {
         out.clear();
         st.moreData = true;
-        while (!st.ringEmpty()) {
-            const std::uint8_t b = st.takeByte();
-            if ((b == StartMarker || b == AltStartMarker) && !st.inFrame) {
-                st.inFrame = true;
-                st.frameLength = 0;
-                st.storeByte(b);
-                continue;
-            }
-            if (!st.inFrame) {
-                st.frameBuffer[0] = b;
-                renderEsser(&b, 1, out.textLine, out.hexLine);
-                return;
-            }
-            st.storeByte(b);
-            const std::uint8_t before =
-                st.frameLength >= 2 ? st.frameBuffer[static_cast<std::size_t>(st.frameLength - 2)] : 0;
+        std::uint8_t b = 0;
+        Frame frame;
+        switch (nextFrame(st, [](std::uint8_t x) { return x == StartMarker || x == AltStartMarker; }, [](const DecoderState& s) {
             // A telegram ends with the byte after its first end marker, or at
             // 128 bytes; a frame taken over from another decoder that already
             // holds 128 bytes or more closes with its next byte.
-            if (before != EndMarker && before != AltEndMarker && st.frameLength < MaxTelegram) continue;
-            st.inFrame = false;
-            const Frame frame = st.frameBuffer;
-            renderEsser(frame.data(), st.frameLength, out.textLine, out.hexLine);
-            out.eventLine.clear();
-            return;
+            const std::uint8_t before = byteBeforeLast(s);
+            return before == EndMarker || before == AltEndMarker || s.frameLength >= MaxTelegram;
+        }, b, frame)) {
+            case FrameStep::Stray:
+                renderEsser(&b, 1, out.textLine, out.hexLine);
+                return;
+            case FrameStep::Closed:
+                renderEsser(frame.data(), st.frameLength, out.textLine, out.hexLine);
+                return;
+            case FrameStep::Empty: return;
         }
-        st.moreData = false;
     }
 };
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "decoders/framing.h"
 #include "decoders/decoder.h"
 #include "decoders/registry.h"
 #include "decoders/ugm_family.h"
@@ -88,32 +89,22 @@ public:
     void decode(DecoderState& st, DecoderOutput& out) override {
         out.clear();
         st.moreData = true;
-        while (!st.ringEmpty()) {
-            const std::uint8_t b = st.takeByte();
-            if (b == FrameStartByte && !st.inFrame) {
-                st.inFrame = true;
-                st.frameLength = 0;
-                st.storeByte(b);
-                continue;
-            }
-            if (!st.inFrame) {
-                st.frameBuffer[0] = b;
-                renderBytes(&b, 1, hekatronStyle(), out.textLine, out.hexLine);
-                return;
-            }
-            st.storeByte(b);
+        std::uint8_t b = 0;
+        Frame frame;
+        switch (nextFrame(st, isStx, [](const DecoderState& s) {
             // A telegram ends with the byte after its first ETX.  One that
             // never brings an ETX is closed when the buffer is full.
-            const bool complete =
-                st.frameLength >= 2 && st.frameBuffer[static_cast<std::size_t>(st.frameLength - 2)] == FrameEndByte;
-            if (!complete && st.frameLength < FrameBufferSize) continue;
-            st.inFrame = false;
-            const Frame frame = st.frameBuffer;
-            renderBytes(frame.data(), st.frameLength, hekatronStyle(), out.textLine, out.hexLine);
-            event(frame, st.frameLength, out.eventLine);
-            return;
+            return byteBeforeLast(s) == FrameEndByte || s.frameLength >= FrameBufferSize;
+        }, b, frame)) {
+            case FrameStep::Stray:
+                renderBytes(&b, 1, hekatronStyle(), out.textLine, out.hexLine);
+                return;
+            case FrameStep::Closed:
+                renderBytes(frame.data(), st.frameLength, hekatronStyle(), out.textLine, out.hexLine);
+                event(frame, st.frameLength, out.eventLine);
+                return;
+            case FrameStep::Empty: return;
         }
-        st.moreData = false;
     }
 
 private:

@@ -1,6 +1,7 @@
 // HSB180 (and the ESSER printer): lines of text that end with LF, shown in the
 // hex pane with CR and LF made visible and every other byte as itself.
 #include "decoders/decoder.h"
+#include "decoders/framing.h"
 #include "decoders/registry.h"
 
 namespace zindra::decoders {
@@ -29,27 +30,17 @@ public:
     void decode(DecoderState& st, DecoderOutput& out) override {
         out.clear();
         st.moreData = true;
-        while (!st.ringEmpty()) {
-            const std::uint8_t b = st.takeByte();
-            // Any byte opens a line, an LF too; that LF does not close it.
-            if (!st.inFrame) {
-                st.inFrame = true;
-                st.frameLength = 0;
-                st.storeByte(b);
-                continue;
-            }
-            st.storeByte(b);
-            // A line that never brings its LF is shown once it fills the
-            // buffer, as if the LF had come.
-            if (b == LineFeed || st.frameLength >= FrameBufferSize) {
-                st.inFrame = false;
-                const std::array<std::uint8_t, FrameBufferSize> frame = st.frameBuffer;
-                renderHsb180(frame.data(), st.frameLength, out.textLine, out.hexLine);
-                out.eventLine.clear();
-                return;
-            }
+        std::uint8_t b = 0;
+        Frame frame;
+        // Any byte opens a line, an LF too; that LF does not close it.  A line
+        // that never brings its LF is shown once it fills the buffer, as if
+        // the LF had come.
+        const auto closes = [](const DecoderState& s) {
+            return lastByte(s) == LineFeed || s.frameLength >= FrameBufferSize;
+        };
+        if (nextFrame(st, anyByte, closes, b, frame) == FrameStep::Closed) {
+            renderHsb180(frame.data(), st.frameLength, out.textLine, out.hexLine);
         }
-        st.moreData = false;
     }
 };
 

@@ -2,6 +2,7 @@
 // characters as they are, everything else in hex, no control names; long
 // lines spill into the header lines.
 #include "decoders/decoder.h"
+#include "decoders/framing.h"
 #include "decoders/registry.h"
 #include "decoders/telegram_render.h"
 
@@ -25,24 +26,13 @@ public:
     void decode(DecoderState& st, DecoderOutput& out) override {
         out.clear();
         st.moreData = true;
-        while (!st.ringEmpty()) {
-            const std::uint8_t b = st.takeByte();
-            // Any byte opens a line, an LF too; that LF does not close it.
-            if (!st.inFrame) {
-                st.inFrame = true;
-                st.frameLength = 0;
-                st.storeByte(b);
-                continue;
-            }
-            st.storeByte(b);
-            if (b == LineFeed || st.frameLength >= MaxLine) {
-                st.inFrame = false;
-                const std::array<std::uint8_t, FrameBufferSize> frame = st.frameBuffer;
-                renderSecuriton(frame.data(), st.frameLength, out);
-                return;
-            }
+        std::uint8_t b = 0;
+        Frame frame;
+        // Any byte opens a line, an LF too; that LF does not close it.
+        const auto closes = [](const DecoderState& s) { return lastByte(s) == LineFeed || s.frameLength >= MaxLine; };
+        if (nextFrame(st, anyByte, closes, b, frame) == FrameStep::Closed) {
+            renderSecuriton(frame.data(), st.frameLength, out);
         }
-        st.moreData = false;
     }
 };
 

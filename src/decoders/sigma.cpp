@@ -3,6 +3,7 @@
 // 51 on.  Long renderings spill into the header lines.
 #include <charconv>
 
+#include "decoders/framing.h"
 #include "decoders/decoder.h"
 #include "decoders/registry.h"
 #include "decoders/telegram_render.h"
@@ -104,31 +105,22 @@ public:
     void decode(DecoderState& st, DecoderOutput& out) override {
         out.clear();
         st.moreData = true;
-        while (!st.ringEmpty()) {
-            const std::uint8_t b = st.takeByte();
-            if (b == FrameStartByte && !st.inFrame) {
-                st.inFrame = true;
-                st.frameLength = 0;
-                st.storeByte(b);
-                continue;
-            }
-            if (!st.inFrame) {
-                st.frameBuffer[0] = b;
-                renderSigma(true, &b, 1, out);
-                return;
-            }
-            st.storeByte(b);
+        std::uint8_t b = 0;
+        Frame frame;
+        switch (nextFrame(st, isStx, [](const DecoderState& s) {
             // L + 2 bytes in all; a length byte of 255 announces 257 bytes,
             // more than the buffer holds, so a full buffer closes the frame too.
-            if (st.frameLength >= st.frameBuffer[1] + 2 || st.frameLength >= FrameBufferSize) {
-                st.inFrame = false;
-                const Frame frame = st.frameBuffer;
+            return s.frameLength >= s.frameBuffer[1] + 2 || s.frameLength >= FrameBufferSize;
+        }, b, frame)) {
+            case FrameStep::Stray:
+                renderSigma(true, &b, 1, out);
+                return;
+            case FrameStep::Closed:
                 renderSigma(false, frame.data(), st.frameLength, out);
                 eventSigma(frame, st.frameLength, out.eventLine);
                 return;
-            }
+            case FrameStep::Empty: return;
         }
-        st.moreData = false;
     }
 };
 

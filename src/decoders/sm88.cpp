@@ -1,5 +1,6 @@
 // SM88: byte-coded telegrams that start with STX and carry their length in the
 // second byte.  Shown in hex only; alarm and line states become event lines.
+#include "decoders/framing.h"
 #include "decoders/decoder.h"
 #include "decoders/registry.h"
 #include "decoders/telegram_render.h"
@@ -73,31 +74,22 @@ public:
     void decode(DecoderState& st, DecoderOutput& out) override {
         out.clear();
         st.moreData = true;
-        while (!st.ringEmpty()) {
-            const std::uint8_t b = st.takeByte();
-            if (b == FrameStartByte && !st.inFrame) {
-                st.inFrame = true;
-                st.frameLength = 0;
-                st.storeByte(b);
-                continue;
-            }
-            if (!st.inFrame) {
-                st.frameBuffer[0] = b;
-                renderSm88(&b, 1, out.textLine, out.hexLine);
-                return;
-            }
-            st.storeByte(b);
+        std::uint8_t b = 0;
+        Frame frame;
+        switch (nextFrame(st, isStx, [](const DecoderState& s) {
             // L + 3 bytes in all; a length byte of 254 or 255 announces more
             // than the buffer holds, so a full buffer closes the frame too.
-            if (st.frameLength > st.frameBuffer[1] + 2 || st.frameLength >= FrameBufferSize) {
-                st.inFrame = false;
-                const Frame frame = st.frameBuffer;
+            return s.frameLength > s.frameBuffer[1] + 2 || s.frameLength >= FrameBufferSize;
+        }, b, frame)) {
+            case FrameStep::Stray:
+                renderSm88(&b, 1, out.textLine, out.hexLine);
+                return;
+            case FrameStep::Closed:
                 renderSm88(frame.data(), st.frameLength, out.textLine, out.hexLine);
                 eventSm88(frame, st.frameLength, out.eventLine);
                 return;
-            }
+            case FrameStep::Empty: return;
         }
-        st.moreData = false;
     }
 };
 

@@ -1,77 +1,11 @@
-// SM88PRN: printer lines of an SM88 panel, STX .. ETX, at most 100 bytes.
-// Rendered only; long lines spill into the header lines.
-#include "decoders/decoder.h"
+// SM88PRN: printer lines of an SM88 panel, STX .. ETX, at most 100 bytes,
+// rendered only; long lines spill into the header lines.  The SIGMA printer
+// sends the same lines.
 #include "decoders/registry.h"
 #include "decoders/telegram_render.h"
 
 namespace zindra::decoders {
-namespace {
 
-constexpr int MaxLine = 100;
-constexpr int HeadBytes = 3;  // indexes 0 .. 2 are never shown as characters
-
-// Names only in the head and above position 60.
-bool namedInHeadOrTail(int i, int /*n*/) { return i < 3 || i > 60; }
-
-const RenderStyle& sm88PrnStyle() {
-    static const RenderStyle style = [] {
-        RenderStyle s;
-        s.remapRange(0xE8, 0xEF, 0x00)
-            .remapByte(0xFD, 0x15)
-            .name(0x02, "<STX> ")
-            .name(0x03, "<ETX> ")
-            .name(0x04, "<EOT> ")
-            .name(0x05, "<ENQ> ")
-            .name(0x06, "<ACK> ")
-            .name(0x10, "<DLE> ")
-            .name(0x15, "<NAK> ")
-            .chars(0x1A, 0x7F);
-        s.nameAt = namedInHeadOrTail;
-        return s;
-    }();
-    return style;
-}
-
-void renderSm88Prn(const std::uint8_t* bytes, int n, DecoderOutput& out) {
-    renderWithHeaders(bytes, n, sm88PrnStyle(), HeadBytes, out);
-}
-
-class Sm88PrnDecoder final : public Decoder {
-public:
-    void decode(DecoderState& st, DecoderOutput& out) override {
-        out.clear();
-        st.moreData = true;
-        while (!st.ringEmpty()) {
-            const std::uint8_t b = st.takeByte();
-            if (b == FrameStartByte && !st.inFrame) {
-                st.inFrame = true;
-                st.frameLength = 0;
-                st.storeByte(b);
-                continue;
-            }
-            if (!st.inFrame) {
-                st.frameBuffer[0] = b;
-                renderSm88Prn(&b, 1, out);
-                return;
-            }
-            st.storeByte(b);
-            // A frame taken over from another decoder may already be longer
-            // than a printer line; it closes with the next byte.
-            if (b == FrameEndByte || st.frameLength >= MaxLine) {
-                st.inFrame = false;
-                const std::array<std::uint8_t, FrameBufferSize> frame = st.frameBuffer;
-                renderSm88Prn(frame.data(), st.frameLength, out);
-                return;
-            }
-        }
-        // Nothing to show: the headers of the previous call must not be shown
-        // again (out.clear() above has emptied them).
-        st.moreData = false;
-    }
-};
-
-}  // namespace
-
-std::unique_ptr<Decoder> makeSm88PrnDecoder() { return std::make_unique<Sm88PrnDecoder>(); }
+std::unique_ptr<Decoder> makeSm88PrnDecoder() { return makeStxPrinterDecoder(); }
 
 }  // namespace zindra::decoders

@@ -13,6 +13,10 @@ inline constexpr std::uint8_t FrameEndByte = 0x03;    // ETX
 inline constexpr int RingSize = 1025;       // slots 0 .. 1024, not 1024
 inline constexpr int FrameBufferSize = 256;
 
+// A copy of FrameBuffer, for rendering and event routines that must not
+// change the shared buffer.
+using Frame = std::array<std::uint8_t, FrameBufferSize>;
+
 // One instance per session.  The decoders share it on purpose: a frame that
 // one decoder began is continued by the next one that runs, so nothing here is
 // ever reset between traces or on a change of decoder.

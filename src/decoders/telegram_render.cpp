@@ -1,8 +1,66 @@
 #include "decoders/telegram_render.h"
 
+#include "decoders/framing.h"
+
 #include <algorithm>
 
 namespace zindra::decoders {
+
+namespace {
+
+constexpr int MaxLine = 100;
+constexpr int HeadBytes = 3;  // indexes 0 .. 2 are never shown as characters
+
+// Names only in the head and from index 61 on.
+bool namedInHeadOrTail(int i, int /*n*/) { return i < 3 || i >= 61; }
+
+const RenderStyle& stxPrinterStyle() {
+    static const RenderStyle style = [] {
+        RenderStyle s;
+        s.remapRange(0xE8, 0xEF, 0x00)
+            .remapByte(0xFD, 0x15)
+            .name(0x02, "<STX> ")
+            .name(0x03, "<ETX> ")
+            .name(0x04, "<EOT> ")
+            .name(0x05, "<ENQ> ")
+            .name(0x06, "<ACK> ")
+            .name(0x10, "<DLE> ")
+            .name(0x15, "<NAK> ")
+            .chars(0x1A, 0x7F);
+        s.nameAt = namedInHeadOrTail;
+        return s;
+    }();
+    return style;
+}
+
+class StxPrinterDecoder final : public Decoder {
+public:
+    void decode(DecoderState& st, DecoderOutput& out) override {
+        // Both headers are emptied here too: when the ring runs dry the
+        // headers of the previous line must not be shown again.
+        out.clear();
+        st.moreData = true;
+        std::uint8_t b = 0;
+        Frame frame;
+        // A frame taken over from another decoder may already be longer than
+        // a printer line; it closes with the next byte.
+        const auto closes = [](const DecoderState& s) {
+            return lastByte(s) == FrameEndByte || s.frameLength >= MaxLine;
+        };
+        switch (nextFrame(st, isStx, closes, b, frame)) {
+            case FrameStep::Stray: renderWithHeaders(&b, 1, stxPrinterStyle(), HeadBytes, out); return;
+            case FrameStep::Closed:
+                renderWithHeaders(frame.data(), st.frameLength, stxPrinterStyle(), HeadBytes, out);
+                return;
+            case FrameStep::Empty: return;
+        }
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<Decoder> makeStxPrinterDecoder() { return std::make_unique<StxPrinterDecoder>(); }
+
 
 void renderWithHeaders(const std::uint8_t* bytes, int n, const RenderStyle& style, int charsFrom,
                        DecoderOutput& out) {

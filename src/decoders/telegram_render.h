@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "decoders/decoder.h"
@@ -24,6 +25,11 @@ inline constexpr std::size_t HeaderSplitAt = 240;
 // replacing an earlier one, and the line starts again empty.
 void renderWithHeaders(const std::uint8_t* bytes, int n, const RenderStyle& style, int charsFrom,
                        DecoderOutput& out);
+
+// The SIGMA and SM88 printers: lines from STX to ETX of at most 100 bytes,
+// rendered with the header split; control bytes are named only at indexes
+// 0 .. 2 and from 61 on, characters shown from index 3 on, no event lines.
+std::unique_ptr<Decoder> makeStxPrinterDecoder();
 
 // True when one of the positions 0 .. 20 holds STX.
 bool stxNearStart(const std::array<std::uint8_t, FrameBufferSize>& frame);

@@ -14,7 +14,6 @@ namespace zindra::decoders {
 
 // A private copy of all 256 bytes of FrameBuffer.  Rendering and event
 // routines read (and the STX search rearranges) the copy, never FrameBuffer.
-using Frame = std::array<std::uint8_t, FrameBufferSize>;
 
 // A frame that another decoder left open can already fill FrameBuffer (or
 // hold a length no frame can have).  Such a frame closes as it stands, before

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "decoders/framing.h"
 #include "decoders/decoder.h"
 #include "decoders/registry.h"
 #include "decoders/ugm_family.h"
@@ -72,32 +73,23 @@ public:
     void decode(DecoderState& st, DecoderOutput& out) override {
         out.clear();
         st.moreData = true;
-        while (!st.ringEmpty()) {
-            const std::uint8_t b = st.takeByte();
-            if (b == Dle && !st.inFrame) {
-                st.inFrame = true;
-                st.frameLength = 0;
-                st.storeByte(b);
-                continue;
-            }
-            if (!st.inFrame) {
-                st.frameBuffer[0] = b;
-                renderZetfas(&b, 1, out.textLine, out.hexLine);
-                return;
-            }
-            st.storeByte(b);
+        std::uint8_t b = 0;
+        Frame frame;
+        switch (nextFrame(st, [](std::uint8_t x) { return x == Dle; }, [](const DecoderState& s) {
             // The first byte gives the length: 16 for our own DLE frames.  A
             // frame taken over from another decoder whose first byte never
             // matches is closed when the buffer is full.
-            const bool complete = st.frameLength >= 6 && st.frameLength == st.frameBuffer[0];
-            if (!complete && st.frameLength < FrameBufferSize) continue;
-            st.inFrame = false;
-            const Frame frame = st.frameBuffer;
-            renderZetfas(frame.data(), st.frameLength, out.textLine, out.hexLine);
-            zetfasEvent(frame, st.frameLength, out.eventLine);
-            return;
+            return (s.frameLength >= 6 && s.frameLength == s.frameBuffer[0]) || s.frameLength >= FrameBufferSize;
+        }, b, frame)) {
+            case FrameStep::Stray:
+                renderZetfas(&b, 1, out.textLine, out.hexLine);
+                return;
+            case FrameStep::Closed:
+                renderZetfas(frame.data(), st.frameLength, out.textLine, out.hexLine);
+                zetfasEvent(frame, st.frameLength, out.eventLine);
+                return;
+            case FrameStep::Empty: return;
         }
-        st.moreData = false;
     }
 };
 
