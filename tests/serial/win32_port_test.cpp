@@ -217,6 +217,25 @@ TEST_F(ComPair, DirectWriteReturnsWhatTheDriverTook) {
     EXPECT_EQ(received, "hello world");
 }
 
+TEST_F(ComPair, ModemLinesGoThroughTheDriverAndItsRefusalCarriesTheSystemText) {
+    a.open();
+    if (!underWine()) {
+        a.setDTR(true);
+        a.setRTS(true);
+        a.setDTR(false);
+        a.setRTS(false);
+        return;
+    }
+    // Wine cannot switch the modem lines of a pseudo-terminal.
+    try {
+        a.setDTR(true);
+        ADD_FAILURE() << "Wine switched DTR on a pseudo-terminal";
+    } catch (const CommError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "Error calling comm function (50), " + win32::errorText(ERROR_NOT_SUPPORTED));
+    }
+}
+
 TEST_F(ComPair, OpeningRefusals) {
     a.open();
     try {
