@@ -128,6 +128,14 @@ else
     sleep 0.1
   done
   kill -INT "$trace_pid" 2>/dev/null || true
+  for ((i = 0; i < 100; i++)); do
+    kill -0 "$trace_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if kill -0 "$trace_pid" 2>/dev/null; then
+    echo "zindra-cli.exe trace did not end within 10 s of Ctrl+C" >&2
+    kill -KILL "$trace_pid" 2>/dev/null || true
+  fi
   trace_status=0
   wait "$trace_pid" || trace_status=$?
   if [ "$trace_status" -ne 0 ]; then
