@@ -4,6 +4,7 @@
 #   ./test.sh --sanitize           the non-Qt libraries and their tests under ASan + UBSan
 #   ./test.sh --tsan               the serial tests under ThreadSanitizer
 #   ./test.sh --fuzz [--seconds N] each libFuzzer target for N seconds (default 30)
+#   ./test.sh --windows            the non-Qt parts cross-built with mingw-w64 and tested under Wine
 set -euo pipefail
 cd "$(dirname "$0")"
 source tools/common.sh
@@ -15,8 +16,9 @@ while [ $# -gt 0 ]; do
     --sanitize) mode=sanitize ;;
     --tsan) mode=tsan ;;
     --fuzz) mode=fuzz ;;
+    --windows) exec tools/windows.sh ;;
     --seconds) seconds="$2"; shift ;;
-    *) echo "usage: $0 [--sanitize | --tsan | --fuzz [--seconds N]]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--sanitize | --tsan | --fuzz [--seconds N] | --windows]" >&2; exit 2 ;;
   esac
   shift
 done

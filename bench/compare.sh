@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 source tools/common.sh
 ensure_packages xxd bsdextrautils python3
 rounds="${1:-5}"
-cli=build/bin/zindra-cli
+cli="${ZINDRA_CLI:-build/bin/zindra-cli}"
 [ -x "$cli" ] || configure_and_build build -DZINDRA_BUILD_TESTS=OFF -DZINDRA_BUILD_APP=OFF
 
 work=$(mktemp -d)

@@ -98,6 +98,10 @@ int traceCommand(int argc, char** argv) {
 
     serial::UiLoop loop;
     serial::Comm comm;
+    // The FAT's line: 9600 baud, 8 data bits, no parity, 1 stop bit, no
+    // flow control, DTR and RTS not driven (the component's defaults but
+    // for the rate).
+    comm.setBaudrate(serial::Baudrate::br9600);
     comm.setDispatcher(loop.dispatcher());
     trace::CommPort port(comm);
     CliUi ui(port);
