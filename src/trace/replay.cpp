@@ -1,5 +1,6 @@
 #include "trace/replay.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <memory>
@@ -12,8 +13,10 @@ void replayStream(TraceSession& session, std::FILE* in, const std::string& name,
     std::array<std::uint8_t, 256> buf{};
     bool reachedEnd = false;
     while (session.running()) {
-        buf.fill(0);
+        // The chunk buffer holds zeros behind the bytes read (a short last
+        // read clears what the chunk before left there).
         const std::size_t n = std::fread(buf.data(), 1, ReplayChunk, in);
+        if (n < ReplayChunk) std::fill(buf.begin() + static_cast<std::ptrdiff_t>(n), buf.end(), std::uint8_t{0});
         if (n == 0) {
             if (std::ferror(in)) {
                 throw std::system_error(errno != 0 ? errno : EIO, std::generic_category(), "Cannot read " + name);
