@@ -16,6 +16,18 @@ void runCentred(QMessageBox& box) {
     box.exec();
 }
 
+// Filter, suffix and initial name from the request; the chosen file, or an
+// empty string when cancelled.
+template <class Request>
+QString runFileDialog(QFileDialog& dialog, const Request& request) {
+    dialog.setNameFilter(request.filter);
+    dialog.setDefaultSuffix(request.defaultSuffix);
+    if (!request.initialName.isEmpty()) dialog.selectFile(request.initialName);
+    if (dialog.exec() != QDialog::Accepted) return {};
+    const QStringList files = dialog.selectedFiles();
+    return files.isEmpty() ? QString() : files.front();
+}
+
 }  // namespace
 
 void centreOnScreen(QWidget& window) {
@@ -58,12 +70,7 @@ QString QtDialogs::openFile(QWidget* parent, const OpenFileRequest& request) {
     QFileDialog dialog(parent, request.title);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilter(request.filter);
-    dialog.setDefaultSuffix(request.defaultSuffix);
-    if (!request.initialName.isEmpty()) dialog.selectFile(request.initialName);
-    if (dialog.exec() != QDialog::Accepted) return {};
-    const QStringList files = dialog.selectedFiles();
-    return files.isEmpty() ? QString() : files.front();
+    return runFileDialog(dialog, request);
 }
 
 QString QtDialogs::saveFile(QWidget* parent, const SaveFileRequest& request) {
@@ -72,12 +79,7 @@ QString QtDialogs::saveFile(QWidget* parent, const SaveFileRequest& request) {
     // Only names in existing folders; replacing a file is asked first (the
     // dialog's default).
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(request.filter);
-    dialog.setDefaultSuffix(request.defaultSuffix);
-    if (!request.initialName.isEmpty()) dialog.selectFile(request.initialName);
-    if (dialog.exec() != QDialog::Accepted) return {};
-    const QStringList files = dialog.selectedFiles();
-    return files.isEmpty() ? QString() : files.front();
+    return runFileDialog(dialog, request);
 }
 
 }  // namespace zindra::app

@@ -23,13 +23,8 @@ const RenderStyle& bmciStyle() {
     static const RenderStyle style = [] {
         RenderStyle s;
         s.remapRange(0xE8, 0xEF, 0x00)
-            .name(0x02, "<STX> ")
-            .name(0x03, "<ETX> ")
-            .name(0x04, "<EOT> ")
-            .name(0x05, "<ENQ> ")
-            .name(0x06, "<ACK> ")
-            .name(0x10, "<DLE> ")
-            .name(0x15, "<NAK> ")
+            .nameControls()
+            .nameAckNak()
             .chars(0x2A, 0x5F);
         s.nameAt = [](int i, int) { return i <= 1 || i > 15; };
         return s;

@@ -18,13 +18,8 @@ constexpr std::size_t StateTextWidth = 22;
 const RenderStyle& hekatronStyle() {
     static const RenderStyle style = RenderStyle()
                                          .remapRange(0xE8, 0xEF, 0x00)
-                                         .name(0x02, "<STX> ")
-                                         .name(0x03, "<ETX> ")
-                                         .name(0x04, "<EOT> ")
-                                         .name(0x05, "<ENQ> ")
-                                         .name(0x06, "<ACK> ")
-                                         .name(0x10, "<DLE> ")
-                                         .name(0x15, "<NAK> ")
+                                         .nameControls()
+                                         .nameAckNak()
                                          .chars(0x2A, 0x5F);
     return style;
 }

@@ -26,6 +26,12 @@ RenderStyle& RenderStyle::name(std::uint8_t value, const char* text) {
     return *this;
 }
 
+RenderStyle& RenderStyle::nameControls() {
+    return name(0x02, "<STX> ").name(0x03, "<ETX> ").name(0x04, "<EOT> ").name(0x05, "<ENQ> ").name(0x10, "<DLE> ");
+}
+
+RenderStyle& RenderStyle::nameAckNak() { return name(0x06, "<ACK> ").name(0x15, "<NAK> "); }
+
 RenderStyle& RenderStyle::chars(std::uint8_t low, std::uint8_t high) {
     charLow = low;
     charHigh = high;
@@ -35,11 +41,7 @@ RenderStyle& RenderStyle::chars(std::uint8_t low, std::uint8_t high) {
 const RenderStyle& defaultRenderStyle() {
     static const RenderStyle style = RenderStyle()
                                          .remapRange(0xE8, 0xEF, 0x00)
-                                         .name(0x02, "<STX> ")
-                                         .name(0x03, "<ETX> ")
-                                         .name(0x04, "<EOT> ")
-                                         .name(0x05, "<ENQ> ")
-                                         .name(0x10, "<DLE> ");
+                                         .nameControls();
     return style;
 }
 

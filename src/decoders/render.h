@@ -29,6 +29,10 @@ struct RenderStyle {
     RenderStyle& remapRange(std::uint8_t from, std::uint8_t to, std::uint8_t firstValue);
     RenderStyle& remapByte(std::uint8_t from, std::uint8_t value);
     RenderStyle& name(std::uint8_t value, const char* text);
+    // "<STX> ", "<ETX> ", "<EOT> ", "<ENQ> " and "<DLE> ".
+    RenderStyle& nameControls();
+    // "<ACK> " and "<NAK> " besides.
+    RenderStyle& nameAckNak();
     RenderStyle& chars(std::uint8_t low, std::uint8_t high);
 };
 

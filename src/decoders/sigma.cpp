@@ -17,13 +17,7 @@ bool namedAtEnds(int i, int n) { return i < 2 || i >= n - 2; }
 
 RenderStyle sigmaStyle(bool strip) {
     RenderStyle style;
-    style.name(0x02, "<STX> ")
-        .name(0x03, "<ETX> ")
-        .name(0x04, "<EOT> ")
-        .name(0x05, "<ENQ> ")
-        .name(0x06, "<ACK> ")
-        .name(0x10, "<DLE> ")
-        .name(0x15, "<NAK> ")
+    style.nameControls().nameAckNak()
         .chars(0x1A, 0x7F);
     style.nameAt = namedAtEnds;
     // A stray byte with bit 7 set stands for the byte without it.

@@ -19,13 +19,8 @@ const RenderStyle& stxPrinterStyle() {
         RenderStyle s;
         s.remapRange(0xE8, 0xEF, 0x00)
             .remapByte(0xFD, 0x15)
-            .name(0x02, "<STX> ")
-            .name(0x03, "<ETX> ")
-            .name(0x04, "<EOT> ")
-            .name(0x05, "<ENQ> ")
-            .name(0x06, "<ACK> ")
-            .name(0x10, "<DLE> ")
-            .name(0x15, "<NAK> ")
+            .nameControls()
+            .nameAckNak()
             .chars(0x1A, 0x7F);
         s.nameAt = namedInHeadOrTail;
         return s;

@@ -24,11 +24,7 @@ const RenderStyle& ugmRenderStyle() {
                                          .remapByte(0xF8, 0x10)
                                          .remapByte(0x18, 0x30)
                                          .remapByte(0x19, 0x31)
-                                         .name(0x02, "<STX> ")
-                                         .name(0x03, "<ETX> ")
-                                         .name(0x04, "<EOT> ")
-                                         .name(0x05, "<ENQ> ")
-                                         .name(0x10, "<DLE> ");
+                                         .nameControls();
     return style;
 }
 
