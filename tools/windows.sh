@@ -95,7 +95,12 @@ for suite in decoders_tests trace_tests serial_tests cli_tests; do
   status=0
   (cd "$BUILD" && ZINDRA_TEST_COM_PAIR="COM2 COM3" "$WINE" "bin/$suite.exe" --gtest_brief=1) >"$log" 2>&1 ||
     status=$?
-  grep -E '^\[ +(FAILED|SKIPPED) +\]|Failure|^\[==========\]|^\[  PASSED  \]' "$log" | grep -v '^\[==========\] Running' || true
+  if [ "$status" -eq 0 ]; then
+    grep -E '^\[ +(SKIPPED) +\]|^\[==========\]|^\[  PASSED  \]' "$log" | grep -v '^\[==========\] Running' || true
+  else
+    # --gtest_brief leaves only the failures and the summary: show them whole.
+    grep -v '^\[==========\] Running' "$log" | tail -n 80
+  fi
   n=$(sed -nE 's/^\[  PASSED  \] ([0-9]+) tests?\..*/\1/p' "$log" | tail -n 1)
   passed=$((passed + ${n:-0}))
   if [ "$status" -ne 0 ]; then

@@ -1,6 +1,7 @@
 // Every samples/*.TRC replays to the panes written beside it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -23,6 +24,17 @@ std::vector<fs::path> samples() {
     return v;
 }
 
+// Where two pane texts part, with a few bytes of each around it: the panes
+// run to thousands of lines, too long to print whole.
+std::string firstDifference(const std::string& got, const std::string& want) {
+    const auto at = static_cast<std::size_t>(
+        std::mismatch(got.begin(), got.end(), want.begin(), want.end()).first - got.begin());
+    const std::size_t from = at < 40 ? 0 : at - 40;
+    return "got " + std::to_string(got.size()) + " bytes, expected " + std::to_string(want.size()) +
+           "; they part at byte " + std::to_string(at) + ":\n  got      \"" + got.substr(from, 80) +
+           "\"\n  expected \"" + want.substr(std::min(from, want.size()), 80) + "\"";
+}
+
 TEST(Samples, EveryTraceReplaysToItsExpectedPanes) {
     int compared = 0;
     for (const fs::path& trc : samples()) {
@@ -33,7 +45,8 @@ TEST(Samples, EveryTraceReplaysToItsExpectedPanes) {
             SCOPED_TRACE(trc.filename().string() + " " + pane);
             const auto r = runCli({"replay", "--pane", pane, trc.string()});
             EXPECT_EQ(r.status, 0) << r.err;
-            EXPECT_EQ(r.out, readAll(expected));
+            const std::string want = readAll(expected);
+            EXPECT_TRUE(r.out == want) << firstDifference(r.out, want);
             ++compared;
         }
     }

@@ -2,7 +2,10 @@
 #pragma once
 
 #ifdef _WIN32
-#include <process.h>
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
 #else
 #include <sys/wait.h>
 #include <unistd.h>
@@ -28,28 +31,66 @@ inline std::string readAll(const std::filesystem::path& p) {
 }
 
 #ifdef _WIN32
-// cmd.exe: double quotes (the tests' arguments hold none), the program path
-// with backslashes, and the whole line quoted once more, which cmd /c strips.
-inline std::string shellQuote(const std::string& s) { return "\"" + s + "\""; }
+// The program is started directly, without cmd.exe between: its exit code
+// comes from the process itself, and a failure to start it is reported as
+// such instead of as a wrong exit status.  Arguments are quoted for the C
+// runtime's parser; the tests' arguments hold no double quotes.
+inline std::wstring quoteArgument(const std::string& s) {
+    const std::filesystem::path p(s);  // the narrow text in the process code page
+    return L"\"" + p.wstring() + L"\"";
+}
+
+inline HANDLE inheritableFile(const std::filesystem::path& p, DWORD access, DWORD disposition) {
+    SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, TRUE};
+    return ::CreateFileW(p.wstring().c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, disposition,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+}
 
 inline CliResult runCli(std::initializer_list<std::string> args) {
     namespace fs = std::filesystem;
     static int counter = 0;
     const fs::path base = fs::temp_directory_path() /
-                          ("zindra-cli-" + std::to_string(::_getpid()) + "-" + std::to_string(counter++));
+                          ("zindra-cli-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(counter++));
+    const fs::path outPath = base.string() + ".out";
+    const fs::path errPath = base.string() + ".err";
     std::string program = ZINDRA_CLI;
     for (char& c : program) {
         if (c == '/') c = '\\';
     }
-    std::string cmd = shellQuote(program);
-    for (const std::string& a : args) cmd += " " + shellQuote(a);
-    cmd += " >" + shellQuote(base.string() + ".out") + " 2>" + shellQuote(base.string() + ".err") + " <NUL";
+    std::wstring cmd = quoteArgument(program);
+    for (const std::string& a : args) cmd += L" " + quoteArgument(a);
+
     CliResult r;
-    r.status = std::system(("\"" + cmd + "\"").c_str());  // the program's exit code
-    r.out = readAll(base.string() + ".out");
-    r.err = readAll(base.string() + ".err");
-    fs::remove(base.string() + ".out");
-    fs::remove(base.string() + ".err");
+    HANDLE out = inheritableFile(outPath, GENERIC_WRITE, CREATE_ALWAYS);
+    HANDLE err = inheritableFile(errPath, GENERIC_WRITE, CREATE_ALWAYS);
+    HANDLE in = inheritableFile("NUL", GENERIC_READ, OPEN_EXISTING);
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = in;
+    si.hStdOutput = out;
+    si.hStdError = err;
+    PROCESS_INFORMATION pi{};
+    const bool started = out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
+                         in != INVALID_HANDLE_VALUE &&
+                         ::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+    const DWORD startError = started ? 0 : ::GetLastError();
+    if (started) {
+        ::WaitForSingleObject(pi.hProcess, INFINITE);
+        DWORD code = 0;
+        if (::GetExitCodeProcess(pi.hProcess, &code)) r.status = static_cast<int>(code);
+        ::CloseHandle(pi.hThread);
+        ::CloseHandle(pi.hProcess);
+    }
+    for (HANDLE h : {out, err, in}) {
+        if (h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
+    }
+    r.out = readAll(outPath);
+    r.err = readAll(errPath);
+    if (!started) r.err += "runCli: could not start " + std::string(ZINDRA_CLI) + ": error " + std::to_string(startError) + "\n";
+    std::error_code ec;
+    fs::remove(outPath, ec);
+    fs::remove(errPath, ec);
     return r;
 }
 #else
