@@ -117,12 +117,10 @@ public:
     int clearError(CommStatus& status) override {
         std::lock_guard guard(mutex_);
         if (handle_ == INVALID_HANDLE_VALUE) return ClosedError;
-        DWORD errors = 0;
         COMSTAT stat;
-        ZeroMemory(&stat, sizeof stat);
-        if (!ClearCommError(handle_, &errors, &stat)) return asInt(GetLastError());
+        if (const int e = fetchStatus(stat)) return e;
         status = CommStatus{};
-        status.errors = errors | keptErrors_ | (writeFailed_ ? CE_IOE : 0u);
+        status.errors = keptErrors_ | (writeFailed_ ? CE_IOE : 0u);
         keptErrors_ = 0;
         writeFailed_ = false;
         // The status flags are the bit fields of COMSTAT's first word.
@@ -135,11 +133,8 @@ public:
     int inQueue(std::uint32_t& count) override {
         std::lock_guard guard(mutex_);
         if (handle_ == INVALID_HANDLE_VALUE) return ClosedError;
-        DWORD errors = 0;
         COMSTAT stat;
-        ZeroMemory(&stat, sizeof stat);
-        if (!ClearCommError(handle_, &errors, &stat)) return asInt(GetLastError());
-        keptErrors_ |= errors;
+        if (const int e = fetchStatus(stat)) return e;
         count = stat.cbInQue;
         return 0;
     }
@@ -151,11 +146,8 @@ public:
         // Only what is queued is asked for, and nothing when nothing is: a
         // read then ends at once also on drivers that let it wait for the
         // first byte despite the time-outs (Wine's does).
-        DWORD errors = 0;
         COMSTAT stat;
-        ZeroMemory(&stat, sizeof stat);
-        if (!ClearCommError(handle_, &errors, &stat)) return asInt(GetLastError());
-        keptErrors_ |= errors;
+        if (const int e = fetchStatus(stat)) return e;
         if (stat.cbInQue == 0 || count == 0) return 0;
         OVERLAPPED ov;
         ZeroMemory(&ov, sizeof ov);
@@ -319,6 +311,16 @@ public:
     }
 
 private:
+    // ClearCommError with the mutex held: the queue sizes into stat, the
+    // error flags it clears kept for the next clearError().
+    int fetchStatus(COMSTAT& stat) {
+        DWORD errors = 0;
+        ZeroMemory(&stat, sizeof stat);
+        if (!ClearCommError(handle_, &errors, &stat)) return asInt(GetLastError());
+        keptErrors_ |= errors;
+        return 0;
+    }
+
     // Whether `buffer` starts with the bytes of the write in flight.
     bool sameBytes(const void* buffer, std::size_t count) const {
         return buffer == writeSource_ && count >= writeCopy_.size() &&
@@ -334,7 +336,7 @@ private:
     const void* writeSource_ = nullptr;
     bool writing_ = false;
     OVERLAPPED* pendingWait_ = nullptr;  // the event waiter's pending WaitCommEvent
-    DWORD keptErrors_ = 0;               // CE_ flags fetched by inQueue()
+    DWORD keptErrors_ = 0;               // CE_ flags fetched and not yet reported
     bool writeFailed_ = false;           // reported as CE_IOE by the next clearError()
 };
 
