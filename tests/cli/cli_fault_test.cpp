@@ -15,7 +15,7 @@
 #include <string>
 #include <thread>
 
-#include "cli/fake_fat.h"
+#include "cli/live_support.h"
 #include "support/process.h"
 #include "support/run_cli.h"
 
@@ -24,22 +24,14 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::FakeFat;
+using testing::TempDirTest;
+using testing::UgmTelegram;
 using testing::Process;
 using testing::readAll;
 using testing::runCli;
 using namespace std::chrono_literals;
 
-const std::string Telegram = "\x02" "1123410000070" "\x03" "Z";
-
-struct CliFault : ::testing::Test {
-    fs::path dir = fs::temp_directory_path() / ("zindra-fault-" + std::to_string(::getpid()));
-    void SetUp() override { fs::create_directories(dir); }
-    void TearDown() override { fs::remove_all(dir); }
-    std::string path(const std::string& name) const { return (dir / name).string(); }
-    std::string write(const std::string& name, const std::string& content) const {
-        std::ofstream(path(name), std::ios::binary) << content;
-        return path(name);
-    }
+struct CliFault : TempDirTest {
     // A file of `size` bytes after `head`, sparse where the system allows.
     std::string sparse(const std::string& name, const std::string& head, std::uintmax_t size) const {
         write(name, head);
@@ -104,17 +96,17 @@ TEST_F(CliFault, OnlyRegularFilesAreReplayedOrSimulatedAndNothingBlocks) {
 }
 
 TEST_F(CliFault, ArgumentsThatWereMisreadOrRefused) {
-    const std::string ugm = write("u.TRC", "UGM\r\n" + Telegram);
+    const std::string ugm = write("u.TRC", "UGM\r\n" + UgmTelegram);
     const std::string events = runCli({"replay", ugm}).out;
     ASSERT_FALSE(events.empty());
     // A reply given with its line end names the same panel.
     for (const std::string reply : {"UGM\n", "UGM\r\n", "UGM\r"}) {
-        const auto r = runCli({"replay", "--protocol", reply, write("t.TRC", Telegram)});
+        const auto r = runCli({"replay", "--protocol", reply, write("t.TRC", UgmTelegram)});
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.out, events);
     }
     // "--" ends the options: a file whose name begins with "-".
-    write("-dash.TRC", "UGM\r\n" + Telegram);
+    write("-dash.TRC", "UGM\r\n" + UgmTelegram);
     {
         const std::string cmd = "cd " + testing::shellQuote(dir.string()) + " && " +
                                 testing::shellQuote(ZINDRA_CLI) + " replay -- -dash.TRC >dash.out 2>&1";
@@ -130,7 +122,7 @@ TEST_F(CliFault, ArgumentsThatWereMisreadOrRefused) {
 }
 
 TEST_F(CliFault, OutputThatCannotBeWrittenFailsWithAMessage) {
-    const std::string ugm = write("u.TRC", "UGM\r\n" + Telegram);
+    const std::string ugm = write("u.TRC", "UGM\r\n" + UgmTelegram);
     for (const std::string pane : {"event", "all"}) {
         Process full = start({"replay", "--pane", pane, ugm}, "/dev/full");
         EXPECT_EQ(full.wait(10s), 1) << pane;
@@ -147,12 +139,12 @@ TEST_F(CliFault, HangUpEndsTheTraceLikeCtrlC) {
     FakeFat fat;
     Process tr = start({"trace", "--port", fat.name, "--save", path("hup")});
     ASSERT_TRUE(fat.await("\nTRACEON"));
-    fat.send("UGM\r\n" + Telegram);
+    fat.send("UGM\r\n" + UgmTelegram);
     std::this_thread::sleep_for(500ms);
     tr.signal(SIGHUP);
     EXPECT_EQ(tr.wait(5s), 0) << tr.err();
     EXPECT_TRUE(fat.await("\nTRACEON\nTRACEOF"));  // the FAT stops mirroring
-    EXPECT_EQ(readAll(path("hup.TRC")), "UGM\r\n" + Telegram);
+    EXPECT_EQ(readAll(path("hup.TRC")), "UGM\r\n" + UgmTelegram);
 }
 
 TEST_F(CliFault, ClosedOutputPipeEndsTheTraceWithTraceOffAndSaves) {
@@ -166,7 +158,7 @@ TEST_F(CliFault, ClosedOutputPipeEndsTheTraceWithTraceOffAndSaves) {
     ::close(reader);  // as `| head` does once it has its lines
     fat.send("UGM\r\n");
     std::this_thread::sleep_for(200ms);
-    fat.send(Telegram + Telegram);
+    fat.send(UgmTelegram + UgmTelegram);
     EXPECT_EQ(tr.wait(5s), 1);
     EXPECT_NE(tr.err().find("cannot write the output: Broken pipe"), std::string::npos) << tr.err();
     EXPECT_TRUE(fat.await("\nTRACEON\nTRACEOF"));
@@ -177,15 +169,15 @@ TEST_F(CliFault, StartDropsEverythingAFatLeftMirroringQueuedAndStillIdentifies) 
     FakeFat fat;
     // Far more than one 80-byte chunk waits before the trace starts.
     std::string stale;
-    for (int i = 0; i < 200; ++i) stale += Telegram;
+    for (int i = 0; i < 200; ++i) stale += UgmTelegram;
     fat.send(stale);
     Process tr = start({"trace", "--port", fat.name});
     ASSERT_TRUE(fat.await("\nTRACEON"));
-    fat.send("UGM\r\n" + Telegram);
+    fat.send("UGM\r\n" + UgmTelegram);
     std::this_thread::sleep_for(500ms);
     tr.signal(SIGINT);
     EXPECT_EQ(tr.wait(5s), 0) << tr.err();
-    EXPECT_EQ(tr.out(), runCli({"replay", write("u.TRC", "UGM\r\n" + Telegram)}).out);
+    EXPECT_EQ(tr.out(), runCli({"replay", write("u.TRC", "UGM\r\n" + UgmTelegram)}).out);
 }
 
 TEST_F(CliFault, TraceEndingBeforeACompleteReplyLineExitsThree) {

@@ -15,7 +15,7 @@
 #include <string>
 #include <thread>
 
-#include "cli/fake_fat.h"
+#include "cli/live_support.h"
 #include "support/process.h"
 #include "support/run_cli.h"
 
@@ -24,16 +24,13 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::FakeFat;
+using testing::TempDirTest;
 using testing::Process;
 using testing::readAll;
 using testing::runCli;
 using namespace std::chrono_literals;
 
-struct TraceE2e : ::testing::Test {
-    fs::path dir = fs::temp_directory_path() / ("zindra-e2e-" + std::to_string(::getpid()));
-    void SetUp() override { fs::create_directories(dir); }
-    void TearDown() override { fs::remove_all(dir); }
-    std::string path(const std::string& name) const { return (dir / name).string(); }
+struct TraceE2e : TempDirTest {
     std::string sample(const std::string& name) const { return std::string(ZINDRA_SAMPLES_DIR) + "/" + name; }
 };
 

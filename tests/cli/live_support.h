@@ -1,4 +1,5 @@
-// A pseudo-terminal a test plays the FAT on.
+// What the command-line tests share: a folder of their own, a pseudo-terminal
+// the test plays the FAT on, and a UGM telegram.
 #pragma once
 
 #include <poll.h>
@@ -6,11 +7,33 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 namespace zindra::testing {
 
+// One UGM telegram, and the reply line that selects UGM.
+inline const std::string UgmTelegram = "\x02" "1123410000070" "\x03" "Z";
+
+// A test with a temporary folder of its own, removed afterwards.
+struct TempDirTest : ::testing::Test {
+    std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("zindra-cli-test-" + std::to_string(::getpid()));
+    void SetUp() override { std::filesystem::create_directories(dir); }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+    std::string path(const std::string& name) const { return (dir / name).string(); }
+    // Writes the file and returns its path.
+    std::string write(const std::string& name, const std::string& content) const {
+        std::ofstream(path(name), std::ios::binary) << content;
+        return path(name);
+    }
+};
+
+// A pseudo-terminal a test plays the FAT on.
 struct FakeFat {
     int master = -1, slave = -1;
     std::string name;
