@@ -180,9 +180,9 @@ int traceCommand(int argc, char** argv) {
         if (!limitTold && session.capture().dropped() > 0) {
             limitTold = true;
             std::fprintf(stderr,
-                         "zindra-cli: the capture is full (%zu bytes); later bytes are shown but not kept for the "
+                         "zindra-cli: the capture is full (%u bytes); later bytes are shown but not kept for the "
                          ".TRC file\n",
-                         static_cast<std::size_t>(session.capture().count()));
+                         static_cast<unsigned>(session.capture().count()));
         }
     }
     // Bytes that arrived with the hang-up or the interrupt, and what the port
