@@ -62,6 +62,10 @@ case "$mode" in
       { printf '\x16'; cat "$f"; } > "$corpus/stream/$name"
       head -c 40 "$f" > "$corpus/ident/$name"
     done
+    # Inputs that once broke a target stay among its seeds (fuzz/seeds/<target>/).
+    for dir in fuzz/seeds/*/; do
+      cp "$dir"* "$corpus/$(basename "$dir")/"
+    done
     for target in stream_fuzz ident_fuzz; do
       dir="$corpus/${target%_fuzz}"
       echo "fuzzing $target for $seconds s"

@@ -334,7 +334,7 @@ void TraceWindow::comm1Hangup() {
     });
 }
 
-void TraceWindow::stoppTraceClick() { session_->stopp(); }
+void TraceWindow::stoppTraceClick() { trace::stopTrace(*session_, *port_); }
 
 void TraceWindow::speichernUnterClick() { saveAs(); }
 

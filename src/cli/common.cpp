@@ -1,5 +1,6 @@
 #include "cli/common.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -28,10 +29,31 @@ std::string printable(std::string_view bytes) {
     return s;
 }
 
-std::string systemText(int err) {
-    std::string s = std::strerror(err);
+std::string printableStart(std::string_view bytes) {
+    constexpr std::size_t Shown = 80;
+    if (bytes.size() <= Shown) return printable(bytes);
+    return printable(bytes.substr(0, Shown)) + "...";
+}
+
+namespace {
+
+std::string trimmed(std::string s) {
     while (!s.empty() && (s.back() == ' ' || s.back() == '.')) s.pop_back();
     return s;
+}
+
+}  // namespace
+
+std::string systemText(int err) { return trimmed(std::strerror(err)); }
+
+std::string reasonText(const std::error_code& code) { return trimmed(code.message()); }
+
+bool outputFailed(std::FILE* out, int error) {
+    errno = 0;
+    if (error == 0 && std::fflush(out) == 0 && std::ferror(out) == 0) return false;
+    if (error == 0) error = errno != 0 ? errno : EIO;
+    std::fprintf(stderr, "zindra-cli: cannot write the output: %s\n", systemText(error).c_str());
+    return true;
 }
 
 }  // namespace zindra::cli

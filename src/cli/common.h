@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace zindra::cli {
 
@@ -17,8 +19,17 @@ enum ExitCode : int {
 // control or non-ASCII bytes escaped.
 std::string printable(std::string_view bytes);
 
+// printable() of at most the first 80 bytes, "..." marking a cut.
+std::string printableStart(std::string_view bytes);
+
 // The system's text for errno, without trailing spaces and full stops.
 std::string systemText(int err);
+// The same for an error code of any category.
+std::string reasonText(const std::error_code& code);
+
+// Ends with the message on standard error when standard output could not be
+// written (a full disk, a closed pipe): returns whether it failed.
+bool outputFailed(std::FILE* out, int error = 0);
 
 int replayCommand(int argc, char** argv);
 int simulateCommand(int argc, char** argv);

@@ -2,6 +2,7 @@
 // and one that only counts.
 #pragma once
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -11,8 +12,9 @@
 namespace zindra::cli {
 
 // Writes every finished line to a stream as raw bytes followed by "\n".  A
-// line is finished once another line is added after it (only the last line
-// can still grow), so memory stays bounded however long the input.
+// line is finished once another line is added after it; only the last line
+// can still grow, and only at its end, so a long last line is written out
+// piece by piece as it grows.  Memory stays bounded however long the input.
 class StreamPane final : public trace::Pane {
 public:
     // eager: every line is written when added (for a pane whose lines never
@@ -23,13 +25,14 @@ public:
     std::size_t lineCount() const override { return count_; }
     void addLine(std::string_view line) override {
         writeLast();
-        last_.assign(line);
+        pending_.append(line);
         hasLast_ = true;
         ++count_;
         if (eager_) {
             writeLast();
             drain();
-            std::fflush(out_);
+        } else if (pending_.size() >= BufferSize) {
+            drain();
         }
     }
     void appendToLastLine(std::string_view text) override {
@@ -39,12 +42,12 @@ public:
             addLine(text);
             return;
         }
-        last_.append(text);
+        pending_.append(text);
+        if (pending_.size() >= BufferSize) drain();
     }
     // Lines already written cannot be taken back; the CLI runs without limits.
     void removeFirstLines(std::size_t) override {}
     void clear() override {
-        last_.clear();
         pending_.clear();
         hasLast_ = false;
         count_ = 0;
@@ -53,30 +56,39 @@ public:
     void flush() {
         writeLast();
         drain();
-        std::fflush(out_);
     }
+    // Writing to the stream failed (a full disk, a closed pipe); nothing more
+    // is written.  The error is kept in error().
+    bool failed() const { return error_ != 0; }
+    int error() const { return error_; }
 
 private:
-    // Finished lines collect in a buffer that goes out in large writes.
+    static constexpr std::size_t BufferSize = 64 * 1024;
+
+    // The last line (or what of it has not gone out yet) is at the end of
+    // pending_; finishing it adds the line end.
     void writeLast() {
         if (!hasLast_) return;
-        pending_.append(last_);
         pending_.push_back('\n');
-        last_.clear();
         hasLast_ = false;
-        if (pending_.size() >= 64 * 1024) drain();
     }
     void drain() {
-        if (!pending_.empty()) std::fwrite(pending_.data(), 1, pending_.size(), out_);
+        if (error_ == 0 && !pending_.empty()) {
+            errno = 0;
+            if (std::fwrite(pending_.data(), 1, pending_.size(), out_) != pending_.size() ||
+                std::fflush(out_) != 0) {
+                error_ = errno != 0 ? errno : EIO;
+            }
+        }
         pending_.clear();
     }
 
     std::FILE* out_;
     bool eager_ = false;
-    std::string last_;
     std::string pending_;
     bool hasLast_ = false;
     std::size_t count_ = 0;
+    int error_ = 0;
 };
 
 // Passes every change to a pane and keeps a copy of its last `keep` lines

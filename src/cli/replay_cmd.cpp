@@ -1,6 +1,5 @@
 // zindra-cli replay: a .TRC file through identification and the decoders,
 // exactly as the window's Replay, with one pane written to standard output.
-#include <cerrno>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -33,11 +32,18 @@ int replayCommand(int argc, char** argv) {
     std::optional<std::string> protocol;
     PaneChoice choice = PaneChoice::Event;
     std::optional<std::string> file;
+    bool options = true;
     for (int i = 0; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--protocol" && i + 1 < argc) {
+        if (options && arg == "--") {
+            options = false;
+        } else if (options && arg == "--protocol" && i + 1 < argc) {
+            // A reply pasted with its line end names the same panel.
             protocol = argv[++i];
-        } else if (arg == "--pane" && i + 1 < argc) {
+            while (!protocol->empty() && (protocol->back() == '\n' || protocol->back() == '\r')) {
+                protocol->pop_back();
+            }
+        } else if (options && arg == "--pane" && i + 1 < argc) {
             const std::string p = argv[++i];
             if (p == "text") {
                 choice = PaneChoice::Text;
@@ -51,7 +57,7 @@ int replayCommand(int argc, char** argv) {
                 std::fputs(ReplayUsage, stderr);
                 return ExitUsage;
             }
-        } else if (arg.size() > 1 && arg[0] == '-') {
+        } else if (options && arg.size() > 1 && arg[0] == '-') {
             std::fputs(ReplayUsage, stderr);
             return ExitUsage;
         } else if (!file) {
@@ -66,10 +72,11 @@ int replayCommand(int argc, char** argv) {
         return ExitUsage;
     }
 
-    errno = 0;
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(file->c_str(), "rb"), &std::fclose);
-    if (!in) {
-        std::fprintf(stderr, "zindra-cli: cannot read %s: %s\n", file->c_str(), systemText(errno).c_str());
+    trace::FilePtr in(nullptr, &std::fclose);
+    try {
+        in = trace::openTraceFile(*file);
+    } catch (const std::system_error& e) {
+        std::fprintf(stderr, "zindra-cli: cannot read %s: %s\n", file->c_str(), reasonText(e.code()).c_str());
         return ExitFile;
     }
 
@@ -99,10 +106,13 @@ int replayCommand(int argc, char** argv) {
 
     int status = ExitOk;
     try {
-        trace::replayStream(*session, in.get(), *file);
+        // Output that can no longer be written ends the replay.
+        trace::replayStream(*session, in.get(), *file, [&] {
+            if (stream && stream->failed()) session->stopp();
+        });
     } catch (const std::system_error& e) {
         // Nothing of a file that cannot be read is written.
-        std::fprintf(stderr, "zindra-cli: cannot read %s: %s\n", file->c_str(), systemText(e.code().value()).c_str());
+        std::fprintf(stderr, "zindra-cli: cannot read %s: %s\n", file->c_str(), reasonText(e.code()).c_str());
         if (stream) stream->clear();
         return ExitFile;
     }
@@ -111,7 +121,7 @@ int replayCommand(int argc, char** argv) {
 
     if (session->identOutcome() == trace::IdentOutcome::Unmatched) {
         std::fprintf(stderr, "zindra-cli: the reply \"%s\" names no known panel type\n",
-                     printable(session->identText()).c_str());
+                     printableStart(session->identText()).c_str());
         status = ExitIdent;
     } else if (noReplyLine) {
         std::fprintf(stderr, "zindra-cli: %s holds no complete reply line\n", file->c_str());
@@ -120,6 +130,7 @@ int replayCommand(int argc, char** argv) {
 
     if (stream) {
         stream->flush();
+        if (outputFailed(stdout, stream->error())) return ExitFile;
     } else {
         std::fputs("--- hex ---\n", stdout);
         writeLines(stdout, memHex);
@@ -127,7 +138,7 @@ int replayCommand(int argc, char** argv) {
         writeLines(stdout, memText);
         std::fputs("--- event ---\n", stdout);
         writeLines(stdout, memEvent);
-        std::fflush(stdout);
+        if (outputFailed(stdout)) return ExitFile;
     }
     return status;
 }

@@ -30,14 +30,18 @@ int simulateCommand(int, char**) {
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <cstdlib>
 #include <string>
+#include <system_error>
+
+#include "trace/replay.h"
 
 namespace zindra::cli {
 namespace {
 
 const char* const SimulateUsage = "usage: zindra-cli simulate FILE.TRC [--baud N]\n";
+// Above any serial line's rate; larger numbers are typing errors.
+constexpr long MaxBaud = 100000000;
 
 volatile std::sig_atomic_t stopRequested = 0;
 void onSignal(int) { stopRequested = 1; }
@@ -63,16 +67,20 @@ private:
 int simulateCommand(int argc, char** argv) {
     std::string file;
     long baud = 9600;
+    bool options = true;
     for (int i = 0; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--baud" && i + 1 < argc) {
+        if (options && arg == "--") {
+            options = false;
+        } else if (options && arg == "--baud" && i + 1 < argc) {
             char* end = nullptr;
+            errno = 0;
             baud = std::strtol(argv[++i], &end, 10);
-            if (end == nullptr || *end != '\0' || baud <= 0) {
+            if (end == argv[i] || *end != '\0' || errno == ERANGE || baud <= 0 || baud > MaxBaud) {
                 std::fputs(SimulateUsage, stderr);
                 return ExitUsage;
             }
-        } else if (!arg.empty() && arg[0] == '-') {
+        } else if (options && !arg.empty() && arg[0] == '-') {
             std::fputs(SimulateUsage, stderr);
             return ExitUsage;
         } else if (file.empty()) {
@@ -87,14 +95,18 @@ int simulateCommand(int argc, char** argv) {
         return ExitUsage;
     }
 
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        std::fprintf(stderr, "zindra-cli: cannot read %s: %s\n", file.c_str(), systemText(errno).c_str());
-        return ExitFile;
-    }
-    const std::string data{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad()) {
-        std::fprintf(stderr, "zindra-cli: cannot read %s\n", file.c_str());
+    // A regular file only: a FIFO or a device could block or never end.
+    std::string data;
+    try {
+        const trace::FilePtr in = trace::openTraceFile(file);
+        char buf[64 * 1024];
+        std::size_t n = 0;
+        while ((n = std::fread(buf, 1, sizeof buf, in.get())) > 0) data.append(buf, n);
+        if (std::ferror(in.get())) {
+            throw std::system_error(errno != 0 ? errno : EIO, std::generic_category(), "Cannot read " + file);
+        }
+    } catch (const std::system_error& e) {
+        std::fprintf(stderr, "zindra-cli: cannot read %s: %s\n", file.c_str(), reasonText(e.code()).c_str());
         return ExitFile;
     }
 

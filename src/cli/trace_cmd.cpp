@@ -1,13 +1,14 @@
 // zindra-cli trace: a live trace without a window, through the same trace
 // session and serial component as the window.
-#include <cerrno>
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
-#include <system_error>
+#include <vector>
 
 #include "cli/common.h"
 #include "cli/output_pane.h"
@@ -95,6 +96,19 @@ int traceCommand(int argc, char** argv) {
         std::fputs(TraceUsage, stderr);
         return ExitUsage;
     }
+    // The files are checked before the port opens, not after a whole trace.
+    if (saveBase) {
+        const std::string& b = *saveBase;
+        if (b.empty() || b.back() == '/' || b.back() == '\\' || std::filesystem::is_directory(b)) {
+            std::fprintf(stderr, "zindra-cli: --save needs a base name for the files, not the folder \"%s\"\n",
+                         b.c_str());
+            return ExitUsage;
+        }
+        if (const auto problem = trace::checkTraceFiles(b)) {
+            std::fprintf(stderr, "zindra-cli: %s\n", problem->c_str());
+            return ExitFile;
+        }
+    }
 
     serial::UiLoop loop;
     serial::Comm comm;
@@ -133,6 +147,21 @@ int traceCommand(int argc, char** argv) {
         std::fprintf(stderr, "zindra-cli: the device %s went away\n", c.deviceTitle().c_str());
         gone = true;
     };
+
+    // A closed output must not kill the trace before it has told the FAT to
+    // stop and saved: writes fail instead, and that ends the trace.
+#ifdef _WIN32
+    // Ctrl+C and Ctrl+Break reach a console program as these two signals.
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGBREAK, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
+#else
+    struct sigaction sa {};
+    sa.sa_handler = onInterrupt;
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(sig, &sa, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
+
     try {
         comm.setDeviceName(device);
         if (!trace::startTrace(session, port)) return ExitPort;
@@ -141,41 +170,53 @@ int traceCommand(int argc, char** argv) {
         return ExitPort;
     }
 
-#ifdef _WIN32
-    // Ctrl+C and Ctrl+Break reach a console program as these two signals.
-    std::signal(SIGINT, onInterrupt);
-    std::signal(SIGBREAK, onInterrupt);
-#else
-    struct sigaction sa {};
-    sa.sa_handler = onInterrupt;
-    ::sigaction(SIGINT, &sa, nullptr);
-    ::sigaction(SIGTERM, &sa, nullptr);
-#endif
-
-    while (!interrupted && !gone && session.running()) {
+    bool limitTold = false;
+    while (!interrupted && !gone && session.running() && !chosen.failed()) {
         loop.runOnce(std::chrono::milliseconds(50));
         if (ui.deadline && std::chrono::steady_clock::now() >= *ui.deadline) {
             ui.deadline.reset();
             session.answerTimeoutCheck();
         }
+        if (!limitTold && session.capture().dropped() > 0) {
+            limitTold = true;
+            std::fprintf(stderr,
+                         "zindra-cli: the capture is full (%u bytes); later bytes are shown but not kept for the "
+                         ".TRC file\n",
+                         static_cast<unsigned>(session.capture().count()));
+        }
     }
-    // Bytes that arrived with the hang-up or the interrupt.
+    // Bytes that arrived with the hang-up or the interrupt, and what the port
+    // still holds.
     loop.runPending();
-    const bool noReply = session.identOutcome() == trace::IdentOutcome::NoReply;
-    const bool unmatched = session.identOutcome() == trace::IdentOutcome::Unmatched;
-    if (session.running()) session.stopp();
+    const trace::IdentOutcome outcome = [&] {
+        if (session.running()) trace::drainPort(session, port);
+        return session.awaitingIdent() ? trace::IdentOutcome::Pending : session.identOutcome();
+    }();
+    trace::stopTrace(session, port);
     chosen.flush();
 
     int status = ExitOk;
-    if (noReply || unmatched) status = ExitIdent;
+    // No reply, an unknown reply, or the end before a complete reply line.
+    if (outcome != trace::IdentOutcome::Matched) status = ExitIdent;
+    if (outputFailed(stdout, chosen.error())) status = ExitFile;
     if (saveBase) {
-        try {
-            trace::writeLinesFile(*saveBase + ".dat", hex.lines());
-            trace::writeLinesFile(*saveBase + ".DA1", event.lines());
-            session.capture().save(*saveBase + ".TRC");
-        } catch (const std::system_error& e) {
-            std::fprintf(stderr, "zindra-cli: %s\n", e.what());
-            status = ExitFile;
+        const std::vector<std::string> names = trace::traceFileNames(*saveBase);
+        const bool replaces = std::any_of(names.begin(), names.end(),
+                                          [](const std::string& n) { return std::filesystem::exists(n); });
+        if (session.capture().count() == 0) {
+            std::fputs("zindra-cli: nothing was received, so nothing was saved\n", stderr);
+        } else if (outcome != trace::IdentOutcome::Matched && replaces) {
+            std::fprintf(stderr, "zindra-cli: the FAT was not identified; the files of %s are kept as they were\n",
+                         saveBase->c_str());
+        } else {
+            const trace::SaveReport report = trace::saveTrace(*saveBase, session.capture(), hex.lines(), event.lines());
+            if (!report.errors.empty()) {
+                for (const std::string& e : report.errors) std::fprintf(stderr, "zindra-cli: %s\n", e.c_str());
+                std::string written;
+                for (const std::string& n : report.written) written += (written.empty() ? "" : ", ") + n;
+                std::fprintf(stderr, "zindra-cli: written: %s\n", written.empty() ? "none" : written.c_str());
+                status = ExitFile;
+            }
         }
     }
     return status;

@@ -8,7 +8,10 @@
 namespace zindra::trace {
 
 void CaptureStore::append(const std::uint8_t* chunk, std::size_t n) {
-    if (count_ + n >= Limit) return;
+    if (count_ + n >= Limit) {
+        dropped_ += n;
+        return;
+    }
     std::memcpy(store_.data() + count_, chunk, n);
     count_ = static_cast<std::uint16_t>(count_ + n);
 }
@@ -29,6 +32,7 @@ void CaptureStore::save(const std::string& path) {
     }
     store_.fill(0);
     count_ = 0;
+    dropped_ = 0;
 }
 
 }  // namespace zindra::trace

@@ -24,11 +24,14 @@ public:
     void save(const std::string& path);
 
     std::uint16_t count() const { return count_; }
+    // Bytes dropped because the limit was reached (since the last save).
+    std::size_t dropped() const { return dropped_; }
     const std::uint8_t* data() const { return store_.data(); }
 
 private:
     std::array<std::uint8_t, BlockSize> store_{};
     std::uint16_t count_ = 0;
+    std::size_t dropped_ = 0;
 };
 
 }  // namespace zindra::trace

@@ -20,8 +20,12 @@ bool startTrace(TraceSession& session, TracePort& port) {
         return false;
     }
     session.clearIdentText();
-    std::array<std::uint8_t, 256> drop{};
-    port.read(drop.data(), ReceiveChunk);
+    std::array<std::uint8_t, ReceiveChunk> drop{};
+    for (std::size_t total = 0; total < ReadOnLimit;) {
+        const std::size_t n = port.read(drop.data(), ReceiveChunk);
+        total += n;
+        if (n < ReceiveChunk) break;
+    }
     port.write(TraceOn, sizeof TraceOn);
     session.enterWaiting();
     session.ui().armAnswerTimer(AnswerTimeoutMs);
@@ -30,9 +34,34 @@ bool startTrace(TraceSession& session, TracePort& port) {
 
 std::size_t receiveFromPort(TraceSession& session, TracePort& port) {
     std::array<std::uint8_t, 256> buf{};
-    const std::size_t n = port.read(buf.data(), ReceiveChunk);
+    std::size_t n = port.read(buf.data(), ReceiveChunk);
     session.receiveChunk(buf.data(), n);
-    return n;
+    std::size_t total = n;
+    while (n == ReceiveChunk && total < ReadOnLimit) {
+        n = port.read(buf.data(), ReceiveChunk);
+        if (n == 0) break;
+        session.receiveChunk(buf.data(), n);
+        total += n;
+    }
+    return total;
+}
+
+std::size_t drainPort(TraceSession& session, TracePort& port) {
+    std::size_t total = 0;
+    while (port.active() && total < ReadOnLimit) {
+        const std::size_t n = receiveFromPort(session, port);
+        if (n == 0) break;
+        total += n;
+    }
+    return total;
+}
+
+void stopTrace(TraceSession& session, TracePort& port) {
+    if (session.running() && port.active()) {
+        drainPort(session, port);
+        session.dispatchRest();
+    }
+    if (session.running()) session.stopp();
 }
 
 void stopPort(TracePort& port) {

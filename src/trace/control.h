@@ -30,16 +30,31 @@ public:
 
 inline constexpr int AnswerTimeoutMs = 4000;
 inline constexpr std::size_t ReceiveChunk = 80;
+// The most bytes one notification, one drain or Start's drop reads.
+inline constexpr std::size_t ReadOnLimit = 1 << 20;
 
 // Start: warns about an empty device name, opens the port (its error
-// propagates and nothing changes), empties IdentText, drops up to 80 waiting
-// bytes, sends "\nTRACEON", enters the waiting state and arms the answer
-// timer.  Returns false when the port did not open.
+// propagates and nothing changes), empties IdentText, drops the bytes waiting
+// from before (80 at a time, while whole chunks come: a FAT left mirroring
+// may have filled the queue), sends "\nTRACEON", enters the waiting state and
+// arms the answer timer.  Returns false when the port did not open.
 bool startTrace(TraceSession& session, TracePort& port);
 
-// The receive handler: up to 80 bytes from the port into the capture, the
-// ring and the dispatcher.  Returns the number of bytes read.
+// The receive handler: 80-byte chunks from the port into the capture, the
+// ring and the dispatcher, read on while whole chunks come (a notification
+// comes only with new bytes, so what it leaves would wait for the next
+// arrival).  Returns the number of bytes read.
 std::size_t receiveFromPort(TraceSession& session, TracePort& port);
+
+// Receives what the port still holds, so that nothing that has arrived is
+// lost when the trace ends.  Bounded, for a device that never pauses.
+// Returns the number of bytes read.
+std::size_t drainPort(TraceSession& session, TracePort& port);
+
+// Stopp: while a live trace runs on an open port, drains it and shows what
+// the identifying chunk left in the ring; then runs Stopp if the trace still
+// runs (the drained bytes may have ended it).  During a replay: Stopp only.
+void stopTrace(TraceSession& session, TracePort& port);
 
 // Stopp's port steps: "\nTRACEOF", then close.  Close drops output still
 // queued, so the command is given a moment to leave first: a FAT that never

@@ -3,7 +3,9 @@
 
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
+#include <system_error>
 
 #include "trace/session.h"
 
@@ -11,17 +13,29 @@ namespace zindra::trace {
 
 inline constexpr std::size_t ReplayChunk = 80;
 
+using FilePtr = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+
+// The error code of a file that is neither regular nor a folder (a FIFO, a
+// device): it could block in open or never end.
+std::error_code notRegularFile();
+
+// Opens a trace file to read: a regular file only, without ever blocking.
+// Throws std::system_error naming the file: the system's error, EISDIR for a
+// folder, notRegularFile() for anything else.
+FilePtr openTraceFile(const std::string& path);
+
 // Replays an open stream from its current position: 80-byte chunks into the
 // ring and the dispatcher while the stream has bytes and the replay has not
-// been stopped; processEvents runs before each chunk is dispatched (the
+// been stopped, and ends early once the reply line can no longer come
+// (replyLineHopeless: the rest would only be collected); processEvents runs before each chunk is dispatched (the
 // window lets a click on Stopp through there).  The caller has run
 // session.startReplay() and runs Stopp afterwards.  A read error throws
 // std::system_error.
 void replayStream(TraceSession& session, std::FILE* in, const std::string& name,
                   const std::function<void()>& processEvents = {});
 
-// Replay steps 3 to 6: startReplay, open the file (std::system_error naming
-// it when that fails, leaving the replay started), the loop, Stopp.
+// Replay steps 3 to 6: startReplay, open the file with openTraceFile
+// (its std::system_error when that fails, leaving the replay started), the loop, Stopp.
 void replayFile(TraceSession& session, const std::string& path,
                 const std::function<void()>& processEvents = {});
 

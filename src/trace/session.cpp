@@ -1,5 +1,7 @@
 #include "trace/session.h"
 
+#include <algorithm>
+
 #include "trace/identify.h"
 
 namespace zindra::trace {
@@ -30,14 +32,21 @@ void TraceSession::appendToRing(const std::uint8_t* chunk, std::size_t n) {
 
 void TraceSession::dispatchReceived(const std::uint8_t* chunk, std::size_t count) {
     if (awaitingIdent_) {
-        identText_.append(reinterpret_cast<const char*>(chunk), count);
-        const std::size_t lf = identText_.find('\n');
+        // Only the new bytes are searched, and only up to the limit.
+        const std::size_t from = identText_.size();
+        const std::size_t take = std::min(count, IdentTextLimit - std::min(from, IdentTextLimit));
+        identText_.append(reinterpret_cast<const char*>(chunk), take);
+        if (identLf_ == std::string::npos) {
+            const std::size_t lf = identText_.find('\n', from);
+            if (lf != std::string::npos) identLf_ = lf;
+        }
         // The first line feed must stand at character position 4 or later.
-        if (lf != std::string::npos && lf >= 3) {
+        if (identLf_ != std::string::npos && identLf_ >= 3) {
             awaitingIdent_ = false;
             // Identify on the first line only: whatever followed the reply in
             // the same chunk is data for the decoder, not part of the reply.
-            identText_.resize(lf + 1);
+            identText_.resize(identLf_ + 1);
+            identLf_ = std::string::npos;
             identifyPanel(identText_);
             panes_.hex.addLine(std::string_view(reinterpret_cast<const char*>(chunk), count));
         }
@@ -54,6 +63,12 @@ void TraceSession::dispatchReceived(const std::uint8_t* chunk, std::size_t count
     } while (state_.moreData);
 }
 
+void TraceSession::dispatchRest() {
+    if (running_ && !awaitingIdent_ && identOutcome_ == IdentOutcome::Matched && !state_.ringEmpty()) {
+        dispatchReceived(nullptr, 0);
+    }
+}
+
 void TraceSession::setButtons(bool running) {
     running_ = running;
     ui_.setTraceButtons(running);
@@ -68,7 +83,7 @@ void TraceSession::enterWaiting() {
 
 void TraceSession::startReplay() {
     setButtons(true);
-    identText_.clear();
+    clearIdentText();
     awaitingIdent_ = true;
     identOutcome_ = IdentOutcome::Pending;
 }
@@ -106,6 +121,7 @@ bool TraceSession::identifyPanel(std::string& text) {
 
 bool TraceSession::identifyReply(const std::string& reply) {
     awaitingIdent_ = false;
+    identLf_ = std::string::npos;
     identText_ = reply + "\r\n";
     return identifyPanel(identText_);
 }

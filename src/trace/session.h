@@ -20,6 +20,11 @@ namespace zindra::trace {
 // What became of the reply line of the current (or last) trace or replay.
 enum class IdentOutcome { None, Pending, Matched, Unmatched, NoReply };
 
+// The most bytes collected while a reply line is awaited: a reply is a short
+// name, so a longer text holds no usable reply line (bounded memory and time
+// on a stream without a line feed).
+inline constexpr std::size_t IdentTextLimit = 4096;
+
 class TraceSession {
 public:
     TraceSession(Panes& panes, TraceUi& ui, RoutingLimits limits = RoutingLimits{});
@@ -39,7 +44,10 @@ public:
     void dispatchReceived(const std::uint8_t* chunk, std::size_t count);
 
     // Start's steps once the port is open: IdentText emptied (step 4) ...
-    void clearIdentText() { identText_.clear(); }
+    void clearIdentText() {
+        identText_.clear();
+        identLf_ = std::string::npos;
+    }
     // ... and steps 7 to 9: buttons, AwaitingIdent, " Empfangsbereit ".
     void enterWaiting();
     // Replay's step 3: buttons, IdentText emptied, AwaitingIdent set.
@@ -52,6 +60,11 @@ public:
     // Identification on a reply given by name, as if the line reply + CR LF
     // had been received; nothing is added to the hex pane.
     bool identifyReply(const std::string& reply);
+
+    // The chunk that completed the reply line leaves the rest of itself in
+    // the ring, to be shown with the next chunk; at the end of the input
+    // (the file's or the trace's) this shows it.
+    void dispatchRest();
 
     // The middle step of Timer1's handler.
     void answerTimeoutCheck();
@@ -77,6 +90,11 @@ public:
     bool awaitingIdent() const { return awaitingIdent_; }
     void setAwaitingIdent(bool a) { awaitingIdent_ = a; }
     const std::string& identText() const { return identText_; }
+    // The reply line can no longer come: IdentText reached IdentTextLimit, or
+    // its first line feed stands too early.
+    bool replyLineHopeless() const {
+        return awaitingIdent_ && (identText_.size() >= IdentTextLimit || identLf_ != std::string::npos);
+    }
     IdentOutcome identOutcome() const { return identOutcome_; }
     // StoppTrace is enabled: a trace or a replay runs.
     bool running() const { return running_; }
@@ -95,6 +113,7 @@ private:
     CaptureStore capture_;
     RoutingFlags flags_;
     std::string identText_;
+    std::size_t identLf_ = std::string::npos;  // IdentText's first line feed
     bool awaitingIdent_ = false;
     bool running_ = false;
     IdentOutcome identOutcome_ = IdentOutcome::None;

@@ -15,6 +15,7 @@
 #include <string>
 #include <thread>
 
+#include "cli/live_support.h"
 #include "support/process.h"
 #include "support/run_cli.h"
 
@@ -22,53 +23,15 @@ namespace zindra::cli {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::FakeFat;
+using testing::TempDirTest;
 using testing::Process;
 using testing::readAll;
 using testing::runCli;
 using namespace std::chrono_literals;
 
-struct TraceE2e : ::testing::Test {
-    fs::path dir = fs::temp_directory_path() / ("zindra-e2e-" + std::to_string(::getpid()));
-    void SetUp() override { fs::create_directories(dir); }
-    void TearDown() override { fs::remove_all(dir); }
-    std::string path(const std::string& name) const { return (dir / name).string(); }
+struct TraceE2e : TempDirTest {
     std::string sample(const std::string& name) const { return std::string(ZINDRA_SAMPLES_DIR) + "/" + name; }
-};
-
-// A pseudo-terminal the test plays the FAT on.
-struct FakeFat {
-    int master = -1, slave = -1;
-    std::string name;
-    FakeFat() {
-        char buf[256] = {};
-        if (::openpty(&master, &slave, buf, nullptr, nullptr) == 0) {
-            name = buf;
-            termios t{};
-            ::tcgetattr(slave, &t);
-            ::cfmakeraw(&t);
-            ::tcsetattr(slave, TCSANOW, &t);
-        }
-    }
-    ~FakeFat() {
-        ::close(slave);
-        ::close(master);
-    }
-    // Reads what the host sent until `want` appears or the time-out passes.
-    bool await(const std::string& want, std::chrono::milliseconds timeout = 5000ms) {
-        const auto end = std::chrono::steady_clock::now() + timeout;
-        while (std::chrono::steady_clock::now() < end) {
-            pollfd p{master, POLLIN, 0};
-            if (::poll(&p, 1, 50) > 0) {
-                char b[256];
-                const ssize_t n = ::read(master, b, sizeof b);
-                if (n > 0) got.append(b, static_cast<std::size_t>(n));
-            }
-            if (got.find(want) != std::string::npos) return true;
-        }
-        return false;
-    }
-    void send(const std::string& s) const { (void)!::write(master, s.data(), s.size()); }
-    std::string got;
 };
 
 TEST_F(TraceE2e, TraceAgainstTheSimulatorPrintsTheReplaysEvents) {

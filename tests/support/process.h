@@ -2,8 +2,10 @@
 // that need two processes at once.
 #pragma once
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -51,9 +53,11 @@ public:
         const auto end = std::chrono::steady_clock::now() + timeout;
         while (std::chrono::steady_clock::now() < end) {
             int raw = 0;
-            const pid_t r = ::waitpid(pid_, &raw, WNOHANG);
+            rusage usage{};
+            const pid_t r = ::wait4(pid_, &raw, WNOHANG, &usage);
             if (r == pid_) {
                 done_ = true;
+                maxRssKb_ = usage.ru_maxrss;
                 status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
                 return status_;
             }
@@ -75,11 +79,14 @@ public:
     std::string out() const { return readAll(out_); }
     std::string err() const { return readAll(err_); }
     bool started() const { return pid_ > 0; }
+    // The peak resident memory of the ended process.
+    long maxRssKb() const { return maxRssKb_; }
 
 private:
     pid_t pid_ = -1;
     bool done_ = false;
     int status_ = -1;
+    long maxRssKb_ = 0;
     std::string out_, err_;
 };
 

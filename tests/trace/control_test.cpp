@@ -63,9 +63,10 @@ struct ControlFixture : ::testing::Test {
 };
 
 TEST_F(ControlFixture, StartDropsWaitingBytesSendsTraceOnAndWaits) {
-    port.input = std::string(100, 'x');
+    // A FAT left mirroring fills the queue with far more than one chunk.
+    port.input = std::string(1000, 'x');
     ASSERT_TRUE(startTrace(session, port));
-    EXPECT_EQ(port.input.size(), 20u);  // only 80 dropped
+    EXPECT_EQ(port.input, "");
     EXPECT_EQ(port.output, "\nTRACEON");
     EXPECT_TRUE(session.awaitingIdent());
     EXPECT_TRUE(ui.stoppEnabled);
@@ -92,15 +93,23 @@ TEST_F(ControlFixture, PortThatDoesNotBecomeActiveIsClosedSilently) {
     EXPECT_EQ(ui.timerMs, 0);
 }
 
-TEST_F(ControlFixture, ReceiveReadsAtMostEightyAndCaptures) {
+TEST_F(ControlFixture, ReceiveReadsOnInChunksOfEightyAndStopDrainsFirst) {
     ASSERT_TRUE(startTrace(session, port));
     port.input = "UNBEKANNT\r\n" + std::string(100, 'A');
-    EXPECT_EQ(receiveFromPort(session, port), 80u);
+    EXPECT_EQ(receiveFromPort(session, port), 111u);
     EXPECT_FALSE(session.awaitingIdent());
-    EXPECT_EQ(session.capture().count(), 80);
-    EXPECT_EQ(receiveFromPort(session, port), 31u);
     EXPECT_EQ(session.capture().count(), 111);
     EXPECT_EQ(ui.label5, "111");
+    ASSERT_FALSE(hex.lines().empty());
+    EXPECT_EQ(hex.lines()[0].rfind("UNBEKANNT\r\n" + std::string(69, 'A') + " ", 0), 0u);  // the identifying chunk
+    EXPECT_EQ(receiveFromPort(session, port), 0u);
+
+    // Stopp takes in what is still waiting first.
+    port.input = std::string(300, 'B');
+    stopTrace(session, port);
+    EXPECT_EQ(session.capture().count(), 411);
+    EXPECT_EQ(port.input, "");
+    EXPECT_FALSE(session.running());
 }
 
 TEST_F(ControlFixture, StopPortSendsTraceOffAndCloses) {
