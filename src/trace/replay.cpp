@@ -35,8 +35,10 @@ void replayStream(TraceSession& session, std::FILE* in, const std::string& name,
     }
 }
 
-void replayFile(TraceSession& session, const std::string& path, const std::function<void()>& processEvents) {
+void replayFile(TraceSession& session, const std::string& path, const std::function<void()>& processEvents,
+                const std::optional<std::string>& reply) {
     session.startReplay();
+    if (reply) session.identifyReply(*reply);
     errno = 0;
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(path.c_str(), "rb"), &std::fclose);
     if (!in) throw std::system_error(errno != 0 ? errno : EIO, std::generic_category(), "Cannot open " + path);

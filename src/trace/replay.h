@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "trace/session.h"
@@ -21,8 +22,11 @@ void replayStream(TraceSession& session, std::FILE* in, const std::string& name,
                   const std::function<void()>& processEvents = {});
 
 // Replay steps 3 to 6: startReplay, open the file (std::system_error naming
-// it when that fails, leaving the replay started), the loop, Stopp.
+// it when that fails, leaving the replay started), the loop, Stopp.  Given a
+// reply, no reply line is awaited: the file is decoded from its first byte by
+// that reply's protocol, as identifyReply chooses it.
 void replayFile(TraceSession& session, const std::string& path,
-                const std::function<void()>& processEvents = {});
+                const std::function<void()>& processEvents = {},
+                const std::optional<std::string>& reply = std::nullopt);
 
 }  // namespace zindra::trace
