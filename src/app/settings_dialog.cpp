@@ -1,7 +1,9 @@
 #include "app/settings_dialog.h"
 
 #include <QComboBox>
+#include <QAbstractItemView>
 #include <QLabel>
+#include <QScrollBar>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QStringList>
@@ -107,6 +109,13 @@ void SettingsDialog::markPresent(const std::vector<std::string>& present) {
         const bool there = std::find(present.begin(), present.end(), device.toStdString()) != present.end();
         cboPort().setItemText(i, there ? device : device + NotPresent);
     }
+    // The list that drops down shows long by-id names whole.
+    int widest = 0;
+    for (int i = 0; i < cboPort().count(); ++i) {
+        widest = std::max(widest, cboPort().fontMetrics().horizontalAdvance(cboPort().itemText(i)));
+    }
+    cboPort().view()->setMinimumWidth(widest + 2 * cboPort().fontMetrics().averageCharWidth() +
+                                      cboPort().view()->verticalScrollBar()->sizeHint().width());
 }
 
 int SettingsDialog::devicePosition(const std::string& deviceName) const {

@@ -380,7 +380,8 @@ void TraceWindow::setCaptureFull(bool full) {
     countLabel_->setPalette(pal);
     if (full) {
         statusBar()->showMessage(
-            QStringLiteral("Aufzeichnung voll: die .TRC-Datei enth\u00E4lt nur die ersten 19.999 Bytes."));
+            QStringLiteral("Aufzeichnung voll (h\u00F6chstens 19.999 Bytes): die .TRC-Datei enth\u00E4lt nur den "
+                           "Anfang des Trace."));
     } else if (QStatusBar* bar = findChild<QStatusBar*>()) {
         bar->clearMessage();
     }
