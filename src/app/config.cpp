@@ -33,7 +33,8 @@ IniText readIni(const QString& path) {
     if (text.isEmpty()) return ini;
     const qsizetype firstLf = text.indexOf(QLatin1Char('\n'));
     if (firstLf >= 0) {
-        ini.lineEnd = firstLf > 0 && text[firstLf - 1] == QLatin1Char('\r') ? QStringLiteral("\r\n") : QStringLiteral("\n");
+        const bool crlf = firstLf > 0 && text[firstLf - 1] == QLatin1Char('\r');
+        ini.lineEnd = crlf ? QStringLiteral("\r\n") : QStringLiteral("\n");
     }
     ini.endsWithLineEnd = text.endsWith(QLatin1Char('\n'));
     QString normalised = text;
@@ -127,7 +128,9 @@ QString configFilePath() {
 Config loadConfig(const QString& path, QSize maxSize) {
     Config c;
     const QStringList lines = readIni(path).lines;
-    if (const std::optional<QString> device = value(lines, "Port", "Nummer")) c.deviceName = device->toLatin1().toStdString();
+    if (const std::optional<QString> device = value(lines, "Port", "Nummer")) {
+        c.deviceName = device->toLatin1().toStdString();
+    }
     c.height = sizeValue(lines, "Height", Config::DefaultHeight, maxSize.height());
     c.width = sizeValue(lines, "Width", Config::DefaultWidth, maxSize.width());
     return c;

@@ -30,8 +30,8 @@ TextBoxPane::~TextBoxPane() { flush(); }
 
 QFont paneFont(bool bold) {
     static const QString family = [] {
-        const QStringList families =
-            QFontDatabase::applicationFontFamilies(QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/ZindraMono.ttf")));
+        const int id = QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/ZindraMono.ttf"));
+        const QStringList families = QFontDatabase::applicationFontFamilies(id);
         return families.isEmpty() ? QString() : families.front();
     }();
     QFont f = family.isEmpty() ? QFontDatabase::systemFont(QFontDatabase::FixedFont) : QFont(family);

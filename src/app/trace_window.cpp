@@ -5,14 +5,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMoveEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QMoveEvent>
 #include <QShowEvent>
 #include <QStatusBar>
 #include <QTimer>

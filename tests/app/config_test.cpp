@@ -247,10 +247,12 @@ TEST_F(ConfigTest, APortCanBeTypedAndListedDevicesThatAreGoneAreMarked) {
     EXPECT_EQ(d.cboPort().itemText(10), QStringLiteral("/dev/ttyUSB0 (nicht vorhanden)"));
     EXPECT_EQ(window->comm().deviceName(), "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K5X2B-if00-port0");
     devices = {"/dev/ttyUSB0"};
-    EXPECT_EQ(choosePort(), QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K5X2B-if00-port0 (nicht vorhanden)"));
+    EXPECT_EQ(choosePort(),
+              QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K5X2B-if00-port0 (nicht vorhanden)"));
     EXPECT_EQ(d.cboPort().itemText(10), QStringLiteral("/dev/ttyUSB0"));
     // "COM5" typed is the list's COM5; an empty port list means "none".
-    for (const auto& [text, device] : std::vector<std::pair<const char*, const char*>>{{"COM5", "COM5"}, {"", "none"}}) {
+    using Typed = std::pair<const char*, const char*>;
+    for (const auto& [text, device] : std::vector<Typed>{{"COM5", "COM5"}, {"", "none"}}) {
         konfiguration([&](SettingsDialog& dialog) {
             dialog.cboPort().setEditText(QString::fromLatin1(text));
             dialog.okButton().click();

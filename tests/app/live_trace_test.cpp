@@ -443,7 +443,8 @@ TEST_F(LiveTrace, AFullCaptureTurnsTheCounterRedAndSaysThatTheTrcHoldsOnlyTheFir
     ASSERT_NE(status, nullptr);
     EXPECT_TRUE(status->isVisible());
     EXPECT_EQ(status->currentMessage(),
-              QString::fromUtf16(u"Aufzeichnung voll (h\u00F6chstens 19.999 Bytes): die .TRC-Datei enth\u00E4lt nur den "
+              QString::fromUtf16(u"Aufzeichnung voll (h\u00F6chstens 19.999 Bytes): "
+                                 u"die .TRC-Datei enth\u00E4lt nur den "
                                  u"Anfang des Trace."));
     // The counter keeps its place above the status panel.
     EXPECT_LE(count->geometry().bottom(), w().findChild<QLabel*>(QStringLiteral("Panel1"))->geometry().top());

@@ -277,7 +277,8 @@ TEST_F(WindowTest, EventLinesAreFixedPitchAndTheirColumnsEndUnderTheHeadings) {
     const char* labels[4] = {"Label1", "Label2", "Label3", "Label4"};
     for (int i = 0; i < 4; ++i) {
         auto* label = qobject_cast<QLabel*>(control(labels[i]));
-        const int textRight = label->mapTo(&window, QPoint(0, 0)).x() + label->fontMetrics().horizontalAdvance(label->text());
+        const int textRight =
+            label->mapTo(&window, QPoint(0, 0)).x() + label->fontMetrics().horizontalAdvance(label->text());
         EXPECT_NEAR(textRight, columnEnd(ends[i]), 3) << labels[i];
         if (i > 0) {
             auto* before = qobject_cast<QLabel*>(control(labels[i - 1]));
@@ -321,7 +322,8 @@ TEST_F(WindowTest, AFileWithoutReplyLineIsSaidSoAndDecodedByAProtocolChosenByHan
     trigger("Replay1");
     EXPECT_EQ(window.eventPane().lineCount(), 0u);
     ASSERT_EQ(dialogs.errors.size(), 1);
-    EXPECT_TRUE(dialogs.errors[0].contains(QString::fromUtf16(u"Protokoll w\u00E4hlen"))) << dialogs.errors[0].toStdString();
+    EXPECT_TRUE(dialogs.errors[0].contains(QString::fromUtf16(u"Protokoll w\u00E4hlen")))
+        << dialogs.errors[0].toStdString();
 
     // The user stops a replay himself: no such message.
     window.session().startReplay();
