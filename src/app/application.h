@@ -1,7 +1,9 @@
-// The Qt application object: program title and the standard error display.
+// The Qt application object: program title, Qt's own texts in German and the
+// standard error display.
 #pragma once
 
 #include <QApplication>
+#include <QTranslator>
 #include <exception>
 #include <functional>
 
@@ -22,7 +24,12 @@ public:
     // goes on.
     bool notify(QObject* receiver, QEvent* event) override;
 
+    // Qt's German texts (file dialogs, standard buttons) are in use.
+    bool germanQt() const { return germanQt_; }
+
 private:
+    QTranslator qtGerman_;
+    bool germanQt_ = false;
     QtDialogs qtDialogs_;
     Dialogs* dialogs_ = &qtDialogs_;
 };

@@ -1,19 +1,120 @@
 #include "app/config.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QSettings>
+#include <QSaveFile>
 #include <QStandardPaths>
+#include <QStringList>
+#include <optional>
 
 namespace zindra::app {
 namespace {
 
-int sizeValue(const QSettings& ini, const QString& key, int fallback, int max) {
-    const QVariant v = ini.value(key);
-    // A value with a comma comes back as a list; that is no number either.
-    if (!v.isValid() || v.userType() == QMetaType::QStringList) return fallback;
+// The file as lines, read the way the profile functions read it: "[Section]"
+// starts a section, "key=value" is a key (names compared without regard to
+// case, spaces around them ignored), anything else (comments, junk) is kept
+// as it is and carries no meaning.
+struct IniText {
+    QStringList lines;
+    QString lineEnd = QStringLiteral("\r\n");  // as the file has them
+    bool endsWithLineEnd = true;
+};
+
+IniText readIni(const QString& path) {
+    IniText ini;
+#ifndef _WIN32
+    ini.lineEnd = QStringLiteral("\n");  // for a new file
+#endif
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return ini;
+    // Latin-1 keeps every byte as it was, whatever the file's encoding.
+    const QString text = QString::fromLatin1(f.readAll());
+    if (text.isEmpty()) return ini;
+    const qsizetype firstLf = text.indexOf(QLatin1Char('\n'));
+    if (firstLf >= 0) {
+        const bool crlf = firstLf > 0 && text[firstLf - 1] == QLatin1Char('\r');
+        ini.lineEnd = crlf ? QStringLiteral("\r\n") : QStringLiteral("\n");
+    }
+    ini.endsWithLineEnd = text.endsWith(QLatin1Char('\n'));
+    QString normalised = text;
+    normalised.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    ini.lines = normalised.split(QLatin1Char('\n'));
+    if (ini.endsWithLineEnd) ini.lines.removeLast();
+    return ini;
+}
+
+std::optional<QString> sectionName(const QString& line) {
+    const QString t = line.trimmed();
+    if (!t.startsWith(QLatin1Char('[')) || !t.endsWith(QLatin1Char(']'))) return std::nullopt;
+    return t.mid(1, t.size() - 2).trimmed();
+}
+
+// The key of a "key=value" line; empty for any other line.
+QString keyName(const QString& line) {
+    const qsizetype eq = line.indexOf(QLatin1Char('='));
+    if (eq <= 0) return {};
+    const QString t = line.trimmed();
+    if (t.startsWith(QLatin1Char(';')) || t.startsWith(QLatin1Char('#'))) return {};
+    return line.left(eq).trimmed();
+}
+
+bool same(const QString& a, const char* b) { return a.compare(QLatin1String(b), Qt::CaseInsensitive) == 0; }
+
+// The line index of section/key, or -1; with it the end of that section (the
+// index after its last non-empty line; -1 when the section is missing).
+struct Place {
+    qsizetype key = -1;
+    qsizetype sectionEnd = -1;
+};
+
+Place find(const QStringList& lines, const char* section, const char* key) {
+    Place p;
+    bool inSection = false;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (const auto name = sectionName(lines[i])) {
+            // The first section of that name counts, as for the profile functions.
+            if (inSection) return p;
+            inSection = p.sectionEnd < 0 && same(*name, section);
+            if (inSection) p.sectionEnd = i + 1;
+            continue;
+        }
+        if (!inSection) continue;
+        if (!lines[i].trimmed().isEmpty()) p.sectionEnd = i + 1;
+        if (p.key < 0 && same(keyName(lines[i]), key)) p.key = i;
+    }
+    return p;
+}
+
+std::optional<QString> value(const QStringList& lines, const char* section, const char* key) {
+    const Place p = find(lines, section, key);
+    if (p.key < 0) return std::nullopt;
+    const QString& line = lines[p.key];
+    QString v = line.mid(line.indexOf(QLatin1Char('=')) + 1).trimmed();
+    // A value in quotes is the text between them.
+    if (v.size() >= 2 && v.startsWith(QLatin1Char('"')) && v.endsWith(QLatin1Char('"'))) v = v.mid(1, v.size() - 2);
+    return v;
+}
+
+// Replaces the key's line, or adds it at the end of its section, or adds the
+// section at the end of the file.
+void setValue(QStringList& lines, const char* section, const char* key, const QString& v) {
+    const QString line = QLatin1String(key) + QLatin1Char('=') + v;
+    const Place p = find(lines, section, key);
+    if (p.key >= 0) {
+        lines[p.key] = line;
+    } else if (p.sectionEnd >= 0) {
+        lines.insert(p.sectionEnd, line);
+    } else {
+        lines << QLatin1Char('[') + QLatin1String(section) + QLatin1Char(']') << line;
+    }
+}
+
+int sizeValue(const QStringList& lines, const char* key, int fallback, int max) {
+    const std::optional<QString> v = value(lines, "DeskTop", key);
+    if (!v) return fallback;
     bool ok = false;
-    const int n = v.toString().trimmed().toInt(&ok);
+    const int n = v->toInt(&ok);
     if (!ok || n <= 0 || n > max) return fallback;
     return n;
 }
@@ -26,27 +127,33 @@ QString configFilePath() {
 
 Config loadConfig(const QString& path, QSize maxSize) {
     Config c;
-    const QSettings ini(path, QSettings::IniFormat);
-    const QVariant device = ini.value(QStringLiteral("Port/Nummer"));
-    if (device.isValid()) {
-        // A name with a comma is read back as a list; join it again.
-        c.deviceName = device.userType() == QMetaType::QStringList
-                           ? device.toStringList().join(QLatin1Char(',')).toStdString()
-                           : device.toString().toStdString();
+    const QStringList lines = readIni(path).lines;
+    if (const std::optional<QString> device = value(lines, "Port", "Nummer")) {
+        c.deviceName = device->toLatin1().toStdString();
     }
-    c.height = sizeValue(ini, QStringLiteral("DeskTop/Height"), Config::DefaultHeight, maxSize.height());
-    c.width = sizeValue(ini, QStringLiteral("DeskTop/Width"), Config::DefaultWidth, maxSize.width());
+    c.height = sizeValue(lines, "Height", Config::DefaultHeight, maxSize.height());
+    c.width = sizeValue(lines, "Width", Config::DefaultWidth, maxSize.width());
     return c;
 }
 
 bool saveConfig(const QString& path, const Config& config) {
+    IniText ini = readIni(path);
+    const QStringList before = ini.lines;
+    setValue(ini.lines, "DeskTop", "Height", QString::number(config.height));
+    setValue(ini.lines, "DeskTop", "Width", QString::number(config.width));
+    setValue(ini.lines, "Port", "Nummer", QString::fromLatin1(config.deviceName));
+    if (ini.lines == before && QFileInfo::exists(path)) return true;  // nothing to write
+
     QDir().mkpath(QFileInfo(path).absolutePath());
-    QSettings ini(path, QSettings::IniFormat);
-    ini.setValue(QStringLiteral("DeskTop/Height"), config.height);
-    ini.setValue(QStringLiteral("DeskTop/Width"), config.width);
-    ini.setValue(QStringLiteral("Port/Nummer"), QString::fromStdString(config.deviceName));
-    ini.sync();
-    return ini.status() == QSettings::NoError;
+    QString text = ini.lines.join(ini.lineEnd);
+    if (ini.endsWithLineEnd) text += ini.lineEnd;
+    // Written beside the old file and put in its place only when complete.
+    QSaveFile out(path);
+    // A file the user may write in a folder he may not still gets written.
+    out.setDirectWriteFallback(true);
+    if (!out.open(QIODevice::WriteOnly)) return false;
+    out.write(text.toLatin1());
+    return out.commit();
 }
 
 }  // namespace zindra::app

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -66,6 +67,31 @@ Answer QtDialogs::confirm(QWidget* parent, const QString& text) {
     return Answer::Cancel;
 }
 
+bool QtDialogs::ask(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Best\u00E4tigung"), text, QMessageBox::NoButton,
+                    parent);
+    QPushButton* yes = box.addButton(QStringLiteral("&Ja"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("&Nein"), QMessageBox::NoRole);
+    box.setDefaultButton(no);
+    box.setEscapeButton(no);
+    runCentred(box);
+    return box.clickedButton() == yes;
+}
+
+QString QtDialogs::chooseItem(QWidget* parent, const QString& title, const QString& label,
+                              const QStringList& items) {
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(label);
+    dialog.setComboBoxItems(items);
+    dialog.setComboBoxEditable(false);
+    dialog.setOption(QInputDialog::UseListViewForComboBoxItems);
+    dialog.adjustSize();
+    centreOnScreen(dialog);
+    if (dialog.exec() != QDialog::Accepted) return {};
+    return dialog.textValue();
+}
+
 QString QtDialogs::openFile(QWidget* parent, const OpenFileRequest& request) {
     QFileDialog dialog(parent, request.title);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -76,9 +102,9 @@ QString QtDialogs::openFile(QWidget* parent, const OpenFileRequest& request) {
 QString QtDialogs::saveFile(QWidget* parent, const SaveFileRequest& request) {
     QFileDialog dialog(parent, request.title);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    // Only names in existing folders; replacing a file is asked first (the
-    // dialog's default).
+    // Only names in existing folders.  The caller asks about replacing.
     dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
     return runFileDialog(dialog, request);
 }
 

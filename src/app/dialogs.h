@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -34,10 +35,17 @@ public:
     // A modal question titled "Bestätigung" with "&Ja", "&Nein" and
     // "Abbrechen"; closing the box otherwise answers Cancel.
     virtual Answer confirm(QWidget* parent, const QString& text) = 0;
+    // A modal question titled "Bestätigung" with "&Ja" and "&Nein"; true
+    // for "&Ja", false for "&Nein" or the box closed otherwise.
+    virtual bool ask(QWidget* parent, const QString& text) = 0;
+    // One of items, chosen from a list; an empty string when cancelled.
+    virtual QString chooseItem(QWidget* parent, const QString& title, const QString& label,
+                               const QStringList& items) = 0;
     // The chosen existing file, or an empty string when cancelled.
     virtual QString openFile(QWidget* parent, const OpenFileRequest& request) = 0;
-    // The chosen file name in an existing folder, after the question whether
-    // to replace a file of that name; an empty string when cancelled.
+    // The chosen file name in an existing folder; an empty string when
+    // cancelled.  Whether to replace existing files is the caller's question,
+    // since one name may stand for several files.
     virtual QString saveFile(QWidget* parent, const SaveFileRequest& request) = 0;
 };
 
@@ -47,6 +55,9 @@ public:
     void error(QWidget* parent, const QString& text) override;
     void exception(QWidget* parent, const QString& text) override;
     Answer confirm(QWidget* parent, const QString& text) override;
+    bool ask(QWidget* parent, const QString& text) override;
+    QString chooseItem(QWidget* parent, const QString& title, const QString& label,
+                       const QStringList& items) override;
     QString openFile(QWidget* parent, const OpenFileRequest& request) override;
     QString saveFile(QWidget* parent, const SaveFileRequest& request) override;
 };

@@ -1,10 +1,13 @@
 #include "app/settings_dialog.h"
 
 #include <QComboBox>
+#include <QAbstractItemView>
 #include <QLabel>
+#include <QScrollBar>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QStringList>
+#include <algorithm>
 #include <iterator>
 
 #include "app/dialogs.h"
@@ -18,6 +21,8 @@ using serial::Baudrate;
 
 constexpr QSize OuterSize(264, 302);
 constexpr int ComEntries = 10;  // "(none)" and "COM1" to "COM9"
+// After a listed device path that is not there now.
+const QString NotPresent = QStringLiteral(" (nicht vorhanden)");
 
 // The baud rates of the list, in its order.
 constexpr Baudrate BaudRates[] = {
@@ -68,7 +73,10 @@ SettingsDialog::SettingsDialog(QWidget* parent, DeviceScanner scanner)
         const int top = 16 + 34 * i;
         auto* list = new QComboBox(this);
         list->setObjectName(QString::fromLatin1(specs[i].name));
-        list->setEditable(false);
+        // The port may also be typed: any device path, such as a name under
+        // /dev/serial/by-id.
+        list->setEditable(i == 0);
+        if (i == 0) list->setInsertPolicy(QComboBox::NoInsert);
         list->addItems(specs[i].entries);
         list->setGeometry(112, top, 129, 24);
         list->setEnabled(i == 0);  // only the port can be chosen
@@ -90,13 +98,28 @@ void SettingsDialog::btnOKClick() { accept(); }
 
 void SettingsDialog::addDevices(const std::vector<std::string>& paths) {
     for (const std::string& path : paths) {
-        const QString entry = QString::fromStdString(path);
-        if (cboPort().findText(entry, Qt::MatchExactly) < 0) cboPort().addItem(entry);
+        const QString device = QString::fromStdString(path);
+        if (cboPort().findData(device) < 0) cboPort().addItem(device, device);
     }
 }
 
+void SettingsDialog::markPresent(const std::vector<std::string>& present) {
+    for (int i = ComEntries; i < cboPort().count(); ++i) {
+        const QString device = cboPort().itemData(i).toString();
+        const bool there = std::find(present.begin(), present.end(), device.toStdString()) != present.end();
+        cboPort().setItemText(i, there ? device : device + NotPresent);
+    }
+    // The list that drops down shows long by-id names whole.
+    int widest = 0;
+    for (int i = 0; i < cboPort().count(); ++i) {
+        widest = std::max(widest, cboPort().fontMetrics().horizontalAdvance(cboPort().itemText(i)));
+    }
+    cboPort().view()->setMinimumWidth(widest + 2 * cboPort().fontMetrics().averageCharWidth() +
+                                      cboPort().view()->verticalScrollBar()->sizeHint().width());
+}
+
 int SettingsDialog::devicePosition(const std::string& deviceName) const {
-    const int listed = lists_[0]->findText(QString::fromStdString(deviceName), Qt::MatchExactly);
+    const int listed = lists_[0]->findData(QString::fromStdString(deviceName));
     if (listed >= ComEntries) return listed;
     if (deviceName.find("COM") == std::string::npos || deviceName.size() < 4) return 0;
     const char c = deviceName[3];
@@ -106,16 +129,27 @@ int SettingsDialog::devicePosition(const std::string& deviceName) const {
 std::string SettingsDialog::deviceNameAt(int position) const {
     if (position <= 0) return "none";
     if (position < ComEntries) return "COM" + std::to_string(position);
-    return lists_[0]->itemText(position).toStdString();
+    return lists_[0]->itemData(position).toString().toStdString();
+}
+
+std::string SettingsDialog::chosenDeviceName() const {
+    const QString text = lists_[0]->currentText().trimmed();
+    const int listed = lists_[0]->findText(text, Qt::MatchExactly);
+    if (listed >= 0) return deviceNameAt(listed);
+    // Typed by the user: taken as it is, also without the "(nicht vorhanden)".
+    if (text.isEmpty()) return deviceNameAt(0);
+    return (text.endsWith(NotPresent) ? text.chopped(NotPresent.size()) : text).toStdString();
 }
 
 void SettingsDialog::preselect(const serial::Comm& comm) {
-    addDevices(scanner_());
+    const std::vector<std::string> present = scanner_();
+    addDevices(present);
     // A configured device path that is not there now (the adapter is
     // unplugged, or it is a pseudo-terminal) stays choosable, so that OK
-    // does not replace it with "none".
+    // does not replace it with "none"; it is marked as not present.
     const std::string& device = comm.deviceName();
     if (!device.empty() && device.front() == '/') addDevices({device});
+    markPresent(present);
     cboPort().setCurrentIndex(devicePosition(device));
 
     int baud = -1;  // rates the list does not show leave it without a selection
@@ -130,8 +164,9 @@ void SettingsDialog::preselect(const serial::Comm& comm) {
 }
 
 void SettingsDialog::apply(serial::Comm& comm) const {
-    const int port = lists_[0]->currentIndex();
-    if (port >= 0) comm.setDeviceName(deviceNameAt(port));
+    if (lists_[0]->currentIndex() >= 0 || !lists_[0]->currentText().isEmpty()) {
+        comm.setDeviceName(chosenDeviceName());
+    }
     const int baud = lists_[1]->currentIndex();
     if (baud >= 0) comm.setBaudrate(BaudRates[baud]);
     const int parity = lists_[3]->currentIndex();

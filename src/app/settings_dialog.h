@@ -32,13 +32,16 @@ public:
     // Selects the entries that show the port's settings: the device by the
     // rule of devicePosition, the line settings as they are, flow "None".
     void preselect(const serial::Comm& comm);
-    // Puts the selections into the port: device name, baud rate, parity,
+    // Puts the selections into the port: device name (chosenDeviceName), baud rate, parity,
     // data bits, stop bits, then flow control and the DTR and RTS lines.  A
     // list without a selection leaves its setting alone.  The port refuses a
     // new device name while open; the error leaves here and nothing after it
     // is applied.
     void apply(serial::Comm& comm) const;
 
+    // The device name the port list stands for: the chosen entry's, or a
+    // path typed by the user.
+    std::string chosenDeviceName() const;
     // The port list's position for a device name: a listed device path is its
     // own entry; a name with "COM" in it gives the digit in its fourth place
     // ("COM7" is 7, "COMX" and "COM" are 0); anything else is 0, "(none)".
@@ -62,6 +65,8 @@ protected:
 private:
     // Adds device paths not listed yet, after the last entry.
     void addDevices(const std::vector<std::string>& paths);
+    // Marks the listed device paths that are not among present.
+    void markPresent(const std::vector<std::string>& present);
 
     QComboBox* lists_[6] = {};
     QPushButton* okButton_;

@@ -1,11 +1,13 @@
 #include "app/text_pane.h"
 
+#include <QFontDatabase>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
+#include <algorithm>
 
 #include "app/cp1252.h"
 
@@ -26,9 +28,26 @@ TextBoxPane::TextBoxPane(QPlainTextEdit& box)
 
 TextBoxPane::~TextBoxPane() { flush(); }
 
+QFont paneFont(bool bold) {
+    static const QString family = [] {
+        const int id = QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/ZindraMono.ttf"));
+        const QStringList families = QFontDatabase::applicationFontFamilies(id);
+        return families.isEmpty() ? QString() : families.front();
+    }();
+    QFont f = family.isEmpty() ? QFontDatabase::systemFont(QFontDatabase::FixedFont) : QFont(family);
+    f.setStyleHint(QFont::TypeWriter);
+    f.setFixedPitch(true);
+    f.setPixelSize(17);
+    f.setBold(bold);
+    return f;
+}
+
 QTextCursor& TextBoxPane::editCursor() {
     if (!editOpen_) {
         editOpen_ = true;
+        const QScrollBar* bar = box_.verticalScrollBar();
+        // Ctrl+End may leave the view one line short of the bar's end.
+        follow_ = bar->value() >= bar->maximum() - 1;
         cursor_->beginEditBlock();
         QTimer::singleShot(0, flushContext_.get(), [this] { flush(); });
     }
@@ -40,7 +59,7 @@ void TextBoxPane::flush() {
     editOpen_ = false;
     cursor_->endEditBlock();
     QScrollBar* bar = box_.verticalScrollBar();
-    bar->setValue(bar->maximum());
+    if (follow_) bar->setValue(bar->maximum());
 }
 
 std::size_t TextBoxPane::lineCount() const {
@@ -84,6 +103,11 @@ void TextBoxPane::removeFirstLines(std::size_t n) {
         c.setPosition(0);
         c.setPosition(keep.position(), QTextCursor::KeepAnchor);
         c.removeSelectedText();
+        // A view held still keeps its lines in sight as the oldest go.
+        if (!follow_) {
+            QScrollBar* bar = box_.verticalScrollBar();
+            bar->setValue(std::max(0, bar->value() - static_cast<int>(n)));
+        }
         // What is left may be a single empty line.
         emptyLineHeld_ = box_.document()->isEmpty();
     }

@@ -9,11 +9,16 @@
 
 #include "trace/panes.h"
 
+class QFont;
 class QObject;
 class QPlainTextEdit;
 class QTextCursor;
 
 namespace zindra::app {
+
+// The panes' font: Zindra Mono, carried by the program, 17 pixels high and of
+// fixed pitch, with a glyph for every character a pane draws (fonts/README.md).
+QFont paneFont(bool bold);
 
 // Lines are Windows-1252 bytes; the text box shows them converted, with
 // control bytes drawn as control pictures so that each line stays one line of
@@ -34,8 +39,9 @@ public:
     std::vector<std::string> lines() const;
     std::string line(std::size_t index) const;
 
-    // Hands the changes made so far to the box's layout and scrolls to the
-    // newest line.  Runs by itself at the next turn of the event loop.
+    // Hands the changes made so far to the box's layout and, unless the user
+    // has scrolled away from the end, scrolls to the newest line.  Runs by
+    // itself at the next turn of the event loop.
     void flush();
 
     bool modified() const;
@@ -54,6 +60,9 @@ private:
     // tell them apart, so the pane remembers which.
     bool emptyLineHeld_ = false;
     bool editOpen_ = false;
+    // The view was at the end when the open edit began: it follows the new
+    // lines.  Otherwise it keeps showing the lines the user scrolled to.
+    bool follow_ = true;
     std::unique_ptr<QTextCursor> cursor_;
     std::unique_ptr<QObject> flushContext_;  // cancels a pending flush with the pane
 };

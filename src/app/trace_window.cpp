@@ -4,14 +4,16 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
-#include <QFontDatabase>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMoveEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
+#include <QStatusBar>
 #include <QTimer>
 #include <algorithm>
 
@@ -24,6 +26,7 @@
 #include "serial/comm.h"
 #include "trace/comm_port.h"
 #include "trace/control.h"
+#include "trace/identify.h"
 #include "trace/replay.h"
 #include "trace/save.h"
 
@@ -33,14 +36,6 @@ namespace {
 const char* const CloseQuestion =
     "\n   A C H T U N G      Daten wurden ge\xE4ndert      \n\n\r   Abspeichern   \n\n";
 
-// Bold fixed-pitch text for the hex and text panes.
-QFont paneFont() {
-    QFont f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    f.setPixelSize(17);
-    f.setBold(true);
-    return f;
-}
-
 QPlainTextEdit* makeBox(QWidget* parent, const char* name, QRect geometry) {
     auto* box = new QPlainTextEdit(parent);
     box->setObjectName(QString::fromLatin1(name));
@@ -48,6 +43,11 @@ QPlainTextEdit* makeBox(QWidget* parent, const char* name, QRect geometry) {
     box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     box->setGeometry(geometry);
     return box;
+}
+
+OpenFileRequest replayRequest(const QString& initialName) {
+    return {QStringLiteral("\u00D6ffnen Tracedatei"), QStringLiteral("Trace Daten (*.TRC)"), QStringLiteral("TRC"),
+            initialName};
 }
 
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, QPoint pos) {
@@ -114,16 +114,23 @@ void TraceWindow::createControls() {
     setCentralWidget(client);
 
     hexBox_ = makeBox(client, "Memo2", QRect(8, 4, 597, 129));
-    hexBox_->setFont(paneFont());
+    hexBox_->setFont(paneFont(true));
     textBox_ = makeBox(client, "Memo1", QRect(8, 148, 597, 133));
-    textBox_->setFont(paneFont());
+    textBox_->setFont(paneFont(true));
     eventBox_ = makeBox(client, "Memo3", QRect(8, 304, 409, 101));
+    eventBox_->setFont(paneFont(false));
 
     const char* const names[4] = {"Label1", "Label2", "Label3", "Label4"};
     const char* const texts[4] = {"Linie", "Melder", "LZ", "LZ(hex)"};
-    const int lefts[4] = {16, 68, 136, 168};
+    // Each heading ends where its column of the event lines ends
+    // ("   786       07       65    41").
+    const int columnEnds[4] = {6, 15, 24, 30};
+    const qreal textLeft = eventBox_->x() + eventBox_->frameWidth() + eventBox_->document()->documentMargin();
+    const qreal charWidth = QFontMetricsF(eventBox_->font()).horizontalAdvance(QLatin1Char('0'));
     for (int i = 0; i < 4; ++i) {
-        columnLabels_[i] = makeLabel(client, names[i], QString::fromLatin1(texts[i]), QPoint(lefts[i], 280));
+        columnLabels_[i] = makeLabel(client, names[i], QString::fromLatin1(texts[i]), QPoint(0, 280));
+        const qreal right = textLeft + columnEnds[i] * charWidth;
+        columnLabels_[i]->move(qRound(right) - columnLabels_[i]->width(), 280);
     }
     countLabel_ = makeLabel(client, "Label5", QStringLiteral("Label5"), QPoint(440, 408));
 
@@ -174,14 +181,18 @@ void TraceWindow::createMenus() {
     QMenu* traceMenu = bar->addMenu(QStringLiteral("&Trace"));
     traceMenu->setObjectName(QStringLiteral("Trace1"));
     // These two entries carry no action; the buttons start and stop.
-    entry(traceMenu, "Start1", QStringLiteral("&Start"), nullptr);
-    entry(traceMenu, "Stopp1", QStringLiteral("S&topp"), nullptr);
+    // They show, as the buttons do, which of the two is possible.
+    startAction_ = entry(traceMenu, "Start1", QStringLiteral("&Start"), nullptr);
+    stoppAction_ = entry(traceMenu, "Stopp1", QStringLiteral("S&topp"), nullptr);
+    stoppAction_->setEnabled(false);
     entry(traceMenu, "Clear1", QStringLiteral("&Clear"), &TraceWindow::clear);
     traceMenu->addSeparator();
     entry(traceMenu, "Konfiguration1", QStringLiteral("&Konfiguration"), &TraceWindow::konfigurationClick);
+    protokollAction_ = entry(traceMenu, "ProtokollWaehlen1", QStringLiteral("Protokoll w\u00E4h&len\u2026"),
+                             &TraceWindow::protokollWaehlenClick);
 
     // Menu-bar items without entries: a click acts at once.
-    entry(bar, "Replay1", QStringLiteral("&Replay"), &TraceWindow::replayClick);
+    replayAction_ = entry(bar, "Replay1", QStringLiteral("&Replay"), &TraceWindow::replayClick);
     entry(bar, "Hilfe1", QStringLiteral("&Hilfe"), &TraceWindow::hilfeClick);
 }
 
@@ -226,18 +237,28 @@ void TraceWindow::saveSettings() {
 }
 
 QSize TraceWindow::outerSize() const {
-    if (pendingOuterSize_) return *pendingOuterSize_;
+    // Unchanged by the user: exactly what was set (and read), also while the
+    // window manager has not told the frame yet.
+    if (configuredOuter_ && size() == configuredInner_) return *configuredOuter_;
     return frameGeometry().size();
 }
 
 void TraceWindow::setOuterSize(int width, int height) {
-    const QSize frame = frameGeometry().size() - geometry().size();
-    resize(std::max(0, width - frame.width()), std::max(0, height - frame.height()));
-    // Before the first showing the platform may not know the frame yet.
-    if (isVisible()) {
-        pendingOuterSize_.reset();
-    } else {
-        pendingOuterSize_ = QSize(width, height);
+    // Before the window is shown, and under some window managers for a while
+    // after, the frame is not known; adoptFrame sets the size again then.
+    configuredFrame_ = frameGeometry().size() - geometry().size();
+    configuredOuter_ = QSize(width, height);
+    configuredInner_ = QSize(std::max(0, width - configuredFrame_.width()),
+                             std::max(0, height - configuredFrame_.height()));
+    resize(configuredInner_);
+}
+
+void TraceWindow::adoptFrame() {
+    // Only while the size is still the configured one: a size the user gave
+    // the window stays his.
+    if (!configuredOuter_ || !isVisible() || size() != configuredInner_) return;
+    if (frameGeometry().size() - geometry().size() != configuredFrame_) {
+        setOuterSize(configuredOuter_->width(), configuredOuter_->height());
     }
 }
 
@@ -269,6 +290,11 @@ void TraceWindow::showError(const std::string& text) { dialogs_.error(this, mess
 void TraceWindow::setTraceButtons(bool running) {
     stoppButton_->setEnabled(running);
     startButton_->setEnabled(!running);
+    startAction_->setEnabled(!running);
+    stoppAction_->setEnabled(running);
+    // A replay's bytes would mix into a live trace, and its end stop it.
+    replayAction_->setEnabled(!running);
+    protokollAction_->setEnabled(!running);
 }
 
 void TraceWindow::stopPort() { trace::stopPort(*port_); }
@@ -301,24 +327,68 @@ void TraceWindow::clear() { session_->clear(); }
 void TraceWindow::hilfeClick() { aboutBox_->exec(); }
 
 void TraceWindow::replayClick() {
-    const OpenFileRequest request{QStringLiteral("\u00D6ffnen Tracedatei"), QStringLiteral("Trace Daten (*.TRC)"),
-                                  QStringLiteral("TRC"), lastReplayFile_};
-    const QString name = dialogs_.openFile(this, request);
+    const QString name = dialogs_.openFile(this, replayRequest(lastReplayFile_));
     if (name.isEmpty()) return;
+    replay(name, std::nullopt);
+}
+
+void TraceWindow::protokollWaehlenClick() {
+    QStringList replies;
+    for (int i = 0; i < trace::PanelTypeCount; ++i) replies << QString::fromLatin1(trace::panelTypes()[i].reply);
+    const QString reply = dialogs_.chooseItem(this, QStringLiteral("Protokoll w\u00E4hlen"),
+                                              QStringLiteral("Antwort des FAT:"), replies);
+    if (reply.isEmpty()) return;
+    const QString name = dialogs_.openFile(this, replayRequest(lastReplayFile_));
+    if (name.isEmpty()) return;
+    replay(name, reply.toLatin1().toStdString());
+}
+
+void TraceWindow::replay(const QString& name, const std::optional<std::string>& reply) {
     lastReplayFile_ = name;
+    replayStopped_ = false;
+    // A protocol named by hand decodes the file from its first byte: what an
+    // earlier trace or replay left unread in the receive ring goes.
+    if (reply) session_->state().readIndex = session_->state().writeIndex;
     // Pending window messages run between chunks, so Stopp, painting and
     // timers get through during a long replay.
-    trace::replayFile(*session_, QFile::encodeName(name).toStdString(), [] { QCoreApplication::processEvents(); });
+    trace::replayFile(*session_, QFile::encodeName(name).toStdString(), [] { QCoreApplication::processEvents(); },
+                      reply);
+    if (!reply && !replayStopped_ && session_->identOutcome() == trace::IdentOutcome::None) {
+        dialogs_.error(this, QStringLiteral("\n Die Datei enth\u00E4lt keine Antwortzeile des FAT, \n"
+                                            " das Protokoll ist nicht bekannt. \n\n"
+                                            " W\u00E4hlen Sie es unter Trace > Protokoll w\u00E4hlen\u2026 \n"));
+    }
 }
 
 void TraceWindow::startTraceClick() { trace::startTrace(*session_, *port_); }
 
-void TraceWindow::comm1RxChar() { trace::receiveFromPort(*session_, *port_); }
+void TraceWindow::comm1RxChar() { receive(); }
+
+std::size_t TraceWindow::receive() {
+    const std::size_t n = trace::receiveFromPort(*session_, *port_);
+    if (session_->capture().dropped() > 0) setCaptureFull(true);
+    return n;
+}
+
+void TraceWindow::setCaptureFull(bool full) {
+    if (full == captureFull_) return;
+    captureFull_ = full;
+    QPalette pal = countLabel_->palette();
+    pal.setColor(QPalette::WindowText, full ? QColor(255, 0, 0) : QApplication::palette().color(QPalette::WindowText));
+    countLabel_->setPalette(pal);
+    if (full) {
+        statusBar()->showMessage(
+            QStringLiteral("Aufzeichnung voll (h\u00F6chstens 19.999 Bytes): die .TRC-Datei enth\u00E4lt nur den "
+                           "Anfang des Trace."));
+    } else if (QStatusBar* bar = findChild<QStatusBar*>()) {
+        bar->clearMessage();
+    }
+}
 
 void TraceWindow::comm1Hangup() {
     // Whatever the device sent before it went is still shown and captured.
     try {
-        for (int i = 0; i < 1000 && trace::receiveFromPort(*session_, *port_) > 0; ++i) {
+        for (int i = 0; i < 1000 && receive() > 0; ++i) {
         }
     } catch (const std::exception&) {
         // Nothing more to read from a device that is gone.
@@ -334,7 +404,12 @@ void TraceWindow::comm1Hangup() {
     });
 }
 
-void TraceWindow::stoppTraceClick() { trace::stopTrace(*session_, *port_); }
+void TraceWindow::stoppTraceClick() {
+    replayStopped_ = true;
+    // What the port still holds is taken in before the trace ends.
+    trace::stopTrace(*session_, *port_);
+    if (session_->capture().dropped() > 0) setCaptureFull(true);
+}
 
 void TraceWindow::speichernUnterClick() { saveAs(); }
 
@@ -345,9 +420,21 @@ bool TraceWindow::saveAs() {
     if (name.isEmpty()) return false;
     const std::string path = QFile::encodeName(name).toStdString();
     const std::string base = trace::baseName(path);
+    // One question names every file that would be replaced; "Nein" writes none.
+    QStringList existing;
+    for (const std::string& file : {path, base + ".DA1", base + ".TRC"}) {
+        const QString shown = QDir::toNativeSeparators(QFile::decodeName(QByteArray::fromStdString(file)));
+        if (QFileInfo::exists(shown) && !existing.contains(shown)) existing << shown;
+    }
+    if (!existing.isEmpty() && !dialogs_.ask(this, QStringLiteral("\n Diese Dateien gibt es schon: \n\n   %1 \n\n"
+                                                                  " Sollen sie ersetzt werden? \n")
+                                                       .arg(existing.join(QStringLiteral(" \n   "))))) {
+        return false;
+    }
     trace::writeLinesFile(path, hexPane_->lines());
     trace::writeLinesFile(base + ".DA1", eventPane_->lines());
     session_->capture().save(base + ".TRC");
+    setCaptureFull(false);
     // Only now is the trace on disk: a failed write above leaves the hex
     // pane marked as changed, so closing still asks.
     hexPane_->setModified(false);
@@ -378,7 +465,9 @@ void TraceWindow::formResize() {
     place(stoppButton_, w - 95, h - 120, stoppButton_->width(), stoppButton_->height());
     place(statusPanel_, w - 200, h - 185, statusPanel_->width(), statusPanel_->height());
     for (QLabel* label : columnLabels_) label->move(label->x(), h - 95 - 5 * u);
-    countLabel_->move(countLabel_->x(), h - 95 - 5 * u);
+    // The count stays whole above the status panel, which would cover its
+    // lower part in windows lower than 500 pixels.
+    countLabel_->move(countLabel_->x(), std::min(h - 95 - 5 * u, h - 185 - countLabel_->fontMetrics().height()));
     place(eventBox_, eventBox_->x(), h - 70 - 5 * u, w - 230, 5 * u);
     place(textBox_, textBox_->x(), h - 80 - 12 * u, w - 25, 6 * u);
     place(hexBox_, hexBox_->x(), h - 90 - 19 * u, w - 25, 7 * u);
@@ -390,23 +479,23 @@ void TraceWindow::formResize() {
 void TraceWindow::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     runGuarded(dialogs_, this, [this] { formResize(); });
+    adoptFrame();
+}
+
+void TraceWindow::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    // A window manager that has just framed the window moves it too.
+    adoptFrame();
 }
 
 void TraceWindow::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
+    adoptFrame();
     if (event->spontaneous() || activated_) return;
     // The first showing is the window's first activation; coming back from
     // one of the modal boxes later arms nothing.
     activated_ = true;
     runGuarded(dialogs_, this, [this] { formActivate(); });
-    if (pendingOuterSize_) {
-        QTimer::singleShot(0, this, [this] {
-            if (!pendingOuterSize_) return;
-            const QSize want = *pendingOuterSize_;
-            pendingOuterSize_.reset();
-            if (frameGeometry().size() != want) setOuterSize(want.width(), want.height());
-        });
-    }
 }
 
 bool TraceWindow::formCloseQuery() {
@@ -415,16 +504,15 @@ bool TraceWindow::formCloseQuery() {
     if (!hexPane_->modified()) return true;
     switch (dialogs_.confirm(this, messageText(CloseQuestion))) {
         case Answer::Yes:
-            // The window closes also when the save dialog was cancelled; a
-            // save that failed keeps it open (its error is shown), so the
-            // trace is not lost with the window.
+            // Only a trace that is on disk may go with the window: a save
+            // dialog cancelled, replacing refused or a save that failed (its
+            // error shown) keep the window open, as "Abbrechen" does.
             try {
-                saveAs();
+                return saveAs();
             } catch (...) {
                 dialogs_.exception(this, currentExceptionText());
                 return false;
             }
-            return true;
         case Answer::No: return true;
         case Answer::Cancel: break;
     }

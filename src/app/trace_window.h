@@ -65,6 +65,9 @@ public:
     void clear();  // "&Neu", "&Clear", and after the start-up about box
     void hilfeClick();
     void replayClick();
+    // "Protokoll wählen…": a replay decoded by a protocol the user names, for
+    // a file without the FAT's reply line.
+    void protokollWaehlenClick();
     void startTraceClick();
     void stoppTraceClick();
     void speichernUnterClick();
@@ -88,13 +91,17 @@ public:
     QTimer& timer1() { return *timer1_; }
     serial::Comm& comm() { return *comm_; }  // SpComm1
     const QString& configPath() const { return configPath_; }
-    // The window's outer size as it is written to the configuration.
+    // The window's outer size as it is written to the configuration: the
+    // size that was set while the user has not changed it.
     QSize outerSize() const;
+    // The capture has dropped a chunk since it was last saved.
+    bool captureFull() const { return captureFull_; }
     bool aboutPending() const { return aboutPending_; }
     const QString& lastReplayFile() const { return lastReplayFile_; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
@@ -102,8 +109,18 @@ private:
     void createControls();
     void createMenus();
     void createPort();
-    // Save as; false when the user cancelled the file dialog.
+    // Save as; false when nothing was saved (the file dialog cancelled, or
+    // replacing existing files refused).
     bool saveAs();
+    // A replay of the file, identified from its reply line or, given a reply
+    // name, decoded by that protocol from the first byte.
+    void replay(const QString& name, const std::optional<std::string>& reply);
+    // The receive handler; marks the capture full when it drops a chunk.
+    std::size_t receive();
+    void setCaptureFull(bool full);
+    // Sets the inner size again once the platform knows the frame, so that
+    // the configured outer size holds.
+    void adoptFrame();
     // Connects a signal to a handler that runs under the standard error display.
     template <class Sender, class Signal>
     void bind(Sender* sender, Signal signal, void (TraceWindow::*handler)());
@@ -123,6 +140,10 @@ private:
     QPushButton* startButton_ = nullptr;  // StartTrace
     QPushButton* stoppButton_ = nullptr;  // StoppTrace
     QTimer* timer1_ = nullptr;
+    QAction* replayAction_ = nullptr;
+    QAction* protokollAction_ = nullptr;
+    QAction* startAction_ = nullptr;
+    QAction* stoppAction_ = nullptr;
 
     std::unique_ptr<TextBoxPane> textPane_;
     std::unique_ptr<TextBoxPane> hexPane_;
@@ -138,7 +159,13 @@ private:
 
     bool activated_ = false;
     bool aboutPending_ = false;
-    std::optional<QSize> pendingOuterSize_;  // applied again once the frame is known
+    // The configured outer size, the frame it was set with and the inner size
+    // that gave; the user's resize ends it.
+    std::optional<QSize> configuredOuter_;
+    QSize configuredFrame_;
+    QSize configuredInner_;
+    bool captureFull_ = false;
+    bool replayStopped_ = false;
     QString lastReplayFile_;
     bool configErrorShown_ = false;
 };

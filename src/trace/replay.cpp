@@ -92,8 +92,10 @@ void replayStream(TraceSession& session, std::FILE* in, const std::string& name,
     if (reachedEnd) session.dispatchRest();
 }
 
-void replayFile(TraceSession& session, const std::string& path, const std::function<void()>& processEvents) {
+void replayFile(TraceSession& session, const std::string& path, const std::function<void()>& processEvents,
+                const std::optional<std::string>& reply) {
     session.startReplay();
+    if (reply) session.identifyReply(*reply);
     FilePtr in = openTraceFile(path);
     replayStream(session, in.get(), path, processEvents);
     in.reset();

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -34,9 +35,12 @@ FilePtr openTraceFile(const std::string& path);
 void replayStream(TraceSession& session, std::FILE* in, const std::string& name,
                   const std::function<void()>& processEvents = {});
 
-// Replay steps 3 to 6: startReplay, open the file with openTraceFile
-// (its std::system_error when that fails, leaving the replay started), the loop, Stopp.
+// A whole replay: startReplay, open the file with openTraceFile (its
+// std::system_error when that fails, leaving the replay started), the chunk
+// loop, Stopp.  Given a reply, no reply line is awaited: the file is decoded
+// from its first byte by that reply's protocol, as identifyReply chooses it.
 void replayFile(TraceSession& session, const std::string& path,
-                const std::function<void()>& processEvents = {});
+                const std::function<void()>& processEvents = {},
+                const std::optional<std::string>& reply = std::nullopt);
 
 }  // namespace zindra::trace

@@ -9,8 +9,10 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTest>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -20,6 +22,7 @@
 #include "app/settings_dialog.h"
 #include "gui_support.h"
 #include "serial/comm.h"
+#include "support/run_cli.h"
 
 namespace zindra::app {
 namespace {
@@ -155,7 +158,7 @@ TEST_F(ConfigTest, TheDialogShowsSixListsOfWhichOnlyThePortCanBeChosen) {
     QStringList labels;
     for (QComboBox* list : d.findChildren<QComboBox*>()) {
         EXPECT_EQ(list->isEnabled(), list == &d.cboPort()) << list->objectName().toStdString();
-        EXPECT_FALSE(list->isEditable());
+        EXPECT_EQ(list->isEditable(), list == &d.cboPort()) << list->objectName().toStdString();
     }
     for (const QLabel* label : d.findChildren<QLabel*>()) labels << label->text();
     EXPECT_EQ(labels.join(QLatin1Char('|')),
@@ -205,15 +208,130 @@ TEST_F(ConfigTest, DevicePathsFollowCom9AndAConfiguredPathStaysChoosable) {
     EXPECT_EQ(window->comm().deviceName(), "/dev/ttyACM0");
 
     // An adapter plugged in later is added; a path not found (here a
-    // pseudo-terminal) is kept rather than turned into "none" by OK.
+    // pseudo-terminal) is kept rather than turned into "none" by OK, and
+    // marked as not there.
     devices.push_back("/dev/ttyUSB1");
     window->comm().setDeviceName("/dev/pts/7");
-    EXPECT_EQ(choosePort(), QStringLiteral("/dev/pts/7"));
+    EXPECT_EQ(choosePort(), QStringLiteral("/dev/pts/7 (nicht vorhanden)"));
     EXPECT_EQ(window->comm().deviceName(), "/dev/pts/7");
     EXPECT_EQ(d.cboPort().count(), 14);
     EXPECT_EQ(d.cboPort().itemText(12), QStringLiteral("/dev/ttyUSB1"));
-    EXPECT_EQ(choosePort(3), QStringLiteral("/dev/pts/7"));
+    EXPECT_EQ(choosePort(3), QStringLiteral("/dev/pts/7 (nicht vorhanden)"));
     EXPECT_EQ(window->comm().deviceName(), "COM3");
+}
+
+TEST_F(ConfigTest, APortCanBeTypedAndListedDevicesThatAreGoneAreMarked) {
+    devices = {"/dev/ttyUSB0", "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K5X2B-if00-port0"};
+    open();
+    SettingsDialog& d = window->settingsDialog();
+    // A path typed into the port list, as a technician copies it from a
+    // listing; the by-id name is listed beside the adapter's tty name.
+    const QString typed = QStringLiteral("/dev/serial/by-id/usb-Prolific_PL2303-if00-port0");
+    konfiguration([&](SettingsDialog& dialog) {
+        EXPECT_EQ(dialog.cboPort().itemText(10), QStringLiteral("/dev/ttyUSB0"));
+        EXPECT_EQ(dialog.cboPort().itemText(11), QString::fromStdString(devices[1]));
+        dialog.cboPort().setFocus();
+        dialog.cboPort().lineEdit()->selectAll();
+        QTest::keyClicks(dialog.cboPort().lineEdit(), typed);
+        dialog.okButton().click();
+    });
+    EXPECT_EQ(window->comm().deviceName(), typed.toStdString());
+    EXPECT_EQ(d.cboPort().count(), 12);  // typing adds no entry by itself
+
+    // Next time the typed device is listed, marked as not there, and OK keeps it.
+    EXPECT_EQ(choosePort(), typed + QStringLiteral(" (nicht vorhanden)"));
+    EXPECT_EQ(window->comm().deviceName(), typed.toStdString());
+    // The adapter unplugged: both of its names are marked; plugged in again, not.
+    devices.clear();
+    EXPECT_EQ(choosePort(11), typed + QStringLiteral(" (nicht vorhanden)"));
+    EXPECT_EQ(d.cboPort().itemText(10), QStringLiteral("/dev/ttyUSB0 (nicht vorhanden)"));
+    EXPECT_EQ(window->comm().deviceName(), "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K5X2B-if00-port0");
+    devices = {"/dev/ttyUSB0"};
+    EXPECT_EQ(choosePort(),
+              QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K5X2B-if00-port0 (nicht vorhanden)"));
+    EXPECT_EQ(d.cboPort().itemText(10), QStringLiteral("/dev/ttyUSB0"));
+    // "COM5" typed is the list's COM5; an empty port list means "none".
+    using Typed = std::pair<const char*, const char*>;
+    for (const auto& [text, device] : std::vector<Typed>{{"COM5", "COM5"}, {"", "none"}}) {
+        konfiguration([&](SettingsDialog& dialog) {
+            dialog.cboPort().setEditText(QString::fromLatin1(text));
+            dialog.okButton().click();
+        });
+        EXPECT_EQ(window->comm().deviceName(), device) << text;
+    }
+}
+
+TEST_F(ConfigTest, AnUnchangedWindowWritesBackTheSizeItReadAlsoWhenItsFrameComesLate) {
+    writeIni("[DeskTop]\nHeight=505\nWidth=642\n");
+    // A window manager may frame a window only some time after it is shown.
+    // Here the window is first shown inside another one, without a frame of
+    // its own, and then becomes a window with a frame.
+    QWidget holder;
+    holder.resize(800, 600);
+    window = std::make_unique<TraceWindow>(dialogs, iniPath(), &holder);
+    window->setWindowFlags(Qt::Widget);
+    holder.show();
+    EXPECT_TRUE(testing::showPastAboutBox(*window));
+    EXPECT_EQ(window->frameGeometry().size(), QSize(642, 505));
+    window->setParent(nullptr, Qt::Window);
+    window->show();
+    testing::processPending();
+    ASSERT_NE(window->frameGeometry().size(), window->geometry().size()) << "the platform draws no frame";
+    EXPECT_EQ(window->frameGeometry().size(), QSize(642, 505));
+    for (int run = 0; run < 3; ++run) {
+        EXPECT_TRUE(window->close());
+        EXPECT_EQ(readIni(QStringLiteral("DeskTop/Height")), QStringLiteral("505")) << run;
+        EXPECT_EQ(readIni(QStringLiteral("DeskTop/Width")), QStringLiteral("642")) << run;
+        open();
+    }
+    // A size the user gives the window is written as he sees it.
+    window->resize(window->size() + QSize(30, 40));
+    testing::processPending();
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(readIni(QStringLiteral("DeskTop/Height")), QStringLiteral("545"));
+    EXPECT_EQ(readIni(QStringLiteral("DeskTop/Width")), QStringLiteral("672"));
+
+    // At the first start the byte counter above the status panel is whole.
+    QFile::remove(iniPath());
+    open();
+    window->setCaptureCount("19999");
+    const QRect count = window->findChild<QLabel*>(QStringLiteral("Label5"))->geometry();
+    EXPECT_LE(count.bottom(), window->findChild<QLabel*>(QStringLiteral("Panel1"))->geometry().top() - 1);
+    EXPECT_EQ(count.left(), 440);
+    EXPECT_GE(count.height(), window->findChild<QLabel*>(QStringLiteral("Label5"))->fontMetrics().height());
+}
+
+TEST_F(ConfigTest, OnlyOurKeysAreWrittenAndTheRestOfTheUsersFileStaysAsItWas) {
+    const std::string before =
+        "; Zindra, Leitstelle Nord\r\n"
+        "[Port]\r\n"
+        "nummer = COM3 ; not a comment, part of the value\r\n"
+        "Baud=19200\r\n"
+        "\r\n"
+        "[Kunde]\r\n"
+        "Name=M\xFCller & S\xF6hne\r\n"
+        "%%%garbage without equals\r\n"
+        "[DeskTop]\r\n"
+        "Width=800\r\n"
+        "# the height was 600\r\n";
+    writeIni(before);
+    open();
+    EXPECT_EQ(window->comm().deviceName(), "COM3 ; not a comment, part of the value");
+    EXPECT_EQ(window->outerSize(), QSize(800, 480));
+    window->comm().setDeviceName("/dev/ttyUSB0");
+    EXPECT_TRUE(window->close());
+    EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join(QLatin1Char('|')).toStdString();
+    // Two changes: the one line of "Nummer", and "Height" added at the end of
+    // its section.
+    std::string after = before;
+    const std::string oldPort = "nummer = COM3 ; not a comment, part of the value";
+    after.replace(after.find(oldPort), oldPort.size(), "Nummer=/dev/ttyUSB0");
+    after += "Height=480\r\n";
+    EXPECT_EQ(testing::readAll(QFile::encodeName(iniPath()).toStdString()), after);
+    // Closing again leaves the file alone.
+    open();
+    EXPECT_TRUE(window->close());
+    EXPECT_TRUE(dialogs.errors.isEmpty());
 }
 
 TEST_F(ConfigTest, KonfigurationWhileThePortIsOpenShowsThePortsErrorAndChangesNothing) {
@@ -249,7 +367,7 @@ TEST_F(ConfigTest, AConfigurationFolderThatCannotBeWrittenIsReportedOnceAndTheWi
     EXPECT_TRUE(dialogs.errors[0].contains(path)) << dialogs.errors[0].toStdString();
 }
 
-TEST(SerialDevices, HardwarePortsOfTheTtyClassInNaturalOrder) {
+TEST(SerialDevices, HardwarePortsOfTheTtyClassInNaturalOrderEachWithItsStableNames) {
     namespace fs = std::filesystem;
     QTemporaryDir tmp;
     const fs::path root = QFile::encodeName(tmp.path()).toStdString();
@@ -259,11 +377,24 @@ TEST(SerialDevices, HardwarePortsOfTheTtyClassInNaturalOrder) {
     for (const char* n : {"tty0", "ptmx"}) fs::create_directories(cls / n);
     fs::create_directories(dev);
     for (const char* n : {"ttyUSB10", "ttyUSB2", "ttyACM0", "ttyS0", "tty0", "ptmx", "ttyUSB7"}) std::ofstream(dev / n) << "";
-    const std::string d = dev.string();
-    EXPECT_EQ(scanSerialDevices(cls.string(), d), (Strings{d + "/ttyACM0", d + "/ttyUSB2", d + "/ttyUSB10"}));
+    // The stable names of two adapters, and a stale one of an adapter gone.
+    fs::create_directories(dev / "serial" / "by-id");
+    fs::create_symlink("../../ttyUSB10", dev / "serial" / "by-id" / "usb-FTDI_B-if00-port0");
+    fs::create_symlink("../../ttyUSB10", dev / "serial" / "by-id" / "usb-FTDI_A-if00-port0");
+    fs::create_symlink("../../ttyACM0", dev / "serial" / "by-id" / "usb-Arduino-if00");
+    fs::create_symlink("../../ttyUSB9", dev / "serial" / "by-id" / "usb-gone-if00-port0");
+    const std::string d = dev.string(), id = d + "/serial/by-id/";
+    EXPECT_EQ(scanSerialDevices(cls.string(), d),
+              (Strings{d + "/ttyACM0", id + "usb-Arduino-if00", d + "/ttyUSB2", d + "/ttyUSB10",
+                       id + "usb-FTDI_A-if00-port0", id + "usb-FTDI_B-if00-port0"}));
     // Without the class folder, the usual names in the device folder.
     EXPECT_EQ(scanSerialDevices((root / "none").string(), d),
-              (Strings{d + "/ttyACM0", d + "/ttyUSB2", d + "/ttyUSB7", d + "/ttyUSB10"}));
+              (Strings{d + "/ttyACM0", id + "usb-Arduino-if00", d + "/ttyUSB2", d + "/ttyUSB7", d + "/ttyUSB10",
+                       id + "usb-FTDI_A-if00-port0", id + "usb-FTDI_B-if00-port0"}));
+
+    // What the Windows registry lists: the ports above COM9, in natural order.
+    EXPECT_EQ(comPortsAfterCom9({"COM3", "COM100", "COM12", "COM10", "COM12", "COMX1", "COM010", "\\.\\COM11", "COM1"}),
+              (Strings{"COM10", "COM12", "COM100"}));
 }
 
 }  // namespace

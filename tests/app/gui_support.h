@@ -19,8 +19,8 @@
 
 namespace zindra::testing {
 
-// Records every box instead of showing it; questions answer confirmAnswer,
-// file dialogs openAnswer and saveAnswer.
+// Records every box instead of showing it; questions answer confirmAnswer
+// and askAnswer, lists chooseAnswer, file dialogs openAnswer and saveAnswer.
 class RecordingDialogs final : public app::Dialogs {
 public:
     void error(QWidget*, const QString& text) override { errors.push_back(text); }
@@ -28,6 +28,15 @@ public:
     app::Answer confirm(QWidget*, const QString& text) override {
         questions.push_back(text);
         return confirmAnswer;
+    }
+    bool ask(QWidget*, const QString& text) override {
+        asked.push_back(text);
+        return askAnswer;
+    }
+    QString chooseItem(QWidget*, const QString& title, const QString&, const QStringList& items) override {
+        choices.push_back(title);
+        offered = items;
+        return chooseAnswer;
     }
     QString openFile(QWidget*, const app::OpenFileRequest& request) override {
         openRequests.push_back(request);
@@ -41,9 +50,14 @@ public:
     QStringList errors;
     QStringList exceptions;
     QStringList questions;
+    QStringList asked;
+    QStringList choices;
+    QStringList offered;
     std::vector<app::OpenFileRequest> openRequests;
     std::vector<app::SaveFileRequest> saveRequests;
     app::Answer confirmAnswer = app::Answer::Cancel;
+    bool askAnswer = false;
+    QString chooseAnswer;
     QString openAnswer;
     QString saveAnswer;
 };

@@ -13,6 +13,7 @@
 #include <QEventLoop>
 #include <QLabel>
 #include <QSettings>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <chrono>
@@ -261,14 +262,16 @@ TEST_F(LiveTrace, TheSimulatorsTraceShowsWhatAReplayShowsAndSavesAndReplaysAgain
     EXPECT_EQ(panel(), QStringLiteral("  nicht aktiv  "));
 
     // Save as into a folder with a dot in its name; companions of an earlier
-    // save are replaced without a question.
+    // save are replaced after the question.
     QDir(dir.path()).mkpath(QStringLiteral("Spur.alt"));
     std::ofstream(path("Spur.alt/Anlage.DA1")) << "old";
     std::ofstream(path("Spur.alt/Anlage.TRC")) << "old";
     const Lines hex = w().hexPane().lines();
     const Lines events = w().eventPane().lines();
     dialogs.saveAnswer = QString::fromStdString(path("Spur.alt/Anlage.dat"));
+    dialogs.askAnswer = true;
     trigger("Speichernunter1");
+    EXPECT_EQ(dialogs.asked.size(), 1);
     ASSERT_EQ(dialogs.saveRequests.size(), 1u);
     EXPECT_EQ(dialogs.saveRequests[0].filter, QStringLiteral("Tracedatei (*.dat)"));
     EXPECT_EQ(dialogs.saveRequests[0].defaultSuffix, QStringLiteral("dat"));
@@ -306,6 +309,7 @@ TEST_F(LiveTrace, ASaveThatFailsEmptiesNothingAndClosingStillAsks) {
     // Only the .TRC fails: the pane files stay written, the capture stays.
     std::filesystem::create_directory(path("Anlage.TRC"));
     dialogs.saveAnswer = QString::fromStdString(path("Anlage.dat"));
+    dialogs.askAnswer = true;  // replacing "Anlage.TRC"
     trigger("Speichernunter1");
     ASSERT_EQ(dialogs.exceptions.size(), 2);
     EXPECT_EQ(readAll(path("Anlage.DA1")), TelegramEvent + "\r\n");
@@ -320,10 +324,139 @@ TEST_F(LiveTrace, ASaveThatFailsEmptiesNothingAndClosingStillAsks) {
     EXPECT_EQ(dialogs.questions.size(), 1);
     EXPECT_EQ(dialogs.exceptions.size(), 3);
     EXPECT_TRUE(w().hexPane().modified());
-    // "&Ja" and a cancelled save dialog: the window closes.
+    // "&Ja" and a cancelled save dialog: the window stays, with the trace.
     dialogs.saveAnswer.clear();
-    EXPECT_TRUE(w().close());
+    EXPECT_FALSE(w().close());
     EXPECT_EQ(dialogs.questions.size(), 2);
+    EXPECT_TRUE(w().isVisible());
+    EXPECT_EQ(w().hexPane().lines(), hex);
+    EXPECT_EQ(w().session().capture().count(), Telegram.size());
+}
+
+TEST_F(LiveTrace, SaveAsAsksOnceNamingEveryFileItWouldReplaceAndNeinWritesNone) {
+    w().session().receiveChunk(reinterpret_cast<const std::uint8_t*>(Telegram.data()), Telegram.size());
+    w().eventPane().addLine(TelegramEvent);
+    const Lines hex = w().hexPane().lines();
+    std::ofstream(path("Anlage.TRC"), std::ios::binary) << std::string(178, 'x');
+    std::ofstream(path("Anlage.DA1"), std::ios::binary) << "old events\r\n";
+    dialogs.saveAnswer = QString::fromStdString(path("Anlage.txt"));
+
+    // "Nein": none of the three is written, nothing is emptied.
+    dialogs.askAnswer = false;
+    trigger("Speichernunter1");
+    ASSERT_EQ(dialogs.asked.size(), 1);
+    const QString question = dialogs.asked[0];
+    EXPECT_TRUE(question.contains(QString::fromStdString(path("Anlage.TRC")))) << question.toStdString();
+    EXPECT_TRUE(question.contains(QString::fromStdString(path("Anlage.DA1")))) << question.toStdString();
+    EXPECT_FALSE(question.contains(QStringLiteral("Anlage.txt"))) << question.toStdString();
+    EXPECT_EQ(readAll(path("Anlage.TRC")), std::string(178, 'x'));
+    EXPECT_EQ(readAll(path("Anlage.DA1")), "old events\r\n");
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(path("Anlage.txt"))));
+    EXPECT_EQ(w().hexPane().lines(), hex);
+    EXPECT_EQ(w().session().capture().count(), Telegram.size());
+
+    // Closing with "&Ja" and "Nein" to replacing keeps the window and the trace.
+    dialogs.confirmAnswer = Answer::Yes;
+    EXPECT_FALSE(w().close());
+    EXPECT_EQ(dialogs.asked.size(), 2);
+    EXPECT_TRUE(w().hexPane().modified());
+
+    // The chosen file itself is named too; "&Ja" replaces all three.
+    std::ofstream(path("Anlage.txt")) << "old hex";
+    dialogs.askAnswer = true;
+    trigger("Speichernunter1");
+    ASSERT_EQ(dialogs.asked.size(), 3);
+    EXPECT_TRUE(dialogs.asked[2].contains(QString::fromStdString(path("Anlage.txt"))));
+    EXPECT_EQ(readAll(path("Anlage.TRC")), Telegram);
+    EXPECT_EQ(readAll(path("Anlage.DA1")), TelegramEvent + "\r\n");
+    EXPECT_EQ(readAll(path("Anlage.txt")), crlfLines(hex));
+    // Nothing there yet: no question.
+    w().session().receiveChunk(reinterpret_cast<const std::uint8_t*>(Telegram.data()), Telegram.size());
+    dialogs.saveAnswer = QString::fromStdString(path("Neu.dat"));
+    trigger("Speichernunter1");
+    EXPECT_EQ(dialogs.asked.size(), 3);
+    EXPECT_EQ(readAll(path("Neu.TRC")), Telegram);
+    EXPECT_TRUE(dialogs.errors.isEmpty() && dialogs.exceptions.isEmpty());
+}
+
+TEST_F(LiveTrace, ReplayIsNotPossibleDuringALiveTraceNorStartDuringAReplay) {
+    auto* replay = w().findChild<QAction*>(QStringLiteral("Replay1"));
+    auto* choose = w().findChild<QAction*>(QStringLiteral("ProtokollWaehlen1"));
+    auto* startEntry = w().findChild<QAction*>(QStringLiteral("Start1"));
+    auto* stoppEntry = w().findChild<QAction*>(QStringLiteral("Stopp1"));
+    EXPECT_TRUE(replay->isEnabled() && choose->isEnabled() && startEntry->isEnabled());
+    EXPECT_FALSE(stoppEntry->isEnabled());
+
+    FakeFat fat;
+    ASSERT_TRUE(start(fat));
+    fat.send("UGM\r\n");
+    ASSERT_TRUE(waitForPanel(QStringLiteral(" UGM Trace ")));
+    fat.send(Telegram);
+    ASSERT_TRUE(waitForEvents(1));
+    EXPECT_FALSE(replay->isEnabled());
+    EXPECT_FALSE(choose->isEnabled());
+    EXPECT_FALSE(startEntry->isEnabled());
+    EXPECT_TRUE(stoppEntry->isEnabled());
+    // Even when triggered, a disabled Replay does not run.
+    std::ofstream(path("other.TRC"), std::ios::binary) << "UGM\r\n" + Telegram + Telegram + Telegram;
+    dialogs.openAnswer = QString::fromStdString(path("other.TRC"));
+    replay->trigger();
+    EXPECT_TRUE(dialogs.openRequests.empty());
+    fat.send(Telegram);
+    ASSERT_TRUE(waitForEvents(2));
+    EXPECT_TRUE(w().session().running());
+    EXPECT_EQ(panel(), QStringLiteral(" UGM Trace "));
+    button("StoppTrace")->click();
+    EXPECT_TRUE(replay->isEnabled());
+
+    // During a replay, Start and Replay are off; afterwards on again.
+    bool startDuringReplay = true, replayDuringReplay = true;
+    QTimer::singleShot(0, &w(), [&] {
+        startDuringReplay = button("StartTrace")->isEnabled() || startEntry->isEnabled();
+        replayDuringReplay = replay->isEnabled();
+    });
+    replay->trigger();
+    EXPECT_FALSE(startDuringReplay);
+    EXPECT_FALSE(replayDuringReplay);
+    EXPECT_EQ(w().eventPane().lineCount(), 5u);
+    EXPECT_TRUE(idle() && replay->isEnabled() && startEntry->isEnabled());
+}
+
+TEST_F(LiveTrace, AFullCaptureTurnsTheCounterRedAndSaysThatTheTrcHoldsOnlyTheFirstBytes) {
+    auto* count = w().findChild<QLabel*>(QStringLiteral("Label5"));
+    const QColor normal = count->palette().color(QPalette::WindowText);
+    const std::string filler(19990, 'x');
+    w().session().capture().append(reinterpret_cast<const std::uint8_t*>(filler.data()), filler.size());
+    FakeFat fat;
+    ASSERT_TRUE(start(fat));
+    fat.send("UGM\r\n");  // 19995: taken
+    ASSERT_TRUE(waitForPanel(QStringLiteral(" UGM Trace ")));
+    EXPECT_FALSE(w().captureFull());
+    EXPECT_EQ(count->palette().color(QPalette::WindowText), normal);
+
+    fat.send(Telegram);  // 15 more would reach 20010: dropped
+    ASSERT_TRUE(waitForEvents(1));
+    EXPECT_EQ(w().session().capture().count(), 19995u);
+    EXPECT_TRUE(w().captureFull());
+    EXPECT_EQ(count->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    auto* status = w().findChild<QStatusBar*>();
+    ASSERT_NE(status, nullptr);
+    EXPECT_TRUE(status->isVisible());
+    EXPECT_EQ(status->currentMessage(),
+              QString::fromUtf16(u"Aufzeichnung voll (h\u00F6chstens 19.999 Bytes): "
+                                 u"die .TRC-Datei enth\u00E4lt nur den "
+                                 u"Anfang des Trace."));
+    // The counter keeps its place above the status panel.
+    EXPECT_LE(count->geometry().bottom(), w().findChild<QLabel*>(QStringLiteral("Panel1"))->geometry().top());
+    button("StoppTrace")->click();
+
+    // Saved: the capture is empty, the counter and the text are as before.
+    dialogs.saveAnswer = QString::fromStdString(path("voll.dat"));
+    trigger("Speichernunter1");
+    EXPECT_EQ(readAll(path("voll.TRC")).size(), 19995u);
+    EXPECT_FALSE(w().captureFull());
+    EXPECT_EQ(count->palette().color(QPalette::WindowText), normal);
+    EXPECT_TRUE(status->currentMessage().isEmpty());
 }
 
 TEST_F(LiveTrace, ClosingDuringATraceStopsItAndAsksAboutTheHexPane) {

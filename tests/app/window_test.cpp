@@ -3,12 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFontInfo>
 #include <QLabel>
+#include <QMessageBox>
+#include <QRawFont>
+#include <QScrollBar>
+#include <QTextCursor>
 #include <QTemporaryDir>
 #include <QTest>
 #include <fstream>
 
 #include "gui_support.h"
+#include "app/cp1252.h"
+#include "support/run_cli.h"
 #include "trace/routing.h"
 
 namespace zindra::app {
@@ -56,9 +65,9 @@ TEST_F(WindowTest, StartsAt640By480WithTheLayoutForThatSize) {
     EXPECT_EQ(control("Memo2")->geometry(), QRect(8, 10, 615, 140));
     EXPECT_EQ(control("Memo1")->geometry(), QRect(8, 160, 615, 120));
     EXPECT_EQ(control("Memo3")->geometry(), QRect(8, 310, 410, 100));
-    const char* labels[5] = {"Label1", "Label2", "Label3", "Label4", "Label5"};
-    const int lefts[5] = {16, 68, 136, 168, 440};
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(control(labels[i])->pos(), QPoint(lefts[i], 285)) << labels[i];
+    // The headings' row; where each heading stands, see the event pane's test.
+    for (const char* label : {"Label1", "Label2", "Label3", "Label4"}) EXPECT_EQ(control(label)->y(), 285) << label;
+    EXPECT_EQ(control("Label5")->x(), 440);
     EXPECT_EQ(control("StartTrace")->geometry(), QRect(440, 360, 75, 50));
     EXPECT_EQ(control("StoppTrace")->geometry(), QRect(545, 360, 75, 50));
     EXPECT_EQ(control("Panel1")->geometry(), QRect(440, 295, 180, 60));
@@ -70,7 +79,7 @@ TEST_F(WindowTest, LayoutAt95PixelsAndBelowTheRule) {
     EXPECT_EQ(control("Memo2")->geometry(), QRect(8, -14, 615, 7));
     EXPECT_EQ(control("Memo1")->geometry(), QRect(8, 3, 615, 6));
     EXPECT_EQ(control("Memo3")->geometry(), QRect(8, 20, 410, 5));
-    EXPECT_EQ(control("Label1")->pos(), QPoint(16, -5));
+    EXPECT_EQ(control("Label1")->y(), -5);
     EXPECT_EQ(control("StartTrace")->pos(), QPoint(440, -25));
     EXPECT_EQ(control("Panel1")->pos(), QPoint(440, -90));
 
@@ -221,6 +230,144 @@ TEST_F(WindowTest, AnErrorLeavingAHandlerIsShownAndTheWindowGoesOn) {
     ASSERT_EQ(dialogs.errors.size(), 1);
     EXPECT_TRUE(dialogs.errors[0].startsWith(QStringLiteral("\n Es konnte keine Verbindung \n zum FAT aufgebaut")));
     EXPECT_TRUE(dialogs.errors[0].contains(QString::fromUtf16(u"unterst\u00FCtzt das \n FAT")));
+}
+
+TEST_F(WindowTest, ThePanesFontHasAGlyphForEveryCharacterAPaneDraws) {
+    // Received control bytes are drawn as control pictures; the font the
+    // panes really use (not a fallback) must have each of them, as every
+    // other character a byte can become.
+    for (const char* name : {"Memo1", "Memo2", "Memo3"}) {
+        const QFont font = control(name)->font();
+        EXPECT_TRUE(QFontInfo(font).fixedPitch()) << name;
+        EXPECT_EQ(QFontInfo(font).pixelSize(), 17) << name;
+        const QRawFont raw = QRawFont::fromFont(font);
+        ASSERT_TRUE(raw.isValid()) << name;
+        QString missing;
+        for (int b = 0x00; b <= 0xFF; ++b) {
+            const QString shown = fromCp1252(std::string(1, static_cast<char>(b)), Controls::Pictures);
+            if (b != 0x20 && b != 0xA0 && !raw.supportsCharacter(shown[0])) missing += QString::number(b, 16) + u' ';
+        }
+        EXPECT_TRUE(missing.isEmpty()) << name << " has no glyph for the bytes " << missing.toStdString();
+    }
+    EXPECT_TRUE(QFontInfo(control("Memo2")->font()).bold());
+    // The bytes themselves are not changed by how they are drawn.
+    const std::string line = bytesOf({0x02, 0x81, 'U', 'G', 'M', 0x0D, 0x0A, 0x7F, 0x00});
+    window.hexPane().addLine(line);
+    window.hexPane().flush();
+    EXPECT_EQ(window.hexPane().line(0), line);
+    EXPECT_EQ(qobject_cast<QPlainTextEdit*>(control("Memo2"))->toPlainText(),
+              QString::fromUtf16(u"\u2402\u0081UGM\u240D\u240A\u2421\u2400"));
+}
+
+TEST_F(WindowTest, EventLinesAreFixedPitchAndTheirColumnsEndUnderTheHeadings) {
+    auto* events = qobject_cast<QPlainTextEdit*>(control("Memo3"));
+    EXPECT_TRUE(QFontInfo(events->font()).fixedPitch());
+    EXPECT_EQ(QFontInfo(events->font()).pixelSize(), 17);
+    window.eventPane().addLine("   786       07       65    41");
+    window.eventPane().flush();
+    testing::processPending();
+    // The right end of each column (in the window's coordinates) against
+    // the right end of its heading's text.
+    const auto columnEnd = [&](int column) {
+        QTextCursor c(events->document());
+        c.setPosition(column);
+        return events->viewport()->mapTo(&window, events->cursorRect(c).topLeft()).x();
+    };
+    const int ends[4] = {6, 15, 24, 30};
+    const char* labels[4] = {"Label1", "Label2", "Label3", "Label4"};
+    for (int i = 0; i < 4; ++i) {
+        auto* label = qobject_cast<QLabel*>(control(labels[i]));
+        const int textRight =
+            label->mapTo(&window, QPoint(0, 0)).x() + label->fontMetrics().horizontalAdvance(label->text());
+        EXPECT_NEAR(textRight, columnEnd(ends[i]), 3) << labels[i];
+        if (i > 0) {
+            auto* before = qobject_cast<QLabel*>(control(labels[i - 1]));
+            EXPECT_GT(label->x(), before->x() + before->fontMetrics().horizontalAdvance(before->text())) << labels[i];
+        }
+    }
+}
+
+TEST_F(WindowTest, APaneScrolledUpStaysWhereTheUserLeftItAndFollowsAgainAtTheEnd) {
+    for (int i = 0; i < 200; ++i) route("text", " hex " + std::to_string(i));
+    testing::processPending();
+    QScrollBar* bar = qobject_cast<QPlainTextEdit*>(control("Memo2"))->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    EXPECT_EQ(bar->value(), bar->maximum());  // following the newest line
+
+    // The user scrolls up to read: new lines leave the view where it is,
+    // also when the oldest lines go (the pane keeps 500).
+    bar->setValue(150);
+    ASSERT_EQ(window.hexPane().line(150), " hex 150");
+    for (int i = 200; i < 260; ++i) route("text", " hex " + std::to_string(i));
+    testing::processPending();
+    EXPECT_EQ(bar->value(), 150);
+    for (int i = 260; i < 550; ++i) route("text", " hex " + std::to_string(i));
+    testing::processPending();
+    ASSERT_EQ(window.hexPane().line(0), " hex 49");
+    EXPECT_EQ(window.hexPane().line(static_cast<std::size_t>(bar->value())), " hex 150");
+
+    // Back at the end (Ctrl+End, or the scroll bar), it follows again.
+    QTest::keyClick(control("Memo2"), Qt::Key_End, Qt::ControlModifier);
+    EXPECT_GE(bar->value(), bar->maximum() - 1);
+    route("newest", " newest");
+    testing::processPending();
+    EXPECT_EQ(bar->value(), bar->maximum());
+    EXPECT_EQ(window.hexPane().line(window.hexPane().lineCount() - 1), " newest");
+}
+
+TEST_F(WindowTest, AFileWithoutReplyLineIsSaidSoAndDecodedByAProtocolChosenByHand) {
+    // A telegram of the UGM sample without the FAT's reply before it.
+    const std::string telegram = bytesOf({0x02}) + "0012341000007" + bytesOf({0x03}) + "Z";
+    dialogs.openAnswer = writeTrc(telegram + telegram);
+    trigger("Replay1");
+    EXPECT_EQ(window.eventPane().lineCount(), 0u);
+    ASSERT_EQ(dialogs.errors.size(), 1);
+    EXPECT_TRUE(dialogs.errors[0].contains(QString::fromUtf16(u"Protokoll w\u00E4hlen")))
+        << dialogs.errors[0].toStdString();
+
+    // The user stops a replay himself: no such message.
+    window.session().startReplay();
+    button("StoppTrace")->click();
+
+    auto* choose = window.findChild<QAction*>(QStringLiteral("ProtokollWaehlen1"));
+    ASSERT_NE(choose, nullptr);
+    EXPECT_EQ(choose->text(), QString::fromUtf16(u"Protokoll w\u00E4h&len\u2026"));
+    dialogs.chooseAnswer.clear();  // cancelled: nothing happens
+    choose->trigger();
+    EXPECT_EQ(dialogs.openRequests.size(), 1u);
+    ASSERT_EQ(dialogs.offered.size(), 22);
+    EXPECT_EQ(dialogs.offered.front(), QStringLiteral("UGM"));
+    EXPECT_EQ(dialogs.offered.back(), QStringLiteral("SM88PRN"));
+
+    // Decoded as zindra-cli replay --protocol UGM decodes it: from the file's
+    // first byte, without what the failed replay left in the receive ring.
+    const std::string file = QFile::encodeName(writeTrc(telegram + telegram)).toStdString();
+    const testing::CliResult cli = testing::runCli({"replay", "--protocol", "UGM", file});
+    dialogs.chooseAnswer = QStringLiteral("UGM");
+    choose->trigger();
+    ASSERT_EQ(dialogs.openRequests.size(), 2u);
+    EXPECT_EQ(window.eventPane().lines(), (Lines{"   786       07       65    41", "   786       07       65    41"}));
+    EXPECT_EQ(cli.out, "   786       07       65    41\n   786       07       65    41\n");
+    EXPECT_EQ(dialogs.errors.size(), 1);
+    EXPECT_FALSE(window.session().running());
+    EXPECT_EQ(window.session().protocol(), decoders::Protocol::Default);  // Stopp ran
+}
+
+TEST(QtTexts, QtsOwnDialogsSpeakGerman) {
+    auto* app = qobject_cast<Application*>(QCoreApplication::instance());
+    ASSERT_TRUE(app->germanQt());
+    QMessageBox box(QMessageBox::Question, QStringLiteral("t"), QStringLiteral("x"),
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    EXPECT_EQ(box.button(QMessageBox::Yes)->text(), QStringLiteral("&Ja"));
+    EXPECT_EQ(box.button(QMessageBox::No)->text(), QStringLiteral("&Nein"));
+    EXPECT_EQ(box.button(QMessageBox::Cancel)->text(), QStringLiteral("Abbrechen"));
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    auto* buttons = dialog.findChild<QDialogButtonBox*>();
+    ASSERT_NE(buttons, nullptr);
+    EXPECT_EQ(buttons->button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Abbrechen"));
+    EXPECT_EQ(buttons->button(QDialogButtonBox::Save)->text().remove(u'&'), QStringLiteral("Speichern"));
 }
 
 }  // namespace
