@@ -2,9 +2,10 @@
 // characters as they are, everything else in hex, no control names; long
 // lines spill into the header lines.
 #include "decoders/decoder.h"
+#include "decoders/event_format.h"
 #include "decoders/framing.h"
+#include "decoders/header_render.h"
 #include "decoders/registry.h"
-#include "decoders/telegram_render.h"
 
 namespace zindra::decoders {
 namespace {
@@ -29,9 +30,12 @@ public:
         std::uint8_t b = 0;
         Frame frame;
         // Any byte opens a line, an LF too; that LF does not close it.
-        const auto closes = [](const DecoderState& s) { return lastByte(s) == LineFeed || s.frameLength >= MaxLine; };
-        if (nextFrame(st, anyByte, closes, b, frame) == FrameStep::Closed) {
+        const auto closes = [](const std::uint8_t* buffer, std::int32_t length) {
+            return buffer[length - 1] == LineFeed || length >= MaxLine;
+        };
+        if (nextFrame(st, anyByte, closes, FrameOptions{}, b, frame) == FrameStep::Closed) {
             renderSecuriton(frame.data(), st.frameLength, out);
+            recordPrinterLine(out, Protocol::Securiton, frame.data(), st.frameLength, 0);
         }
     }
 };
