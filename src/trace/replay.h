@@ -20,7 +20,7 @@ inline constexpr std::size_t ReplayChunk = 80;
 void replayStream(TraceSession& session, std::FILE* in, const std::string& name,
                   const std::function<void()>& processEvents = {});
 
-// Replay steps 3 to 6: startReplay, open the file (std::system_error naming
+// A whole replay of a file: startReplay, open the file (std::system_error naming
 // it when that fails, leaving the replay started), the loop, Stopp.
 void replayFile(TraceSession& session, const std::string& path,
                 const std::function<void()>& processEvents = {});

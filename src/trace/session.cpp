@@ -9,14 +9,14 @@ using decoders::Protocol;
 TraceSession::TraceSession(Panes& panes, TraceUi& ui, RoutingLimits limits)
     : panes_(panes), ui_(ui), limits_(limits), decoder_(registry_.get(Protocol::Default)) {}
 
-void TraceSession::receiveChunk(const std::uint8_t* chunk, std::size_t n) {
+void TraceSession::receiveChunk(const std::uint8_t* chunk, std::size_t n, ChunkTime time) {
     capture_.append(chunk, n);
-    feedChunk(chunk, n);
+    feedChunk(chunk, n, time);
 }
 
-void TraceSession::feedChunk(const std::uint8_t* chunk, std::size_t n) {
+void TraceSession::feedChunk(const std::uint8_t* chunk, std::size_t n, ChunkTime time) {
     appendToRing(chunk, n);
-    dispatchReceived(chunk, n);
+    dispatchReceived(chunk, n, time);
 }
 
 void TraceSession::appendToRing(const std::uint8_t* chunk, std::size_t n) {
@@ -28,7 +28,7 @@ void TraceSession::appendToRing(const std::uint8_t* chunk, std::size_t n) {
     }
 }
 
-void TraceSession::dispatchReceived(const std::uint8_t* chunk, std::size_t count) {
+void TraceSession::dispatchReceived(const std::uint8_t* chunk, std::size_t count, ChunkTime time) {
     if (awaitingIdent_) {
         identText_.append(reinterpret_cast<const char*>(chunk), count);
         const std::size_t lf = identText_.find('\n');
@@ -50,7 +50,7 @@ void TraceSession::dispatchReceived(const std::uint8_t* chunk, std::size_t count
     out_.clear();
     do {
         decoder_->decode(state_, out_);
-        routeOutput(out_, panes_, flags_, limits_);
+        routeOutput(out_, panes_, flags_, limits_, listeners_, time);
     } while (state_.moreData);
 }
 
