@@ -20,10 +20,7 @@ bool opensFrame(std::uint8_t b) { return b == 'A' || b == 'Z' || b == 'F'; }
 const RenderStyle& bmciStyle() {
     static const RenderStyle style = [] {
         RenderStyle s;
-        s.remapRange(0xE8, 0xEF, 0x00)
-            .nameControls()
-            .nameAckNak()
-            .chars(0x2A, 0x5F);
+        s.remapRange(0xE8, 0xEF, 0x00).nameControls().nameAckNak().chars(0x2A, 0x5F);
         s.nameAt = [](int i, int) { return i <= 1 || i > 15; };
         return s;
     }();
@@ -49,13 +46,13 @@ constexpr std::uint32_t messageCode(char a, char b, char c) {
 }
 
 constexpr CodeText BmciStates[] = {
-    {messageCode('A', 'Z', 'B'), "Alarm"},       {messageCode('A', 'F', 'B'), "Alarm"},
-    {messageCode('A', 'C', 'B'), "Alarm"},       {messageCode('A', 'P', 'B'), "Alarm"},
-    {messageCode('A', 'Z', 'E'), "Ruhe"},        {messageCode('F', 'Z', 'B'), "St\xF6rung"},
-    {messageCode('F', 'E', 'B'), "St\xF6rung"},  {messageCode('F', 'M', 'B'), "St\xF6rung"},
+    {messageCode('A', 'Z', 'B'), "Alarm"},        {messageCode('A', 'F', 'B'), "Alarm"},
+    {messageCode('A', 'C', 'B'), "Alarm"},        {messageCode('A', 'P', 'B'), "Alarm"},
+    {messageCode('A', 'Z', 'E'), "Ruhe"},         {messageCode('F', 'Z', 'B'), "St\xF6rung"},
+    {messageCode('F', 'E', 'B'), "St\xF6rung"},   {messageCode('F', 'M', 'B'), "St\xF6rung"},
     {messageCode('F', 'Z', 'E'), "St\xF6r Ruhe"}, {messageCode('F', 'E', 'E'), "St\xF6r Ruhe"},
     {messageCode('F', 'M', 'E'), "St\xF6r Ruhe"}, {messageCode('Z', 'O', 'N'), "Linie ein"},
-    {messageCode('L', 'O', 'N'), "Linie ein"},   {messageCode('Z', 'O', 'F'), "Linie aus"},
+    {messageCode('L', 'O', 'N'), "Linie ein"},    {messageCode('Z', 'O', 'F'), "Linie aus"},
     {messageCode('L', 'O', 'F'), "Linie aus"},
 };
 
@@ -67,7 +64,8 @@ void bmciEvent(Frame& frame, const DecoderState& st, DecoderOutput& out) {
         writeStateEvent(out, Protocol::Bmci, st, EvaluationProblem);
         return;
     }
-    const auto code = messageCode(static_cast<char>(frame[0]), static_cast<char>(frame[1]), static_cast<char>(frame[2]));
+    const auto code =
+        messageCode(static_cast<char>(frame[0]), static_cast<char>(frame[1]), static_cast<char>(frame[2]));
     EventColumns(out, Protocol::Bmci, st)
         .numbersAB(readDigits(&frame[4], 3), readDigits(&frame[7], 2) & 0xFF)
         .state(lookupText(BmciStates, code, ""))
@@ -85,9 +83,7 @@ public:
         // another decoder closes with its next byte.
         const auto closes = [](const std::uint8_t*, std::int32_t length) { return length >= TelegramLength; };
         switch (nextFrame(st, opensFrame, closes, FrameOptions{}, b, frame)) {
-            case FrameStep::Stray:
-                renderBytes(&b, 1, bmciStyle(), out.textLine, out.hexLine);
-                return;
+            case FrameStep::Stray: renderBytes(&b, 1, bmciStyle(), out.textLine, out.hexLine); return;
             case FrameStep::Closed:
                 renderBytes(frame.data(), st.frameLength, bmciStyle(), out.textLine, out.hexLine);
                 bmciEvent(frame, st, out);

@@ -26,7 +26,9 @@ public:
         Frame frame;
         switch (nextFrame(st, isStx, closes, options, b, frame)) {
             case FrameStep::Stray: renderDefault(&b, 1, out.textLine, out.hexLine); return;
-            case FrameStep::Closed: renderDefault(frame.data(), BlockLength, out.textLine, out.hexLine); return;
+            case FrameStep::Closed:
+                renderDefault(frame.data(), BlockLength, out.textLine, out.hexLine);
+                return;
             case FrameStep::Empty: return;
         }
     }

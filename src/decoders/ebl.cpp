@@ -53,7 +53,9 @@ void renderEbl(const std::uint8_t* bytes, int n, std::string& text, std::string&
     hex.assign(h, hn);
 }
 
-bool contains(std::string_view body, std::string_view word) { return body.find(word) != std::string_view::npos; }
+bool contains(std::string_view body, std::string_view word) {
+    return body.find(word) != std::string_view::npos;
+}
 
 void eblEvent(const Frame& frame, const DecoderState& st, FaultMemory& flags, DecoderOutput& out) {
     if (frame[0] != 0xA1 && frame[0] != 0xC1) return;
@@ -73,7 +75,10 @@ void eblEvent(const Frame& frame, const DecoderState& st, FaultMemory& flags, De
         const std::int32_t a = (frame[5] - 0x30) * 100 + (frame[6] - 0x30) * 10 + (frame[7] - 0x30);
         const std::int32_t b =
             frame[8] == 'A' && frame[9] == 'A' ? 0 : ((frame[8] - 0x30) * 10 + (frame[9] - 0x30)) & 0xFF;
-        EventColumns(out, Protocol::Ebl, st).numbersAB(a, b).state(contains(body, "CWF") ? "  Alarm" : "  Ruhe").finish();
+        EventColumns(out, Protocol::Ebl, st)
+            .numbersAB(a, b)
+            .state(contains(body, "CWF") ? "  Alarm" : "  Ruhe")
+            .finish();
     }
 }
 

@@ -60,9 +60,7 @@ public:
             return before == EndMarker || before == AltEndMarker || length >= MaxTelegram;
         };
         switch (nextFrame(st, opens, closes, FrameOptions{}, b, frame)) {
-            case FrameStep::Stray:
-                renderEsser(&b, 1, out.textLine, out.hexLine);
-                return;
+            case FrameStep::Stray: renderEsser(&b, 1, out.textLine, out.hexLine); return;
             case FrameStep::Closed:
                 renderEsser(frame.data(), st.frameLength, out.textLine, out.hexLine);
                 return;

@@ -25,7 +25,8 @@ struct CodeText {
 
 // The text of code in table, otherwise when no row holds it.
 template <std::size_t N>
-constexpr const char* lookupText(const CodeText (&table)[N], std::uint32_t code, const char* otherwise = nullptr) {
+constexpr const char* lookupText(const CodeText (&table)[N], std::uint32_t code,
+                                 const char* otherwise = nullptr) {
     for (const CodeText& row : table) {
         if (row.code == code) return row.text;
     }
@@ -60,7 +61,9 @@ public:
     }
     // The UGM family's third and fourth columns: code C as number B is
     // written, four spaces, C as two hex digits.
-    EventColumns& codeColumns(std::uint8_t c) { return number(Number::Code, c, 2, 5).literal("    ").codeHex(c); }
+    EventColumns& codeColumns(std::uint8_t c) {
+        return number(Number::Code, c, 2, 5).literal("    ").codeHex(c);
+    }
     // The code's two hex digits; records it as the state code.
     EventColumns& codeHex(std::uint8_t c);
     // A second state byte's two hex digits (FILNET).

@@ -72,10 +72,13 @@ public:
         // closes before it can outgrow the buffer.
         FrameOptions options;
         options.openerApart = true;
-        const auto closes = [](const std::uint8_t* buffer, std::int32_t length) { return length >= buffer[0]; };
+        const auto closes = [](const std::uint8_t* buffer, std::int32_t length) {
+            return length >= buffer[0];
+        };
         std::uint8_t b = 0;
         Frame frame;
-        switch (nextFrame(st, [](std::uint8_t x) { return x == Introducer; }, closes, options, b, frame)) {
+        switch (nextFrame(
+            st, [](std::uint8_t x) { return x == Introducer; }, closes, options, b, frame)) {
             case FrameStep::Stray: renderByte(b, out.textLine, out.hexLine); return;
             case FrameStep::Closed:
                 renderTelegram(frame, st.frameLength, out.textLine, out.hexLine);

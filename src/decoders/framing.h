@@ -37,8 +37,8 @@ struct FrameOptions {
 // the buffer.  On Closed, frame is a copy of frameBuffer for the rendering and
 // event routines to work on; on Stray, stray is the byte.
 template <class Opens, class Closes>
-FrameStep nextFrame(DecoderState& st, Opens opens, Closes closes, const FrameOptions& opt, std::uint8_t& stray,
-                    Frame& frame) {
+FrameStep nextFrame(DecoderState& st, Opens opens, Closes closes, const FrameOptions& opt,
+                    std::uint8_t& stray, Frame& frame) {
     // The ring indexes and the frame state live in locals for the loop and go
     // back at every exit: byte stores into the frame buffer would otherwise
     // make the compiler reload them for every byte.

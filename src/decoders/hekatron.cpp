@@ -16,7 +16,8 @@ namespace {
 constexpr std::size_t StateTextWidth = 22;
 
 const RenderStyle& hekatronStyle() {
-    static const RenderStyle style = RenderStyle().remapRange(0xE8, 0xEF, 0x00).nameControls().nameAckNak().chars(0x2A, 0x5F);
+    static const RenderStyle style =
+        RenderStyle().remapRange(0xE8, 0xEF, 0x00).nameControls().nameAckNak().chars(0x2A, 0x5F);
     return style;
 }
 
@@ -35,7 +36,8 @@ std::uint16_t hexField(const Frame& frame, std::size_t pos) {
 // The texts as the panel software prints them, misspellings included.
 constexpr const char* Unknown = "unbekannt";
 
-// Message codes (positions 18..21).
+// Message codes (positions 18..21), one state to a row group.
+// clang-format off
 constexpr CodeText MessageStates[] = {
     {0x20, "Alarm"},  {0x24, "Alarm"},  {0x26, "Alarm"},  {0x60, "Alarm"},  {0x61, "Alarm"},  {0x65, "Alarm"},
     {0x21, "St\xF6rung"},  {0x22, "St\xF6rung"},  {0x23, "St\xF6rung"},  {0x29, "St\xF6rung"},
@@ -50,6 +52,7 @@ constexpr CodeText MessageStates[] = {
     {0x145, "St\xF6r Ruhe"}, {0x147, "St\xF6r Ruhe"}, {0x149, "St\xF6r Ruhe"},
     {0x14B, "St\xF6r Ruhe"}, {0x14D, "St\xF6r Ruhe"}, {0x159, "St\xF6r Ruhe"},
 };
+// clang-format on
 
 // Command codes of "O" telegrams (positions 6..7, as characters).
 constexpr CodeText CommandStates[] = {

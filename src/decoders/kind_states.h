@@ -11,7 +11,7 @@ namespace zindra::decoders {
 // Keyed by codePair(family kind, qualifier); FILNET maps its kind bytes to the
 // family kinds 0x80, 0x90 and 0xB2 first.
 inline constexpr CodeText KindStates[] = {
-    {0x8001, "Alarm"},     {0x80FF, "Ruhe"},      {0x9001, "St\xF6rung"},
+    {0x8001, "Alarm"},        {0x80FF, "Ruhe"},      {0x9001, "St\xF6rung"},
     {0x90FF, "St\xF6r Ruhe"}, {0xB202, "Linie ein"}, {0xB2FE, "Linie aus"},
 };
 

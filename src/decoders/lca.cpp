@@ -59,7 +59,8 @@ public:
         options.fullAt = FrameBufferSize - 1;
         std::uint8_t b = 0;
         Frame frame;
-        switch (nextFrame(st, [](std::uint8_t x) { return x < 0x10; }, closes, options, b, frame)) {
+        switch (nextFrame(
+            st, [](std::uint8_t x) { return x < 0x10; }, closes, options, b, frame)) {
             case FrameStep::Stray: renderLca(&b, 1, out.textLine, out.hexLine); return;
             case FrameStep::Closed:
                 renderLca(frame.data(), st.frameLength, out.textLine, out.hexLine);

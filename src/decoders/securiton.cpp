@@ -14,7 +14,8 @@ constexpr int MaxLine = 100;
 constexpr std::uint8_t LineFeed = 0x0A;
 
 const RenderStyle& securitonStyle() {
-    static const RenderStyle style = RenderStyle().remapRange(0xE8, 0xEF, 0x00).remapByte(0xFD, 0x15).chars(0x1A, 0x7F);
+    static const RenderStyle style =
+        RenderStyle().remapRange(0xE8, 0xEF, 0x00).remapByte(0xFD, 0x15).chars(0x1A, 0x7F);
     return style;
 }
 

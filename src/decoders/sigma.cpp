@@ -16,8 +16,7 @@ bool namedAtEnds(int i, int n) { return i < 2 || i >= n - 2; }
 
 RenderStyle sigmaStyle(bool strip) {
     RenderStyle style;
-    style.nameControls().nameAckNak()
-        .chars(0x1A, 0x7F);
+    style.nameControls().nameAckNak().chars(0x1A, 0x7F);
     style.nameAt = namedAtEnds;
     // A stray byte with bit 7 set stands for the byte without it.
     if (strip) style.remapRange(0x80, 0xFF, 0x00);
@@ -44,7 +43,7 @@ std::uint64_t appendBcdDigits(std::uint64_t value, std::uint8_t b) {
 
 // Keyed by the type byte (9) and the state byte (10).
 constexpr CodeText SigmaStates[] = {
-    {0x1100, "Ruhe"},        {0x1101, "Alarm"}, {0x1108, "St\xF6rung"},
+    {0x1100, "Ruhe"},        {0x1101, "Alarm"},        {0x1108, "St\xF6rung"},
     {0x1301, "Abschaltung"}, {0x1304, "Einschaltung"},
 };
 
@@ -79,9 +78,7 @@ public:
             return length >= buffer[1] + 2 || length >= FrameBufferSize;
         };
         switch (nextFrame(st, isStx, closes, FrameOptions{}, b, frame)) {
-            case FrameStep::Stray:
-                renderSigma(true, &b, 1, out);
-                return;
+            case FrameStep::Stray: renderSigma(true, &b, 1, out); return;
             case FrameStep::Closed:
                 renderSigma(false, frame.data(), st.frameLength, out);
                 sigmaEvent(frame, st, out);

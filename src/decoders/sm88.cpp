@@ -32,8 +32,7 @@ std::uint32_t bcdValue(std::uint8_t b) { return static_cast<std::uint32_t>((b >>
 // Keyed by the type byte (3) and the state byte: position 15 for a detector
 // message (0x11), position 7 for a line message (0x13).
 constexpr CodeText Sm88States[] = {
-    {0x1100, "Ruhe"},      {0x1101, "Alarm"},     {0x1108, "St\xF6rung"},
-    {0x1301, "Linie aus"}, {0x1304, "Linie ein"},
+    {0x1100, "Ruhe"}, {0x1101, "Alarm"}, {0x1108, "St\xF6rung"}, {0x1301, "Linie aus"}, {0x1304, "Linie ein"},
 };
 
 void sm88Event(Frame& f, const DecoderState& st, DecoderOutput& out) {
@@ -48,7 +47,10 @@ void sm88Event(Frame& f, const DecoderState& st, DecoderOutput& out) {
     // and shown signed.
     const std::uint32_t a = bcdValue(f[9]) * 100000000u + bcdValue(f[10]) * 1000000u +
                             bcdValue(f[11]) * 10000u + bcdValue(f[12]) * 100u + bcdValue(f[13]);
-    EventColumns(out, Protocol::Sm88, st).numbersAB(static_cast<std::int32_t>(a), bcdValue(f[14])).state(word).finish();
+    EventColumns(out, Protocol::Sm88, st)
+        .numbersAB(static_cast<std::int32_t>(a), bcdValue(f[14]))
+        .state(word)
+        .finish();
 }
 
 class Sm88Decoder final : public Decoder {
@@ -64,9 +66,7 @@ public:
             return length > buffer[1] + 2 || length >= FrameBufferSize;
         };
         switch (nextFrame(st, isStx, closes, FrameOptions{}, b, frame)) {
-            case FrameStep::Stray:
-                renderSm88(&b, 1, out.textLine, out.hexLine);
-                return;
+            case FrameStep::Stray: renderSm88(&b, 1, out.textLine, out.hexLine); return;
             case FrameStep::Closed:
                 renderSm88(frame.data(), st.frameLength, out.textLine, out.hexLine);
                 sm88Event(frame, st, out);

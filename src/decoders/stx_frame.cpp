@@ -14,7 +14,8 @@ const RenderStyle& ugmRenderStyle() {
     return style;
 }
 
-bool decodeStxFrame(DecoderState& st, StxFrameEnd end, const RenderStyle& style, DecoderOutput& out, Frame& frame) {
+bool decodeStxFrame(DecoderState& st, StxFrameEnd end, const RenderStyle& style, DecoderOutput& out,
+                    Frame& frame) {
     const auto closes = [end](const std::uint8_t* buffer, std::int32_t length) {
         if (end == StxFrameEnd::Fixed15) return length >= 15;
         // The telegram ends with the byte that follows the first raw ETX (its
@@ -26,7 +27,9 @@ bool decodeStxFrame(DecoderState& st, StxFrameEnd end, const RenderStyle& style,
     std::uint8_t b = 0;
     switch (nextFrame(st, isStx, closes, options, b, frame)) {
         case FrameStep::Stray: renderBytes(&b, 1, style, out.textLine, out.hexLine); return false;
-        case FrameStep::Closed: renderBytes(frame.data(), st.frameLength, style, out.textLine, out.hexLine); return true;
+        case FrameStep::Closed:
+            renderBytes(frame.data(), st.frameLength, style, out.textLine, out.hexLine);
+            return true;
         case FrameStep::Empty: return false;
     }
     return false;

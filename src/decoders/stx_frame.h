@@ -27,7 +27,8 @@ enum class StxFrameEnd {
 // with the next byte; one that fills the buffer closes at once.  Returns true
 // when a telegram closed: frame then holds a copy of frameBuffer for the
 // event routine.  The caller has emptied out and set moreData.
-bool decodeStxFrame(DecoderState& st, StxFrameEnd end, const RenderStyle& style, DecoderOutput& out, Frame& frame);
+bool decodeStxFrame(DecoderState& st, StxFrameEnd end, const RenderStyle& style, DecoderOutput& out,
+                    Frame& frame);
 
 // Lines up a telegram another decoder began with its STX (see alignToMarker);
 // position 1 is always searched.

@@ -102,8 +102,7 @@ void tn1060Event(Frame& frame, const DecoderState& st, FaultMemory& flags, Decod
             EventColumns(out, Protocol::Tn1060, st).numbersAB(a, b).codeColumns(c).finish();
             return;
         }
-        default:
-            return;
+        default: return;
     }
 }
 
@@ -113,7 +112,8 @@ public:
         out.clear();
         st.moreData = true;
         Frame frame;
-        if (decodeStxFrame(st, StxFrameEnd::Fixed15, tn1060Style(), out, frame)) tn1060Event(frame, st, flags_, out);
+        if (decodeStxFrame(st, StxFrameEnd::Fixed15, tn1060Style(), out, frame))
+            tn1060Event(frame, st, flags_, out);
     }
 
 private:

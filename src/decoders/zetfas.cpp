@@ -37,7 +37,10 @@ void zetfasEvent(Frame& frame, const DecoderState& st, DecoderOutput& out) {
         writeStateEvent(out, Protocol::Zetfas, st, EvaluationProblem);
         return;
     }
-    EventColumns(out, Protocol::Zetfas, st).numbersAB(frame[8], frame[9]).state(kindStateText(frame[6], frame[10])).finish();
+    EventColumns(out, Protocol::Zetfas, st)
+        .numbersAB(frame[8], frame[9])
+        .state(kindStateText(frame[6], frame[10]))
+        .finish();
 }
 
 class ZetfasDecoder final : public Decoder {
@@ -53,10 +56,9 @@ public:
         const auto closes = [](const std::uint8_t* buffer, std::int32_t length) {
             return (length >= 6 && length == buffer[0]) || length >= FrameBufferSize;
         };
-        switch (nextFrame(st, [](std::uint8_t x) { return x == Dle; }, closes, FrameOptions{}, b, frame)) {
-            case FrameStep::Stray:
-                renderZetfas(&b, 1, out.textLine, out.hexLine);
-                return;
+        switch (nextFrame(
+            st, [](std::uint8_t x) { return x == Dle; }, closes, FrameOptions{}, b, frame)) {
+            case FrameStep::Stray: renderZetfas(&b, 1, out.textLine, out.hexLine); return;
             case FrameStep::Closed:
                 renderZetfas(frame.data(), st.frameLength, out.textLine, out.hexLine);
                 zetfasEvent(frame, st, out);

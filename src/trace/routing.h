@@ -64,7 +64,8 @@ struct RoutingLimits {
 
 // Routes one call's lines into the panes.  A call with an empty HexLine and
 // HexHeader shows nothing at all.
-void routeOutput(const decoders::DecoderOutput& out, Panes& panes, RoutingFlags& flags, const RoutingLimits& limits);
+void routeOutput(const decoders::DecoderOutput& out, Panes& panes, RoutingFlags& flags,
+                 const RoutingLimits& limits);
 
 // The same, then hands the call's record, if it has one, with time to every
 // listener.

@@ -37,38 +37,115 @@ std::optional<EventRecord> lastRecord(Decoder& dec, const std::string& input) {
 }
 
 TEST(EventRecord, CarriesWhatTheLineShows) {
-    const std::string sm88 = bytes({0x02, 0x0E, 0, 0x11, 0, 0, 0, 0, 0, 0, 0, 0x01, 0x23, 0x45, 0x07, 0x01, 0x5A});
+    const std::string sm88 =
+        bytes({0x02, 0x0E, 0, 0x11, 0, 0, 0, 0, 0, 0, 0, 0x01, 0x23, 0x45, 0x07, 0x01, 0x5A});
     std::string sigma(38, '\0');
     sigma[0] = '\x02';
     sigma[1] = 36;
     sigma[9] = 0x11;
     sigma[10] = 0x01;
     sigma.replace(30, 6, bytes({0xFF, 0xFF, 0xF1, 0x23, 0x45, 0x07}));
-    const std::string hekatron = std::string("\x02") + "12M4500" + "89abcdefgh" + "0021" + "012C" + "0000" + "\x03K";
+    const std::string hekatron =
+        std::string("\x02") + "12M4500" + "89abcdefgh" + "0021" + "012C" + "0000" + "\x03K";
     const Expected cases[] = {
-        {"UGM", makeUgmDecoder, Protocol::Ugm, "\x02" "00123410000" "07\x03Z", "   786       07       65    41", 786, 7,
-         65, "41", ""},
-        {"UEZ", makeUezDecoder, Protocol::Uez, "\x02" "00120041000007\x03Z", "   018       07       65    41", 18, 7,
-         65, "41", ""},
+        {"UGM", makeUgmDecoder, Protocol::Ugm,
+         "\x02"
+         "00123410000"
+         "07\x03Z",
+         "   786       07       65    41", 786, 7, 65, "41", ""},
+        {"UEZ", makeUezDecoder, Protocol::Uez,
+         "\x02"
+         "00120041000007\x03Z",
+         "   018       07       65    41", 18, 7, 65, "41", ""},
         {"TN1060 message", makeTn1060Decoder, Protocol::Tn1060, "\x02M410123n07\x03xyz",
          "   291       07       65    41", 291, 7, 65, "41", ""},
-        {"TN1060 reset", makeTn1060Decoder, Protocol::Tn1060, "\x02S47FFF00000000", " Zentralen Reset ", {}, {},
-         {}, "", "Zentralen Reset"},
-        {"EBL", makeEblDecoder, Protocol::Ebl, "\xC1" "8CWR003AA\x7F", "   003       00      Ruhe", 3, 0, {}, "",
+        {"TN1060 reset",
+         makeTn1060Decoder,
+         Protocol::Tn1060,
+         "\x02S47FFF00000000",
+         " Zentralen Reset ",
+         {},
+         {},
+         {},
+         "",
+         "Zentralen Reset"},
+        {"EBL",
+         makeEblDecoder,
+         Protocol::Ebl,
+         "\xC1"
+         "8CWR003AA\x7F",
+         "   003       00      Ruhe",
+         3,
+         0,
+         {},
+         "",
          "Ruhe"},
-        {"SDN", makeSdnDecoder, Protocol::Sdn, "\x02" "01:5040300230" "0", "  1234       03    Alarm", 1234, 3, {},
-         "", "Alarm"},
-        {"SM88", makeSm88Decoder, Protocol::Sm88, sm88, " 12345       07    Alarm", 12345, 7, {}, "", "Alarm"},
-        {"SIGMA", makeSigmaDecoder, Protocol::Sigma, sigma, " 12345       07    Alarm", 12345, 7, {}, "", "Alarm"},
-        {"ZETFAS", makeZetfasDecoder, Protocol::Zetfas, bytes({0x10, 1, 2, 3, 4, 5, 0x90, 7, 12, 3, 0xFF, 11, 12, 13, 14, 15}),
-         "   012       03    St\xF6r Ruhe", 12, 3, {}, "", "St\xF6r Ruhe"},
-        {"BMCI", makeBmciDecoder, Protocol::Bmci, "AZB0012050000000\x03X", "   012       05    Alarm", 12, 5, {}, "",
+        {"SDN",
+         makeSdnDecoder,
+         Protocol::Sdn,
+         "\x02"
+         "01:5040300230"
+         "0",
+         "  1234       03    Alarm",
+         1234,
+         3,
+         {},
+         "",
+         "Alarm"},
+        {"SM88",
+         makeSm88Decoder,
+         Protocol::Sm88,
+         sm88,
+         " 12345       07    Alarm",
+         12345,
+         7,
+         {},
+         "",
+         "Alarm"},
+        {"SIGMA",
+         makeSigmaDecoder,
+         Protocol::Sigma,
+         sigma,
+         " 12345       07    Alarm",
+         12345,
+         7,
+         {},
+         "",
+         "Alarm"},
+        {"ZETFAS",
+         makeZetfasDecoder,
+         Protocol::Zetfas,
+         bytes({0x10, 1, 2, 3, 4, 5, 0x90, 7, 12, 3, 0xFF, 11, 12, 13, 14, 15}),
+         "   012       03    St\xF6r Ruhe",
+         12,
+         3,
+         {},
+         "",
+         "St\xF6r Ruhe"},
+        {"BMCI",
+         makeBmciDecoder,
+         Protocol::Bmci,
+         "AZB0012050000000\x03X",
+         "   012       05    Alarm",
+         12,
+         5,
+         {},
+         "",
          "Alarm"},
         {"HEKATRON", makeHekatronDecoder, Protocol::Hekatron, hekatron,
          "   300       00    St\xF6rung               M  0021", 300, 0, 0x21, "0021", "St\xF6rung"},
-        {"FILNET", makeFilnetDecoder, Protocol::Filnet, bytes({0x8A, 0x0B, 1, 2, 3, 4, 5, 0x80, 3, 12, 5, 0x01}),
+        {"FILNET", makeFilnetDecoder, Protocol::Filnet,
+         bytes({0x8A, 0x0B, 1, 2, 3, 4, 5, 0x80, 3, 12, 5, 0x01}),
          "03     012    /   05    80H    01H    Alarm", 12, 5, 0x80, "80", "Alarm"},
-        {"UGM without STX", makeUgmDecoder, Protocol::Ugm, "", "Problem bei der Auswertung", {}, {}, {}, "",
+        {"UGM without STX",
+         makeUgmDecoder,
+         Protocol::Ugm,
+         "",
+         "Problem bei der Auswertung",
+         {},
+         {},
+         {},
+         "",
          "Problem bei der Auswertung"},
     };
     for (const Expected& c : cases) {
@@ -119,11 +196,23 @@ TEST(EventRecord, NoRecordWithoutAnEventAndNoneLeftOver) {
     // A suppressed UGM pair, an unknown SDN state, and the stray byte after a
     // telegram carry no record.
     auto ugm = makeUgmDecoder();
-    EXPECT_FALSE(lastRecord(*ugm, "\x02" "2<123410000" "07\x03Z").has_value());
+    EXPECT_FALSE(lastRecord(*ugm,
+                            "\x02"
+                            "2<123410000"
+                            "07\x03Z")
+                     .has_value());
     auto sdn = makeSdnDecoder();
-    EXPECT_FALSE(lastRecord(*sdn, "\x02" "01xx040300230" "0").has_value());
+    EXPECT_FALSE(lastRecord(*sdn,
+                            "\x02"
+                            "01xx040300230"
+                            "0")
+                     .has_value());
     DecoderState st;
-    const auto calls = testing::feed(*ugm, st, "\x02" "00123410000" "07\x03Z" "A");
+    const auto calls = testing::feed(*ugm, st,
+                                     "\x02"
+                                     "00123410000"
+                                     "07\x03Z"
+                                     "A");
     ASSERT_EQ(calls.size(), 3u);
     EXPECT_TRUE(calls[0].out.hasRecord);
     EXPECT_FALSE(calls[1].out.hasRecord);
@@ -137,10 +226,19 @@ TEST(EventRecord, PrinterLinesCarryTheirText) {
         std::string text;
     };
     const Printer printers[] = {
-        {makeSigmaPrnDecoder, Protocol::SigmaPrn, "\x02" "01Feuer Melder 7  \x03", "Feuer Melder 7"},
-        {makeSm88PrnDecoder, Protocol::Sm88Prn, "\x02" "01St\xF6rung Linie 3\x03", "St\xF6rung Linie 3"},
+        {makeSigmaPrnDecoder, Protocol::SigmaPrn,
+         "\x02"
+         "01Feuer Melder 7  \x03",
+         "Feuer Melder 7"},
+        {makeSm88PrnDecoder, Protocol::Sm88Prn,
+         "\x02"
+         "01St\xF6rung Linie 3\x03",
+         "St\xF6rung Linie 3"},
         {makeHsb180Decoder, Protocol::Hsb180, "ALARM 12/3\r\n", "ALARM 12/3"},
-        {makeSecuritonDecoder, Protocol::Securiton, "\x1B" "Ruhe 4\r\n", "Ruhe 4"},
+        {makeSecuritonDecoder, Protocol::Securiton,
+         "\x1B"
+         "Ruhe 4\r\n",
+         "Ruhe 4"},
     };
     for (const Printer& p : printers) {
         SCOPED_TRACE(p.text);

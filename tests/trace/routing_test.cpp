@@ -90,7 +90,8 @@ TEST(Routing, EmptyTextLineLeavesTheTextPaneAlone) {
 
 TEST(Routing, PaneLimits) {
     Fixture f;
-    for (int i = 0; i < 600; ++i) f.route("line of many chars " + std::to_string(i), " 01 02 03", std::to_string(i));
+    for (int i = 0; i < 600; ++i)
+        f.route("line of many chars " + std::to_string(i), " 01 02 03", std::to_string(i));
     // Cut back to 500 before each update: 501 after the last one.
     EXPECT_EQ(f.text.lines().size(), 501u);
     EXPECT_EQ(f.hex.lines().size(), 501u);
@@ -121,7 +122,9 @@ struct Collected {
 
 struct Collector final : EventListener {
     std::vector<Collected> got;
-    void onEvent(const decoders::EventRecord& r, ChunkTime time) override { got.push_back({r.line, r.numberA, time}); }
+    void onEvent(const decoders::EventRecord& r, ChunkTime time) override {
+        got.push_back({r.line, r.numberA, time});
+    }
 };
 
 // A UGM session fed the same chunks, with or without a listener.
@@ -137,7 +140,15 @@ struct UgmSession {
 };
 
 TEST(RoutingListeners, RecordsCarryTheTimeOfTheCompletingChunkAndPanesStayAsTheyAre) {
-    const std::string telegram = "\x02" "00" "123" "41" "0000" "07" "\x03" "Z";
+    const std::string telegram =
+        "\x02"
+        "00"
+        "123"
+        "41"
+        "0000"
+        "07"
+        "\x03"
+        "Z";
     UgmSession with, without;
     Collector first, second;
     with.session.eventListeners().add(first);
