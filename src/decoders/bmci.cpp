@@ -75,21 +75,16 @@ void bmciEvent(Frame& frame, const DecoderState& st, DecoderOutput& out) {
 class BmciDecoder final : public Decoder {
 public:
     void decode(DecoderState& st, DecoderOutput& out) override {
-        out.clear();
-        st.moreData = true;
-        std::uint8_t b = 0;
-        Frame frame;
         // The length alone closes a telegram.  A longer frame taken over from
         // another decoder closes with its next byte.
         const auto closes = [](const std::uint8_t*, std::int32_t length) { return length >= TelegramLength; };
-        switch (nextFrame(st, opensFrame, closes, FrameOptions{}, b, frame)) {
-            case FrameStep::Stray: renderBytes(&b, 1, bmciStyle(), out.textLine, out.hexLine); return;
-            case FrameStep::Closed:
+        decodeFrames(
+            st, out, opensFrame, closes, FrameOptions{},
+            [&](std::uint8_t b) { renderBytes(&b, 1, bmciStyle(), out.textLine, out.hexLine); },
+            [&](Frame& frame) {
                 renderBytes(frame.data(), st.frameLength, bmciStyle(), out.textLine, out.hexLine);
                 bmciEvent(frame, st, out);
-                return;
-            case FrameStep::Empty: return;
-        }
+            });
     }
 };
 

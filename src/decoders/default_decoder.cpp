@@ -13,8 +13,6 @@ constexpr int BlockLength = 15;
 class DefaultDecoder final : public Decoder {
 public:
     void decode(DecoderState& st, DecoderOutput& out) override {
-        out.clear();
-        st.moreData = true;
         // A frame another decoder left at 15 bytes or more is closed as it
         // stands once a byte waits, so that nothing is stored past the buffer;
         // a block always shows its first 15 bytes.
@@ -22,15 +20,10 @@ public:
         options.fullAt = BlockLength;
         options.fullNeedsData = true;
         const auto closes = [](const std::uint8_t*, std::int32_t length) { return length >= BlockLength; };
-        std::uint8_t b = 0;
-        Frame frame;
-        switch (nextFrame(st, isStx, closes, options, b, frame)) {
-            case FrameStep::Stray: renderDefault(&b, 1, out.textLine, out.hexLine); return;
-            case FrameStep::Closed:
-                renderDefault(frame.data(), BlockLength, out.textLine, out.hexLine);
-                return;
-            case FrameStep::Empty: return;
-        }
+        decodeFrames(
+            st, out, isStx, closes, options,
+            [&](std::uint8_t b) { renderDefault(&b, 1, out.textLine, out.hexLine); },
+            [&](Frame& frame) { renderDefault(frame.data(), BlockLength, out.textLine, out.hexLine); });
     }
 };
 

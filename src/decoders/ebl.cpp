@@ -85,8 +85,6 @@ void eblEvent(const Frame& frame, const DecoderState& st, FaultMemory& flags, De
 class EblDecoder final : public Decoder {
 public:
     void decode(DecoderState& st, DecoderOutput& out) override {
-        out.clear();
-        st.moreData = true;
         // A byte with bit 7 set always opens a new telegram; an unfinished
         // one is dropped unseen.
         const auto opens = [](std::uint8_t b) { return (b & 0x80) != 0; };
@@ -97,16 +95,13 @@ public:
         FrameOptions options;
         options.fullAt = FrameBufferSize - 1;
         options.opensInside = true;
-        std::uint8_t b = 0;
-        Frame frame;
-        switch (nextFrame(st, opens, closes, options, b, frame)) {
-            case FrameStep::Stray: renderEbl(&b, 1, out.textLine, out.hexLine); return;
-            case FrameStep::Closed:
+        decodeFrames(
+            st, out, opens, closes, options,
+            [&](std::uint8_t b) { renderEbl(&b, 1, out.textLine, out.hexLine); },
+            [&](Frame& frame) {
                 renderEbl(frame.data(), st.frameLength, out.textLine, out.hexLine);
                 eblEvent(frame, st, flags_, out);
-                return;
-            case FrameStep::Empty: return;
-        }
+            });
     }
 
 private:

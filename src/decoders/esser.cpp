@@ -47,10 +47,6 @@ void renderEsser(const std::uint8_t* bytes, int n, std::string& text, std::strin
 class EsserDecoder final : public Decoder {
 public:
     void decode(DecoderState& st, DecoderOutput& out) override {
-        out.clear();
-        st.moreData = true;
-        std::uint8_t b = 0;
-        Frame frame;
         const auto opens = [](std::uint8_t x) { return x == StartMarker || x == AltStartMarker; };
         // A telegram ends with the byte after its first end marker, or at 128
         // bytes; a frame taken over from another decoder that already holds
@@ -59,13 +55,10 @@ public:
             const std::uint8_t before = byteBeforeLast(buffer, length);
             return before == EndMarker || before == AltEndMarker || length >= MaxTelegram;
         };
-        switch (nextFrame(st, opens, closes, FrameOptions{}, b, frame)) {
-            case FrameStep::Stray: renderEsser(&b, 1, out.textLine, out.hexLine); return;
-            case FrameStep::Closed:
-                renderEsser(frame.data(), st.frameLength, out.textLine, out.hexLine);
-                return;
-            case FrameStep::Empty: return;
-        }
+        decodeFrames(
+            st, out, opens, closes, FrameOptions{},
+            [&](std::uint8_t b) { renderEsser(&b, 1, out.textLine, out.hexLine); },
+            [&](Frame& frame) { renderEsser(frame.data(), st.frameLength, out.textLine, out.hexLine); });
     }
 };
 

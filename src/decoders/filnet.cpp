@@ -64,8 +64,6 @@ void filnetEvent(const Frame& frame, const DecoderState& st, DecoderOutput& out)
 class FilnetDecoder final : public Decoder {
 public:
     void decode(DecoderState& st, DecoderOutput& out) override {
-        out.clear();
-        st.moreData = true;
         // The introducer opens a telegram but is not part of it: it is shown
         // as a byte of its own, and the length byte that follows is stored
         // at position 0.  The length byte is at most 255, so a telegram
@@ -75,17 +73,13 @@ public:
         const auto closes = [](const std::uint8_t* buffer, std::int32_t length) {
             return length >= buffer[0];
         };
-        std::uint8_t b = 0;
-        Frame frame;
-        switch (nextFrame(
-            st, [](std::uint8_t x) { return x == Introducer; }, closes, options, b, frame)) {
-            case FrameStep::Stray: renderByte(b, out.textLine, out.hexLine); return;
-            case FrameStep::Closed:
+        decodeFrames(
+            st, out, [](std::uint8_t x) { return x == Introducer; }, closes, options,
+            [&](std::uint8_t b) { renderByte(b, out.textLine, out.hexLine); },
+            [&](Frame& frame) {
                 renderTelegram(frame, st.frameLength, out.textLine, out.hexLine);
                 filnetEvent(frame, st, out);
-                return;
-            case FrameStep::Empty: return;
-        }
+            });
     }
 };
 

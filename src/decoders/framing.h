@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "decoders/decoder.h"
 #include "decoders/state.h"
 
 namespace zindra::decoders {
@@ -82,6 +83,24 @@ FrameStep nextFrame(DecoderState& st, Opens opens, Closes closes, const FrameOpt
     writeBack();
     frame = st.frameBuffer;
     return FrameStep::Closed;
+}
+
+// One call of a frame-assembling decoder: empties out, sets moreData and runs
+// nextFrame; then onStray(b) renders a byte outside any frame, or
+// onClosed(frame) renders a completed frame (its length in st.frameLength)
+// and writes its event.
+template <class Opens, class Closes, class OnStray, class OnClosed>
+void decodeFrames(DecoderState& st, DecoderOutput& out, Opens opens, Closes closes, const FrameOptions& opt,
+                  OnStray onStray, OnClosed onClosed) {
+    out.clear();
+    st.moreData = true;
+    std::uint8_t b = 0;
+    Frame frame;
+    switch (nextFrame(st, opens, closes, opt, b, frame)) {
+        case FrameStep::Stray: onStray(b); return;
+        case FrameStep::Closed: onClosed(frame); return;
+        case FrameStep::Empty: return;
+    }
 }
 
 inline bool isStx(std::uint8_t b) { return b == FrameStartByte; }

@@ -98,23 +98,18 @@ void hekatronEvent(Frame& frame, const DecoderState& st, DecoderOutput& out) {
 class HekatronDecoder final : public Decoder {
 public:
     void decode(DecoderState& st, DecoderOutput& out) override {
-        out.clear();
-        st.moreData = true;
         // A telegram ends with the byte after its first ETX.  One that never
         // brings an ETX is closed when the buffer is full.
         const auto closes = [](const std::uint8_t* buffer, std::int32_t length) {
             return byteBeforeLast(buffer, length) == FrameEndByte || length >= FrameBufferSize;
         };
-        std::uint8_t b = 0;
-        Frame frame;
-        switch (nextFrame(st, isStx, closes, FrameOptions{}, b, frame)) {
-            case FrameStep::Stray: renderBytes(&b, 1, hekatronStyle(), out.textLine, out.hexLine); return;
-            case FrameStep::Closed:
+        decodeFrames(
+            st, out, isStx, closes, FrameOptions{},
+            [&](std::uint8_t b) { renderBytes(&b, 1, hekatronStyle(), out.textLine, out.hexLine); },
+            [&](Frame& frame) {
                 renderBytes(frame.data(), st.frameLength, hekatronStyle(), out.textLine, out.hexLine);
                 hekatronEvent(frame, st, out);
-                return;
-            case FrameStep::Empty: return;
-        }
+            });
     }
 };
 

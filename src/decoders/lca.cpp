@@ -50,27 +50,21 @@ void renderLca(const std::uint8_t* bytes, int n, std::string& text, std::string&
 class LcaDecoder final : public Decoder {
 public:
     void decode(DecoderState& st, DecoderOutput& out) override {
-        out.clear();
-        st.moreData = true;
         // A frame inherited from another decoder may already be longer than
         // six bytes; it closes with the next byte too and is shown whole.
         const auto closes = [](const std::uint8_t*, std::int32_t length) { return length >= LcaLength; };
         FrameOptions options;
         options.fullAt = FrameBufferSize - 1;
-        std::uint8_t b = 0;
-        Frame frame;
-        switch (nextFrame(
-            st, [](std::uint8_t x) { return x < 0x10; }, closes, options, b, frame)) {
-            case FrameStep::Stray: renderLca(&b, 1, out.textLine, out.hexLine); return;
-            case FrameStep::Closed:
+        decodeFrames(
+            st, out, [](std::uint8_t x) { return x < 0x10; }, closes, options,
+            [&](std::uint8_t b) { renderLca(&b, 1, out.textLine, out.hexLine); },
+            [&](Frame& frame) {
                 renderLca(frame.data(), st.frameLength, out.textLine, out.hexLine);
                 // Six spaces keep every telegram's text longer than a joined
                 // piece, so each starts a line of its own.
                 out.textLine.append("      ");
                 out.hexLine.append("      ");
-                return;
-            case FrameStep::Empty: return;
-        }
+            });
     }
 };
 

@@ -40,10 +40,8 @@ void sdnEvent(Frame& frame, const DecoderState& st, DecoderOutput& out) {
 class SdnDecoder final : public Decoder {
 public:
     void decode(DecoderState& st, DecoderOutput& out) override {
-        out.clear();
-        st.moreData = true;
-        Frame frame;
-        if (decodeStxFrame(st, StxFrameEnd::Fixed15, sdnStyle(), out, frame)) sdnEvent(frame, st, out);
+        decodeStxTelegrams(st, out, StxFrameEnd::Fixed15, sdnStyle(),
+                           [&](Frame& frame) { sdnEvent(frame, st, out); });
     }
 };
 

@@ -26,18 +26,16 @@ void renderSecuriton(const std::uint8_t* bytes, int n, DecoderOutput& out) {
 class SecuritonDecoder final : public Decoder {
 public:
     void decode(DecoderState& st, DecoderOutput& out) override {
-        out.clear();
-        st.moreData = true;
-        std::uint8_t b = 0;
-        Frame frame;
         // Any byte opens a line, an LF too; that LF does not close it.
         const auto closes = [](const std::uint8_t* buffer, std::int32_t length) {
             return buffer[length - 1] == LineFeed || length >= MaxLine;
         };
-        if (nextFrame(st, anyByte, closes, FrameOptions{}, b, frame) == FrameStep::Closed) {
-            renderSecuriton(frame.data(), st.frameLength, out);
-            recordPrinterLine(out, Protocol::Securiton, frame.data(), st.frameLength, 0);
-        }
+        decodeFrames(
+            st, out, anyByte, closes, FrameOptions{}, [](std::uint8_t) {},
+            [&](Frame& frame) {
+                renderSecuriton(frame.data(), st.frameLength, out);
+                recordPrinterLine(out, Protocol::Securiton, frame.data(), st.frameLength, 0);
+            });
     }
 };
 

@@ -68,23 +68,17 @@ void sigmaEvent(Frame& f, const DecoderState& st, DecoderOutput& out) {
 class SigmaDecoder final : public Decoder {
 public:
     void decode(DecoderState& st, DecoderOutput& out) override {
-        out.clear();
-        st.moreData = true;
-        std::uint8_t b = 0;
-        Frame frame;
         // L + 2 bytes in all; a length byte of 255 announces 257 bytes, more
         // than the buffer holds, so a full buffer closes the frame too.
         const auto closes = [](const std::uint8_t* buffer, std::int32_t length) {
             return length >= buffer[1] + 2 || length >= FrameBufferSize;
         };
-        switch (nextFrame(st, isStx, closes, FrameOptions{}, b, frame)) {
-            case FrameStep::Stray: renderSigma(true, &b, 1, out); return;
-            case FrameStep::Closed:
+        decodeFrames(
+            st, out, isStx, closes, FrameOptions{}, [&](std::uint8_t b) { renderSigma(true, &b, 1, out); },
+            [&](Frame& frame) {
                 renderSigma(false, frame.data(), st.frameLength, out);
                 sigmaEvent(frame, st, out);
-                return;
-            case FrameStep::Empty: return;
-        }
+            });
     }
 };
 

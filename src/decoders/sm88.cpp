@@ -56,23 +56,18 @@ void sm88Event(Frame& f, const DecoderState& st, DecoderOutput& out) {
 class Sm88Decoder final : public Decoder {
 public:
     void decode(DecoderState& st, DecoderOutput& out) override {
-        out.clear();
-        st.moreData = true;
-        std::uint8_t b = 0;
-        Frame frame;
         // L + 3 bytes in all; a length byte of 254 or 255 announces more than
         // the buffer holds, so a full buffer closes the frame too.
         const auto closes = [](const std::uint8_t* buffer, std::int32_t length) {
             return length > buffer[1] + 2 || length >= FrameBufferSize;
         };
-        switch (nextFrame(st, isStx, closes, FrameOptions{}, b, frame)) {
-            case FrameStep::Stray: renderSm88(&b, 1, out.textLine, out.hexLine); return;
-            case FrameStep::Closed:
+        decodeFrames(
+            st, out, isStx, closes, FrameOptions{},
+            [&](std::uint8_t b) { renderSm88(&b, 1, out.textLine, out.hexLine); },
+            [&](Frame& frame) {
                 renderSm88(frame.data(), st.frameLength, out.textLine, out.hexLine);
                 sm88Event(frame, st, out);
-                return;
-            case FrameStep::Empty: return;
-        }
+            });
     }
 };
 

@@ -2,7 +2,10 @@
 // UGM line renders them, and the call that assembles and renders one.
 #pragma once
 
+#include <cstdint>
+
 #include "decoders/decoder.h"
+#include "decoders/framing.h"
 #include "decoders/render.h"
 #include "decoders/state.h"
 
@@ -20,15 +23,36 @@ enum class StxFrameEnd {
     Fixed15,   // at 15 bytes; ETX has no part in it
 };
 
-// Takes bytes until a telegram closes, a stray byte turns up or the ring is
-// empty, and renders what it found into out.  An STX opens a telegram when
-// none is open; inside one every byte is stored, an STX included.  A telegram
+// Whether an STX telegram of the given end is complete.
+struct StxCloses {
+    StxFrameEnd end;
+    bool operator()(const std::uint8_t* buffer, std::int32_t length) const {
+        if (end == StxFrameEnd::Fixed15) return length >= 15;
+        // The telegram ends with the byte that follows the first raw ETX (its
+        // check byte); one that never brings an ETX is cut off at 37 bytes.
+        return byteBeforeLast(buffer, length) == FrameEndByte || length > 36;
+    }
+};
+
+// One decoder call of the STX family.  An STX opens a telegram when none is
+// open; inside one every byte is stored, an STX included.  A telegram
 // inherited from another decoder that is already at (or past) its end closes
-// with the next byte; one that fills the buffer closes at once.  Returns true
-// when a telegram closed: frame then holds a copy of frameBuffer for the
-// event routine.  The caller has emptied out and set moreData.
-bool decodeStxFrame(DecoderState& st, StxFrameEnd end, const RenderStyle& style, DecoderOutput& out,
-                    Frame& frame);
+// with the next byte; one that fills the buffer closes at once.  Stray bytes
+// and telegrams are rendered with style; event(frame) then writes a closed
+// telegram's event from its copy of the frame.
+template <class Event>
+void decodeStxTelegrams(DecoderState& st, DecoderOutput& out, StxFrameEnd end, const RenderStyle& style,
+                        Event event) {
+    FrameOptions options;
+    options.fullAt = FrameBufferSize - 1;
+    decodeFrames(
+        st, out, isStx, StxCloses{end}, options,
+        [&](std::uint8_t b) { renderBytes(&b, 1, style, out.textLine, out.hexLine); },
+        [&](Frame& frame) {
+            renderBytes(frame.data(), st.frameLength, style, out.textLine, out.hexLine);
+            event(frame);
+        });
+}
 
 // Lines up a telegram another decoder began with its STX (see alignToMarker);
 // position 1 is always searched.

@@ -28,25 +28,20 @@ public:
     explicit StxPrinterDecoder(Protocol p) : protocol_(p) {}
 
     void decode(DecoderState& st, DecoderOutput& out) override {
-        // Both headers are emptied here too: when the ring runs dry the
-        // headers of the previous line must not be shown again.
-        out.clear();
-        st.moreData = true;
         // A frame taken over from another decoder may already be longer than
-        // a printer line; it closes with the next byte.
+        // a printer line; it closes with the next byte.  Both headers are
+        // emptied with the other outputs: when the ring runs dry the headers
+        // of the previous line must not be shown again.
         const auto closes = [](const std::uint8_t* buffer, std::int32_t length) {
             return buffer[length - 1] == FrameEndByte || length >= MaxLine;
         };
-        std::uint8_t b = 0;
-        Frame frame;
-        switch (nextFrame(st, isStx, closes, FrameOptions{}, b, frame)) {
-            case FrameStep::Stray: renderWithHeaders(&b, 1, stxPrinterStyle(), HeadBytes, out); return;
-            case FrameStep::Closed:
+        decodeFrames(
+            st, out, isStx, closes, FrameOptions{},
+            [&](std::uint8_t b) { renderWithHeaders(&b, 1, stxPrinterStyle(), HeadBytes, out); },
+            [&](Frame& frame) {
                 renderWithHeaders(frame.data(), st.frameLength, stxPrinterStyle(), HeadBytes, out);
                 recordPrinterLine(out, protocol_, frame.data(), st.frameLength, HeadBytes);
-                return;
-            case FrameStep::Empty: return;
-        }
+            });
     }
 
 private:

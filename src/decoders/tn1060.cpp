@@ -109,11 +109,8 @@ void tn1060Event(Frame& frame, const DecoderState& st, FaultMemory& flags, Decod
 class Tn1060Decoder final : public Decoder {
 public:
     void decode(DecoderState& st, DecoderOutput& out) override {
-        out.clear();
-        st.moreData = true;
-        Frame frame;
-        if (decodeStxFrame(st, StxFrameEnd::Fixed15, tn1060Style(), out, frame))
-            tn1060Event(frame, st, flags_, out);
+        decodeStxTelegrams(st, out, StxFrameEnd::Fixed15, tn1060Style(),
+                           [&](Frame& frame) { tn1060Event(frame, st, flags_, out); });
     }
 
 private:

@@ -26,10 +26,8 @@ void uezEvent(Frame& frame, const DecoderState& st, DecoderOutput& out) {
 class UezDecoder final : public Decoder {
 public:
     void decode(DecoderState& st, DecoderOutput& out) override {
-        out.clear();
-        st.moreData = true;
-        Frame frame;
-        if (decodeStxFrame(st, StxFrameEnd::AfterEtx, ugmRenderStyle(), out, frame)) uezEvent(frame, st, out);
+        decodeStxTelegrams(st, out, StxFrameEnd::AfterEtx, ugmRenderStyle(),
+                           [&](Frame& frame) { uezEvent(frame, st, out); });
     }
 };
 

@@ -25,10 +25,8 @@ void ugmEvent(Frame& frame, const DecoderState& st, DecoderOutput& out) {
 class UgmDecoder final : public Decoder {
 public:
     void decode(DecoderState& st, DecoderOutput& out) override {
-        out.clear();
-        st.moreData = true;
-        Frame frame;
-        if (decodeStxFrame(st, StxFrameEnd::AfterEtx, ugmRenderStyle(), out, frame)) ugmEvent(frame, st, out);
+        decodeStxTelegrams(st, out, StxFrameEnd::AfterEtx, ugmRenderStyle(),
+                           [&](Frame& frame) { ugmEvent(frame, st, out); });
     }
 };
 

@@ -46,25 +46,19 @@ void zetfasEvent(Frame& frame, const DecoderState& st, DecoderOutput& out) {
 class ZetfasDecoder final : public Decoder {
 public:
     void decode(DecoderState& st, DecoderOutput& out) override {
-        out.clear();
-        st.moreData = true;
-        std::uint8_t b = 0;
-        Frame frame;
         // The first byte gives the length: 16 for our own DLE frames.  A frame
         // taken over from another decoder whose first byte never matches is
         // closed when the buffer is full.
         const auto closes = [](const std::uint8_t* buffer, std::int32_t length) {
             return (length >= 6 && length == buffer[0]) || length >= FrameBufferSize;
         };
-        switch (nextFrame(
-            st, [](std::uint8_t x) { return x == Dle; }, closes, FrameOptions{}, b, frame)) {
-            case FrameStep::Stray: renderZetfas(&b, 1, out.textLine, out.hexLine); return;
-            case FrameStep::Closed:
+        decodeFrames(
+            st, out, [](std::uint8_t x) { return x == Dle; }, closes, FrameOptions{},
+            [&](std::uint8_t b) { renderZetfas(&b, 1, out.textLine, out.hexLine); },
+            [&](Frame& frame) {
                 renderZetfas(frame.data(), st.frameLength, out.textLine, out.hexLine);
                 zetfasEvent(frame, st, out);
-                return;
-            case FrameStep::Empty: return;
-        }
+            });
     }
 };
 
