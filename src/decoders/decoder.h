@@ -21,8 +21,12 @@ struct DecoderOutput {
     // line has a record and no event line.
     EventRecord record;
     bool hasRecord = false;
+    // Set by the caller: false when nobody takes the records, so the
+    // decoders skip filling them.  The lines are the same either way.
+    bool recordWanted = true;
 
-    // Empties the five lines and drops the record (its storage is kept).
+    // Empties the five lines and drops the record (its storage is kept);
+    // recordWanted stays.
     void clear() {
         textLine.clear();
         hexLine.clear();

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -41,6 +42,7 @@ constexpr std::uint32_t codePair(std::uint8_t high, std::uint8_t low) {
 // Writes one event line and its record.  The constructor starts both for a
 // telegram of protocol p whose bytes are the frame in st; finish() hands the
 // line to out.eventLine and out.record.line and marks the record present.
+// While out.recordWanted is false only the line is written.
 //
 // The numeric layout: number A "0"-filled to 3 and " "-filled to 6
 // characters, four spaces, number B "0"-filled to 2 and " "-filled to 5, four
@@ -50,7 +52,10 @@ class EventColumns {
 public:
     enum class Number { Lead, A, B, Code };
 
-    EventColumns(DecoderOutput& out, Protocol p, const DecoderState& st);
+    EventColumns(DecoderOutput& out, Protocol p, const DecoderState& st)
+        : out_(out), record_(out.recordWanted) {
+        if (record_) startRecord(p, st);
+    }
 
     // value in decimal, "0"-filled to zeroWidth and " "-filled to width
     // characters, recorded as the given number.
@@ -73,14 +78,23 @@ public:
     // The state text as shown, " "-filled to width characters; the record
     // keeps it without surrounding spaces.
     EventColumns& state(std::string_view shown, std::size_t width = 0);
-    EventColumns& literal(std::string_view s);
+    EventColumns& literal(std::string_view s) {
+        put(s);
+        return *this;
+    }
     void finish();
 
 private:
     static constexpr std::size_t Room = 160;  // more than any event line
-    void put(std::string_view s);
+    void startRecord(Protocol p, const DecoderState& st);
+    void put(std::string_view s) {
+        const std::size_t n = s.size() < Room - n_ ? s.size() : Room - n_;
+        std::memcpy(buf_ + n_, s.data(), n);
+        n_ += n;
+    }
 
     DecoderOutput& out_;
+    bool record_;
     char buf_[Room + 32];  // the slack lets fixed-size copies run past the end
     std::size_t n_ = 0;
 };
@@ -89,7 +103,8 @@ private:
 // "Problem bei der Auswertung").
 void writeStateEvent(DecoderOutput& out, Protocol p, const DecoderState& st, std::string_view shown);
 
-// A printed line as a record without an event line: its raw bytes and, as
+// A printed line as a record without an event line (nothing while
+// out.recordWanted is false): its raw bytes and, as
 // printerText, the bytes from textFrom on without control bytes (below 0x20
 // and 0x7F) and without trailing spaces.
 void recordPrinterLine(DecoderOutput& out, Protocol p, const std::uint8_t* bytes, int n, int textFrom);

@@ -48,6 +48,7 @@ void TraceSession::dispatchReceived(const std::uint8_t* chunk, std::size_t count
     // The five strings start empty for each dispatch and are not emptied
     // between calls: every decoder empties what it does not set.
     out_.clear();
+    out_.recordWanted = !listeners_.empty();
     do {
         decoder_->decode(state_, out_);
         routeOutput(out_, panes_, flags_, limits_, listeners_, time);

@@ -276,3 +276,38 @@ TEST(Registry, TableNamesEveryProtocolInEnumOrder) {
 
 }  // namespace
 }  // namespace zindra::decoders
+
+namespace zindra::decoders {
+namespace {
+
+TEST(EventRecord, NotFilledWhileNobodyTakesThemAndTheLineIsTheSame) {
+    const std::string telegram =
+        "\x02"
+        "00123410000"
+        "07\x03Z";
+    auto dec = makeUgmDecoder();
+    DecoderState st;
+    DecoderOutput out;
+    out.recordWanted = false;
+    appendToRing(st, reinterpret_cast<const std::uint8_t*>(telegram.data()),
+                 static_cast<std::uint16_t>(telegram.size()));
+    dec->decode(st, out);
+    EXPECT_EQ(out.eventLine, "   786       07       65    41");
+    EXPECT_FALSE(out.hasRecord);
+
+    // A plain-text line whose start went by unrecorded gives no record.
+    auto text = makePlainTextDecoder();
+    appendToRing(st, reinterpret_cast<const std::uint8_t*>("ab"), 2);
+    text->decode(st, out);
+    out.recordWanted = true;
+    appendToRing(st, reinterpret_cast<const std::uint8_t*>("c\n"), 2);
+    text->decode(st, out);
+    EXPECT_FALSE(out.hasRecord);
+    appendToRing(st, reinterpret_cast<const std::uint8_t*>("d\n"), 2);
+    text->decode(st, out);
+    ASSERT_TRUE(out.hasRecord);
+    EXPECT_EQ(out.record.printerText, "d");
+}
+
+}  // namespace
+}  // namespace zindra::decoders
