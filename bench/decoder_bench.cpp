@@ -4,7 +4,8 @@
 // The stream of a protocol is its sample trace without the reply line
 // (telegrams with stray bytes between them), repeated to 1 MiB and fed in
 // 80-byte chunks through the ring and the dispatcher into panes that only
-// count lines, as the CLI's unused panes do.
+// count lines, as the CLI's unused panes do.  DispatchRecords/ runs the same
+// with an event listener that counts records, so the decoders fill them.
 #include <benchmark/benchmark.h>
 
 #include <fstream>
@@ -32,6 +33,12 @@ private:
     std::size_t n_ = 0;
 };
 
+class CountingListener final : public trace::EventListener {
+public:
+    void onEvent(const decoders::EventRecord&, trace::ChunkTime) override { ++n; }
+    std::size_t n = 0;
+};
+
 std::string readSample(const std::string& name) {
     std::ifstream in(std::string(ZINDRA_SAMPLES_DIR) + "/" + name + ".TRC", std::ios::binary);
     std::string s{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -41,18 +48,25 @@ std::string readSample(const std::string& name) {
 
 std::string streamFor(const std::string& sample) {
     std::string body = readSample(sample);
-    if (body.empty()) body = std::string("\x02" "0123456789ABCD" "xy", 17);
+    if (body.empty())
+        body = std::string(
+            "\x02"
+            "0123456789ABCD"
+            "xy",
+            17);
     std::string s;
     while (s.size() < (1u << 20)) s += body;
     return s;
 }
 
-void dispatch(benchmark::State& st, const std::string& reply, const std::string& sample) {
+void dispatch(benchmark::State& st, const std::string& reply, const std::string& sample, bool records) {
     const std::string data = streamFor(sample);
     CountingPane text, hex, event;
     trace::Panes panes{text, hex, event};
     trace::NullUi ui;
     trace::TraceSession session(panes, ui, trace::RoutingLimits::unlimited());
+    CountingListener listener;
+    if (records) session.eventListeners().add(listener);
     session.startReplay();
     if (!reply.empty() && !session.identifyReply(reply)) {
         st.SkipWithError("decoder not built");
@@ -66,7 +80,11 @@ void dispatch(benchmark::State& st, const std::string& reply, const std::string&
     }
     st.SetBytesProcessed(static_cast<std::int64_t>(st.iterations()) * static_cast<std::int64_t>(data.size()));
     // Hex pane lines per MiB of input: telegrams plus runs of stray bytes.
-    st.counters["hex_lines_per_MiB"] = static_cast<double>(hex.lineCount()) / static_cast<double>(st.iterations());
+    st.counters["hex_lines_per_MiB"] =
+        static_cast<double>(hex.lineCount()) / static_cast<double>(st.iterations());
+    if (records)
+        st.counters["records_per_MiB"] =
+            static_cast<double>(listener.n) / static_cast<double>(st.iterations());
 }
 
 struct Case {
@@ -76,20 +94,35 @@ struct Case {
 };
 
 const Case cases[] = {
-    {"DEFAULT", "UNBEKANNT", "default"}, {"UGM", "UGM", "ugm"},          {"UEZ", "UEZ", "uez"},
-    {"TN1060", "TN1060", "tn1060"},      {"EBL", "EBL", "ebl"},          {"LCA", "LCA", "lca"},
-    {"SDN", "SDN", "sdn"},               {"SM88", "SM88", "sm88"},       {"SIGMA", "SIGMA", "sigma"},
-    {"SIGMAPRN", "SIGMAPRN", "sigmaprn"}, {"ZETFAS", "ZETFAS", "zetfas"}, {"BMCI", "BMCI", "bmci"},
-    {"HEKATRON", "HEKATRON", "hekatron"}, {"HSB180", "HSB180", "hsb180"}, {"ESSER", "ESSER", "esser"},
-    {"IGIS", "IGIS", "igis"},             {"PLAINTEXT", "IGISPRN", "plaintext"},
-    {"SM88PRN", "SM88PRN", "sm88prn"},    {"SECURITON", "SECURITON", "securiton"},
+    {"DEFAULT", "UNBEKANNT", "default"},
+    {"UGM", "UGM", "ugm"},
+    {"UEZ", "UEZ", "uez"},
+    {"TN1060", "TN1060", "tn1060"},
+    {"EBL", "EBL", "ebl"},
+    {"LCA", "LCA", "lca"},
+    {"SDN", "SDN", "sdn"},
+    {"SM88", "SM88", "sm88"},
+    {"SIGMA", "SIGMA", "sigma"},
+    {"SIGMAPRN", "SIGMAPRN", "sigmaprn"},
+    {"ZETFAS", "ZETFAS", "zetfas"},
+    {"BMCI", "BMCI", "bmci"},
+    {"HEKATRON", "HEKATRON", "hekatron"},
+    {"HSB180", "HSB180", "hsb180"},
+    {"ESSER", "ESSER", "esser"},
+    {"IGIS", "IGIS", "igis"},
+    {"PLAINTEXT", "IGISPRN", "plaintext"},
+    {"SM88PRN", "SM88PRN", "sm88prn"},
+    {"SECURITON", "SECURITON", "securiton"},
     {"FILNET", "FILNET", "filnet"},
 };
 
 const bool registered = [] {
     for (const Case& c : cases) {
-        benchmark::RegisterBenchmark((std::string("Dispatch/") + c.name).c_str(), dispatch, c.reply, c.sample)
-            ->Unit(benchmark::kMillisecond);
+        for (const bool records : {false, true}) {
+            const std::string name = std::string(records ? "DispatchRecords/" : "Dispatch/") + c.name;
+            benchmark::RegisterBenchmark(name.c_str(), dispatch, c.reply, c.sample, records)
+                ->Unit(benchmark::kMillisecond);
+        }
     }
     return true;
 }();

@@ -1,13 +1,11 @@
 // BMCI: 18-byte telegrams of printable characters that start with "A", "F" or
 // "Z" (a three-letter message code), decimal digits, ETX and a closing byte.
 // Each telegram gives one event line with two numbers and a state text.
-#include <algorithm>
-#include <cstring>
-
-#include "decoders/framing.h"
 #include "decoders/decoder.h"
+#include "decoders/event_format.h"
+#include "decoders/framing.h"
 #include "decoders/registry.h"
-#include "decoders/ugm_family.h"
+#include "decoders/render.h"
 
 namespace zindra::decoders {
 namespace {
@@ -22,10 +20,7 @@ bool opensFrame(std::uint8_t b) { return b == 'A' || b == 'Z' || b == 'F'; }
 const RenderStyle& bmciStyle() {
     static const RenderStyle style = [] {
         RenderStyle s;
-        s.remapRange(0xE8, 0xEF, 0x00)
-            .nameControls()
-            .nameAckNak()
-            .chars(0x2A, 0x5F);
+        s.remapRange(0xE8, 0xEF, 0x00).nameControls().nameAckNak().chars(0x2A, 0x5F);
         s.nameAt = [](int i, int) { return i <= 1 || i > 15; };
         return s;
     }();
@@ -44,70 +39,52 @@ std::int32_t readDigits(const std::uint8_t* digits, int count) {
     return value;
 }
 
-const char* stateText(const std::uint8_t* code) {
-    struct Entry {
-        const char code[4];
-        const char* text;
-    };
-    static constexpr Entry table[] = {
-        {"AZB", "Alarm"},     {"AFB", "Alarm"},        {"ACB", "Alarm"},        {"APB", "Alarm"},
-        {"AZE", "Ruhe"},      {"FZB", "St\xF6rung"},   {"FEB", "St\xF6rung"},   {"FMB", "St\xF6rung"},
-        {"FZE", "St\xF6r Ruhe"}, {"FEE", "St\xF6r Ruhe"}, {"FME", "St\xF6r Ruhe"}, {"ZON", "Linie ein"},
-        {"LON", "Linie ein"}, {"ZOF", "Linie aus"},    {"LOF", "Linie aus"},
-    };
-    for (const Entry& e : table) {
-        if (std::memcmp(code, e.code, 3) == 0) return e.text;
-    }
-    return "";
+// A three-letter message code as one table code.
+constexpr std::uint32_t messageCode(char a, char b, char c) {
+    return static_cast<std::uint32_t>(static_cast<std::uint8_t>(a)) << 16 |
+           static_cast<std::uint32_t>(static_cast<std::uint8_t>(b)) << 8 | static_cast<std::uint8_t>(c);
 }
+
+constexpr CodeText BmciStates[] = {
+    {messageCode('A', 'Z', 'B'), "Alarm"},        {messageCode('A', 'F', 'B'), "Alarm"},
+    {messageCode('A', 'C', 'B'), "Alarm"},        {messageCode('A', 'P', 'B'), "Alarm"},
+    {messageCode('A', 'Z', 'E'), "Ruhe"},         {messageCode('F', 'Z', 'B'), "St\xF6rung"},
+    {messageCode('F', 'E', 'B'), "St\xF6rung"},   {messageCode('F', 'M', 'B'), "St\xF6rung"},
+    {messageCode('F', 'Z', 'E'), "St\xF6r Ruhe"}, {messageCode('F', 'E', 'E'), "St\xF6r Ruhe"},
+    {messageCode('F', 'M', 'E'), "St\xF6r Ruhe"}, {messageCode('Z', 'O', 'N'), "Linie ein"},
+    {messageCode('L', 'O', 'N'), "Linie ein"},    {messageCode('Z', 'O', 'F'), "Linie aus"},
+    {messageCode('L', 'O', 'F'), "Linie aus"},
+};
 
 // Works on its own copy: when the ETX is not at position 16 the telegram is
 // taken to start as many bytes later as the ETX stands further on.
-void bmciEvent(Frame frame, int length, std::string& line) {
-    line.clear();
-    const auto etxFrom = frame.begin() + EtxPosition;
-    if (std::find(etxFrom, etxFrom + 21, FrameEndByte) == etxFrom + 21) return;
-    if (frame[EtxPosition] != FrameEndByte) {
-        // The search never looks past the end of the buffer, whatever the
-        // length of a frame taken over from another decoder.
-        const int lastK = std::min(length - 15, FrameBufferSize - 1 - EtxPosition);
-        int k = 1;
-        while (k <= lastK && frame[static_cast<std::size_t>(EtxPosition + k)] != FrameEndByte) ++k;
-        if (k > lastK) {
-            line = EvaluationProblem;
-            return;
-        }
-        const int last = std::min(length, FrameBufferSize - 1);
-        std::memmove(frame.data(), frame.data() + k, static_cast<std::size_t>(last - k + 1));
+void bmciEvent(Frame& frame, const DecoderState& st, DecoderOutput& out) {
+    if (!markerNear(frame, FrameEndByte, EtxPosition)) return;
+    if (!alignToMarker(frame, st.frameLength, FrameEndByte, EtxPosition, 0)) {
+        writeStateEvent(out, Protocol::Bmci, st, EvaluationProblem);
+        return;
     }
-    appendPadded(line, readDigits(&frame[4], 3), 3, 6);
-    line.append("    ");
-    appendPadded(line, readDigits(&frame[7], 2) & 0xFF, 2, 5);
-    line.append("    ");
-    line.append(stateText(frame.data()));
+    const auto code =
+        messageCode(static_cast<char>(frame[0]), static_cast<char>(frame[1]), static_cast<char>(frame[2]));
+    EventColumns(out, Protocol::Bmci, st)
+        .numbersAB(readDigits(&frame[4], 3), readDigits(&frame[7], 2) & 0xFF)
+        .state(lookupText(BmciStates, code, ""))
+        .finish();
 }
 
 class BmciDecoder final : public Decoder {
 public:
     void decode(DecoderState& st, DecoderOutput& out) override {
-        out.clear();
-        st.moreData = true;
-        std::uint8_t b = 0;
-        Frame frame;
-        switch (nextFrame(st, opensFrame, [](const DecoderState& s) {
-            // The length alone closes a telegram.  A longer frame taken over
-            // from another decoder closes with its next byte.
-            return s.frameLength >= TelegramLength;
-        }, b, frame)) {
-            case FrameStep::Stray:
-                renderBytes(&b, 1, bmciStyle(), out.textLine, out.hexLine);
-                return;
-            case FrameStep::Closed:
+        // The length alone closes a telegram.  A longer frame taken over from
+        // another decoder closes with its next byte.
+        const auto closes = [](const std::uint8_t*, std::int32_t length) { return length >= TelegramLength; };
+        decodeFrames(
+            st, out, opensFrame, closes, FrameOptions{},
+            [&](std::uint8_t b) { renderBytes(&b, 1, bmciStyle(), out.textLine, out.hexLine); },
+            [&](Frame& frame) {
                 renderBytes(frame.data(), st.frameLength, bmciStyle(), out.textLine, out.hexLine);
-                bmciEvent(frame, st.frameLength, out.eventLine);
-                return;
-            case FrameStep::Empty: return;
-        }
+                bmciEvent(frame, st, out);
+            });
     }
 };
 

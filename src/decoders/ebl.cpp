@@ -3,8 +3,9 @@
 // report), "CC" (central reset) and "CWF"/"CWR" (alarm / back to rest).
 #include <string_view>
 
+#include "decoders/event_format.h"
+#include "decoders/framing.h"
 #include "decoders/registry.h"
-#include "decoders/ugm_family.h"
 
 namespace zindra::decoders {
 namespace {
@@ -52,10 +53,11 @@ void renderEbl(const std::uint8_t* bytes, int n, std::string& text, std::string&
     hex.assign(h, hn);
 }
 
-bool contains(std::string_view body, std::string_view word) { return body.find(word) != std::string_view::npos; }
+bool contains(std::string_view body, std::string_view word) {
+    return body.find(word) != std::string_view::npos;
+}
 
-void eblEventLine(const Frame& frame, FaultMemory& flags, std::string& eventLine) {
-    eventLine.clear();
+void eblEvent(const Frame& frame, const DecoderState& st, FaultMemory& flags, DecoderOutput& out) {
     if (frame[0] != 0xA1 && frame[0] != 0xC1) return;
     // The length character counts the body; the body is read at its fixed
     // place even where the telegram was cut short.
@@ -66,52 +68,40 @@ void eblEventLine(const Frame& frame, FaultMemory& flags, std::string& eventLine
     if (contains(body, "CR")) {
         flags.fault = (frame[4] & 2) != 0;
         flags.disablement = (frame[4] & 4) != 0;
-        flags.reportChanges(eventLine);
+        flags.reportChanges(out, Protocol::Ebl, st);
     } else if (contains(body, "CC")) {
-        eventLine.append(" Zentralenreset ");
+        writeStateEvent(out, Protocol::Ebl, st, " Zentralenreset ");
     } else if (contains(body, "CWF") || contains(body, "CWR")) {
         const std::int32_t a = (frame[5] - 0x30) * 100 + (frame[6] - 0x30) * 10 + (frame[7] - 0x30);
         const std::int32_t b =
             frame[8] == 'A' && frame[9] == 'A' ? 0 : ((frame[8] - 0x30) * 10 + (frame[9] - 0x30)) & 0xFF;
-        appendPadded(eventLine, a, 3, 6);
-        eventLine.append("    ");
-        appendPadded(eventLine, b, 2, 5);
-        eventLine.append("    ");
-        eventLine.append(contains(body, "CWF") ? "  Alarm" : "  Ruhe");
+        EventColumns(out, Protocol::Ebl, st)
+            .numbersAB(a, b)
+            .state(contains(body, "CWF") ? "  Alarm" : "  Ruhe")
+            .finish();
     }
 }
 
 class EblDecoder final : public Decoder {
 public:
     void decode(DecoderState& st, DecoderOutput& out) override {
-        out.clear();
-        st.moreData = true;
-        while (!(st.inFrame && frameFull(st))) {
-            if (st.ringEmpty()) {
-                st.moreData = false;
-                return;
-            }
-            const std::uint8_t b = st.takeByte();
-            if ((b & 0x80) != 0) {
-                // Always a new telegram; an unfinished one is dropped unseen.
-                st.inFrame = true;
-                st.frameBuffer[0] = b;
-                st.frameLength = 1;
-                continue;
-            }
-            if (!st.inFrame) {
-                st.frameBuffer[0] = b;
-                renderEbl(&b, 1, out.textLine, out.hexLine);
-                return;
-            }
-            st.storeByte(b);
-            // Tested after every byte, the length character included.
-            if (st.frameLength == st.frameBuffer[1] - 0x30 + 3 || st.frameLength >= EblMaxLength) break;
-        }
-        st.inFrame = false;
-        const Frame frame = st.frameBuffer;
-        renderEbl(frame.data(), st.frameLength, out.textLine, out.hexLine);
-        eblEventLine(frame, flags_, out.eventLine);
+        // A byte with bit 7 set always opens a new telegram; an unfinished
+        // one is dropped unseen.
+        const auto opens = [](std::uint8_t b) { return (b & 0x80) != 0; };
+        // Tested after every byte, the length character included.
+        const auto closes = [](const std::uint8_t* buffer, std::int32_t length) {
+            return length == buffer[1] - 0x30 + 3 || length >= EblMaxLength;
+        };
+        FrameOptions options;
+        options.fullAt = FrameBufferSize - 1;
+        options.opensInside = true;
+        decodeFrames(
+            st, out, opens, closes, options,
+            [&](std::uint8_t b) { renderEbl(&b, 1, out.textLine, out.hexLine); },
+            [&](Frame& frame) {
+                renderEbl(frame.data(), st.frameLength, out.textLine, out.hexLine);
+                eblEvent(frame, st, flags_, out);
+            });
     }
 
 private:

@@ -1,8 +1,8 @@
 // ESSER: telegrams from a start marker (0x1C, or 0x04) to the byte after the
 // first end marker (0x54, or 0x3C), shown as hex with the markers named.  No
 // event line.
-#include "decoders/framing.h"
 #include "decoders/decoder.h"
+#include "decoders/framing.h"
 #include "decoders/registry.h"
 
 namespace zindra::decoders {
@@ -13,7 +13,6 @@ constexpr std::uint8_t AltStartMarker = 0x04;
 constexpr std::uint8_t EndMarker = 0x54;
 constexpr std::uint8_t AltEndMarker = 0x3C;
 constexpr int MaxTelegram = 128;
-
 
 // In renderings of fewer than 5 bytes the alternative markers are shown as
 // the usual ones, marked with ".".  A byte that repeats the one before it is
@@ -48,25 +47,18 @@ void renderEsser(const std::uint8_t* bytes, int n, std::string& text, std::strin
 class EsserDecoder final : public Decoder {
 public:
     void decode(DecoderState& st, DecoderOutput& out) override {
-        out.clear();
-        st.moreData = true;
-        std::uint8_t b = 0;
-        Frame frame;
-        switch (nextFrame(st, [](std::uint8_t x) { return x == StartMarker || x == AltStartMarker; }, [](const DecoderState& s) {
-            // A telegram ends with the byte after its first end marker, or at
-            // 128 bytes; a frame taken over from another decoder that already
-            // holds 128 bytes or more closes with its next byte.
-            const std::uint8_t before = byteBeforeLast(s);
-            return before == EndMarker || before == AltEndMarker || s.frameLength >= MaxTelegram;
-        }, b, frame)) {
-            case FrameStep::Stray:
-                renderEsser(&b, 1, out.textLine, out.hexLine);
-                return;
-            case FrameStep::Closed:
-                renderEsser(frame.data(), st.frameLength, out.textLine, out.hexLine);
-                return;
-            case FrameStep::Empty: return;
-        }
+        const auto opens = [](std::uint8_t x) { return x == StartMarker || x == AltStartMarker; };
+        // A telegram ends with the byte after its first end marker, or at 128
+        // bytes; a frame taken over from another decoder that already holds
+        // 128 bytes or more closes with its next byte.
+        const auto closes = [](const std::uint8_t* buffer, std::int32_t length) {
+            const std::uint8_t before = byteBeforeLast(buffer, length);
+            return before == EndMarker || before == AltEndMarker || length >= MaxTelegram;
+        };
+        decodeFrames(
+            st, out, opens, closes, FrameOptions{},
+            [&](std::uint8_t b) { renderEsser(&b, 1, out.textLine, out.hexLine); },
+            [&](Frame& frame) { renderEsser(frame.data(), st.frameLength, out.textLine, out.hexLine); });
     }
 };
 

@@ -3,8 +3,10 @@
 // and stray bytes appear in hex only, and each telegram gives one event line
 // with three numbers, the two state bytes and a state text.
 #include "decoders/decoder.h"
+#include "decoders/event_format.h"
+#include "decoders/framing.h"
+#include "decoders/kind_states.h"
 #include "decoders/registry.h"
-#include "decoders/ugm_family.h"
 
 namespace zindra::decoders {
 namespace {
@@ -34,64 +36,50 @@ void renderTelegram(const Frame& frame, int length, std::string& text, std::stri
     }
 }
 
-const char* stateText(std::uint8_t kind, std::uint8_t qualifier) {
-    switch (kind) {
-    case 0x80: case 0x81: case 0x82: case 0x86: case 0x87:
-        return qualifier == 0x01 ? "Alarm" : qualifier == 0xFF ? "Ruhe" : "";
-    case 0x90: case 0x91: case 0x92: case 0x93: case 0x94: case 0x95: case 0x96: case 0x97:
-        return qualifier == 0x01 ? "St\xF6rung" : qualifier == 0xFF ? "St\xF6r Ruhe" : "";
-    case 0xB2: case 0xB4:
-        return qualifier == 0x02 ? "Linie ein" : qualifier == 0xFE ? "Linie aus" : "";
-    default:
-        return "";
-    }
+// FILNET's kind bytes fall into the three families of the shared table.
+std::uint8_t kindFamily(std::uint8_t kind) {
+    if (kind == 0x80 || kind == 0x81 || kind == 0x82 || kind == 0x86 || kind == 0x87) return 0x80;
+    if (kind >= 0x90 && kind <= 0x97) return 0x90;
+    if (kind == 0xB2 || kind == 0xB4) return 0xB2;
+    return 0;
 }
 
 // Fields at fixed positions, whatever the telegram's length.
-void filnetEvent(const Frame& frame, std::string& line) {
-    line.clear();
-    appendPadded(line, frame[7], 2, 0);
-    line.append("  ");
-    appendPadded(line, frame[8], 3, 6);
-    line.append("    /");
-    appendPadded(line, frame[9], 2, 5);
-    line.append("    ");
-    appendHex(line, frame[6]);
-    line.append("H    ");
-    appendHex(line, frame[10]);
-    line.append("H    ");
-    line.append(stateText(frame[6], frame[10]));
+void filnetEvent(const Frame& frame, const DecoderState& st, DecoderOutput& out) {
+    EventColumns(out, Protocol::Filnet, st)
+        .number(EventColumns::Number::Lead, frame[7], 2, 0)
+        .literal("  ")
+        .number(EventColumns::Number::A, frame[8], 3, 6)
+        .literal("    /")
+        .number(EventColumns::Number::B, frame[9], 2, 5)
+        .literal("    ")
+        .codeHex(frame[6])
+        .literal("H    ")
+        .qualifierHex(frame[10])
+        .literal("H    ")
+        .state(kindStateText(kindFamily(frame[6]), frame[10]))
+        .finish();
 }
 
 class FilnetDecoder final : public Decoder {
 public:
     void decode(DecoderState& st, DecoderOutput& out) override {
-        out.clear();
-        st.moreData = true;
-        while (!st.ringEmpty()) {
-            const std::uint8_t b = st.takeByte();
-            if (st.inFrame) {
-                st.storeByte(b);
-                // The length byte is at most 255, so this closes the frame
-                // before it can outgrow the buffer.
-                if (st.frameLength < st.frameBuffer[0]) continue;
-                st.inFrame = false;
-                const Frame frame = st.frameBuffer;
+        // The introducer opens a telegram but is not part of it: it is shown
+        // as a byte of its own, and the length byte that follows is stored
+        // at position 0.  The length byte is at most 255, so a telegram
+        // closes before it can outgrow the buffer.
+        FrameOptions options;
+        options.openerApart = true;
+        const auto closes = [](const std::uint8_t* buffer, std::int32_t length) {
+            return length >= buffer[0];
+        };
+        decodeFrames(
+            st, out, [](std::uint8_t x) { return x == Introducer; }, closes, options,
+            [&](std::uint8_t b) { renderByte(b, out.textLine, out.hexLine); },
+            [&](Frame& frame) {
                 renderTelegram(frame, st.frameLength, out.textLine, out.hexLine);
-                filnetEvent(frame, out.eventLine);
-                return;
-            }
-            // The introducer opens a telegram but is not part of it: the
-            // length byte that follows is stored at position 0.
-            if (b == Introducer) {
-                st.inFrame = true;
-                st.frameLength = 0;
-            }
-            st.frameBuffer[0] = b;
-            renderByte(b, out.textLine, out.hexLine);
-            return;
-        }
-        st.moreData = false;
+                filnetEvent(frame, st, out);
+            });
     }
 };
 

@@ -1,6 +1,7 @@
 // HSB180 (and the ESSER printer): lines of text that end with LF, shown in the
 // hex pane with CR and LF made visible and every other byte as itself.
 #include "decoders/decoder.h"
+#include "decoders/event_format.h"
 #include "decoders/framing.h"
 #include "decoders/registry.h"
 
@@ -28,19 +29,18 @@ void renderHsb180(const std::uint8_t* bytes, int n, std::string& text, std::stri
 class Hsb180Decoder final : public Decoder {
 public:
     void decode(DecoderState& st, DecoderOutput& out) override {
-        out.clear();
-        st.moreData = true;
-        std::uint8_t b = 0;
-        Frame frame;
         // Any byte opens a line, an LF too; that LF does not close it.  A line
         // that never brings its LF is shown once it fills the buffer, as if
         // the LF had come.
-        const auto closes = [](const DecoderState& s) {
-            return lastByte(s) == LineFeed || s.frameLength >= FrameBufferSize;
+        const auto closes = [](const std::uint8_t* buffer, std::int32_t length) {
+            return buffer[length - 1] == LineFeed || length >= FrameBufferSize;
         };
-        if (nextFrame(st, anyByte, closes, b, frame) == FrameStep::Closed) {
-            renderHsb180(frame.data(), st.frameLength, out.textLine, out.hexLine);
-        }
+        decodeFrames(
+            st, out, anyByte, closes, FrameOptions{}, [](std::uint8_t) {},
+            [&](Frame& frame) {
+                renderHsb180(frame.data(), st.frameLength, out.textLine, out.hexLine);
+                recordPrinterLine(out, Protocol::Hsb180, frame.data(), st.frameLength, 0);
+            });
     }
 };
 

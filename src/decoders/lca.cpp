@@ -1,7 +1,8 @@
 // LCA (USP32): six-byte telegrams that open with a byte below 0x10 and carry
 // three bytes as pairs of nibble bytes.  Rendered only; no event line.
+#include "decoders/decoder.h"
+#include "decoders/framing.h"
 #include "decoders/registry.h"
-#include "decoders/ugm_family.h"
 
 namespace zindra::decoders {
 namespace {
@@ -49,36 +50,21 @@ void renderLca(const std::uint8_t* bytes, int n, std::string& text, std::string&
 class LcaDecoder final : public Decoder {
 public:
     void decode(DecoderState& st, DecoderOutput& out) override {
-        out.clear();
-        st.moreData = true;
-        while (!(st.inFrame && frameFull(st))) {
-            if (st.ringEmpty()) {
-                st.moreData = false;
-                return;
-            }
-            const std::uint8_t b = st.takeByte();
-            if (!st.inFrame) {
-                st.frameBuffer[0] = b;
-                if (b < 0x10) {
-                    st.inFrame = true;
-                    st.frameLength = 1;
-                    continue;
-                }
-                renderLca(&b, 1, out.textLine, out.hexLine);
-                return;
-            }
-            st.storeByte(b);
-            // A frame inherited from another decoder may already be longer
-            // than six bytes; it closes here too and is shown whole.
-            if (st.frameLength >= LcaLength) break;
-        }
-        st.inFrame = false;
-        const Frame frame = st.frameBuffer;
-        renderLca(frame.data(), st.frameLength, out.textLine, out.hexLine);
-        // Six spaces keep every telegram's text longer than a joined piece,
-        // so each starts a line of its own.
-        out.textLine.append("      ");
-        out.hexLine.append("      ");
+        // A frame inherited from another decoder may already be longer than
+        // six bytes; it closes with the next byte too and is shown whole.
+        const auto closes = [](const std::uint8_t*, std::int32_t length) { return length >= LcaLength; };
+        FrameOptions options;
+        options.fullAt = FrameBufferSize - 1;
+        decodeFrames(
+            st, out, [](std::uint8_t x) { return x < 0x10; }, closes, options,
+            [&](std::uint8_t b) { renderLca(&b, 1, out.textLine, out.hexLine); },
+            [&](Frame& frame) {
+                renderLca(frame.data(), st.frameLength, out.textLine, out.hexLine);
+                // Six spaces keep every telegram's text longer than a joined
+                // piece, so each starts a line of its own.
+                out.textLine.append("      ");
+                out.hexLine.append("      ");
+            });
     }
 };
 

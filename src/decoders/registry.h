@@ -1,5 +1,5 @@
-// The protocols Zindra decodes and the registry that holds one decoder object
-// for each of them for the whole run.
+// The registry: one table row per protocol names its reply and its decoder,
+// and one decoder object per protocol lives for the whole run.
 #pragma once
 
 #include <array>
@@ -7,40 +7,22 @@
 #include <string_view>
 
 #include "decoders/decoder.h"
+#include "decoders/protocol.h"
 
 namespace zindra::decoders {
 
-enum class Protocol : int {
-    Default,
-    Ugm,
-    Uez,
-    Tn1060,
-    Ebl,
-    Lca,
-    Sdn,
-    Sm88,
-    Sigma,
-    SigmaPrn,
-    Zetfas,
-    Bmci,
-    Hekatron,
-    Hsb180,
-    Esser,
-    Igis,
-    PlainText,
-    Sm88Prn,
-    Securiton,
-    Filnet,
-    Count
+using DecoderFactory = std::unique_ptr<Decoder> (*)();
+
+// One row of the protocol table; the rows stand in the order of Protocol.
+struct ProtocolEntry {
+    Protocol protocol;
+    std::string_view name;  // see protocolName()
+    DecoderFactory factory;
 };
 
-inline constexpr int ProtocolCount = static_cast<int>(Protocol::Count);
+const std::array<ProtocolEntry, ProtocolCount>& protocolTable();
 
-// A short name for messages and tests ("UGM", "PLAINTEXT", "DEFAULT").
-std::string_view protocolName(Protocol p);
-
-// One factory per protocol, each in its own source file.  A factory returns
-// nullptr while its decoder is not built.
+// One factory per protocol, each in its own source file.
 std::unique_ptr<Decoder> makeDefaultDecoder();
 std::unique_ptr<Decoder> makeUgmDecoder();
 std::unique_ptr<Decoder> makeUezDecoder();
@@ -67,7 +49,6 @@ std::unique_ptr<Decoder> makeFilnetDecoder();
 class DecoderRegistry {
 public:
     DecoderRegistry();
-    // nullptr when the protocol's decoder is not built.
     Decoder* get(Protocol p) const { return decoders_[static_cast<std::size_t>(p)].get(); }
 
 private:

@@ -12,7 +12,8 @@ RenderStyle::RenderStyle() {
 }
 
 RenderStyle& RenderStyle::remapRange(std::uint8_t from, std::uint8_t to, std::uint8_t firstValue) {
-    for (int b = from; b <= to; ++b) remap[static_cast<std::size_t>(b)] = static_cast<std::int16_t>(firstValue + (b - from));
+    for (int b = from; b <= to; ++b)
+        remap[static_cast<std::size_t>(b)] = static_cast<std::int16_t>(firstValue + (b - from));
     return *this;
 }
 
@@ -27,7 +28,11 @@ RenderStyle& RenderStyle::name(std::uint8_t value, const char* text) {
 }
 
 RenderStyle& RenderStyle::nameControls() {
-    return name(0x02, "<STX> ").name(0x03, "<ETX> ").name(0x04, "<EOT> ").name(0x05, "<ENQ> ").name(0x10, "<DLE> ");
+    return name(0x02, "<STX> ")
+        .name(0x03, "<ETX> ")
+        .name(0x04, "<EOT> ")
+        .name(0x05, "<ENQ> ")
+        .name(0x10, "<DLE> ");
 }
 
 RenderStyle& RenderStyle::nameAckNak() { return name(0x06, "<ACK> ").name(0x15, "<NAK> "); }
@@ -39,9 +44,7 @@ RenderStyle& RenderStyle::chars(std::uint8_t low, std::uint8_t high) {
 }
 
 const RenderStyle& defaultRenderStyle() {
-    static const RenderStyle style = RenderStyle()
-                                         .remapRange(0xE8, 0xEF, 0x00)
-                                         .nameControls();
+    static const RenderStyle style = RenderStyle().remapRange(0xE8, 0xEF, 0x00).nameControls();
     return style;
 }
 

@@ -2,9 +2,10 @@
 // characters as they are, everything else in hex, no control names; long
 // lines spill into the header lines.
 #include "decoders/decoder.h"
+#include "decoders/event_format.h"
 #include "decoders/framing.h"
+#include "decoders/header_render.h"
 #include "decoders/registry.h"
-#include "decoders/telegram_render.h"
 
 namespace zindra::decoders {
 namespace {
@@ -13,7 +14,8 @@ constexpr int MaxLine = 100;
 constexpr std::uint8_t LineFeed = 0x0A;
 
 const RenderStyle& securitonStyle() {
-    static const RenderStyle style = RenderStyle().remapRange(0xE8, 0xEF, 0x00).remapByte(0xFD, 0x15).chars(0x1A, 0x7F);
+    static const RenderStyle style =
+        RenderStyle().remapRange(0xE8, 0xEF, 0x00).remapByte(0xFD, 0x15).chars(0x1A, 0x7F);
     return style;
 }
 
@@ -24,15 +26,16 @@ void renderSecuriton(const std::uint8_t* bytes, int n, DecoderOutput& out) {
 class SecuritonDecoder final : public Decoder {
 public:
     void decode(DecoderState& st, DecoderOutput& out) override {
-        out.clear();
-        st.moreData = true;
-        std::uint8_t b = 0;
-        Frame frame;
         // Any byte opens a line, an LF too; that LF does not close it.
-        const auto closes = [](const DecoderState& s) { return lastByte(s) == LineFeed || s.frameLength >= MaxLine; };
-        if (nextFrame(st, anyByte, closes, b, frame) == FrameStep::Closed) {
-            renderSecuriton(frame.data(), st.frameLength, out);
-        }
+        const auto closes = [](const std::uint8_t* buffer, std::int32_t length) {
+            return buffer[length - 1] == LineFeed || length >= MaxLine;
+        };
+        decodeFrames(
+            st, out, anyByte, closes, FrameOptions{}, [](std::uint8_t) {},
+            [&](Frame& frame) {
+                renderSecuriton(frame.data(), st.frameLength, out);
+                recordPrinterLine(out, Protocol::Securiton, frame.data(), st.frameLength, 0);
+            });
     }
 };
 

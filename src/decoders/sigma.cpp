@@ -1,13 +1,12 @@
 // SIGMA: telegrams that start with STX and carry their length in the second
 // byte, with BCD numbers at fixed positions and printable text from position
 // 51 on.  Long renderings spill into the header lines.
-#include <charconv>
-
-#include "decoders/framing.h"
 #include "decoders/decoder.h"
+#include "decoders/event_format.h"
+#include "decoders/framing.h"
+#include "decoders/header_render.h"
 #include "decoders/registry.h"
-#include "decoders/telegram_render.h"
-#include "decoders/ugm_family.h"
+#include "decoders/stx_frame.h"
 
 namespace zindra::decoders {
 namespace {
@@ -17,8 +16,7 @@ bool namedAtEnds(int i, int n) { return i < 2 || i >= n - 2; }
 
 RenderStyle sigmaStyle(bool strip) {
     RenderStyle style;
-    style.nameControls().nameAckNak()
-        .chars(0x1A, 0x7F);
+    style.nameControls().nameAckNak().chars(0x1A, 0x7F);
     style.nameAt = namedAtEnds;
     // A stray byte with bit 7 set stands for the byte without it.
     if (strip) style.remapRange(0x80, 0xFF, 0x00);
@@ -43,78 +41,44 @@ std::uint64_t appendBcdDigits(std::uint64_t value, std::uint8_t b) {
     return value;
 }
 
-// value in decimal, padded on the left with "0" to zeroWidth characters and
-// then with " " to width characters.
-void appendPaddedWide(std::string& out, std::uint64_t value, std::size_t zeroWidth, std::size_t width) {
-    char digits[24];
-    const auto res = std::to_chars(digits, digits + sizeof digits, value);
-    const auto len = static_cast<std::size_t>(res.ptr - digits);
-    const std::size_t zeros = len < zeroWidth ? zeroWidth - len : 0;
-    if (len + zeros < width) out.append(width - len - zeros, ' ');
-    out.append(zeros, '0');
-    out.append(digits, len);
-}
+// Keyed by the type byte (9) and the state byte (10).
+constexpr CodeText SigmaStates[] = {
+    {0x1100, "Ruhe"},        {0x1101, "Alarm"},        {0x1108, "St\xF6rung"},
+    {0x1301, "Abschaltung"}, {0x1304, "Einschaltung"},
+};
 
-const char* stateWord(const Frame& f) {
-    if (f[9] == 0x11) {
-        switch (f[10]) {
-            case 0x00: return "Ruhe";
-            case 0x01: return "Alarm";
-            case 0x08: return "St\xF6rung";
-            default: return nullptr;
-        }
-    }
-    if (f[9] == 0x13) {
-        switch (f[10]) {
-            case 0x01: return "Abschaltung";
-            case 0x04: return "Einschaltung";
-            default: return nullptr;
-        }
-    }
-    return nullptr;
-}
-
-void eventSigma(Frame f, int length, std::string& event) {
-    event.clear();
-    if (!stxNearStart(f)) return;
-    if (!moveStxToFront(f, length)) {
-        event.append(EvaluationProblem);
+void sigmaEvent(Frame& f, const DecoderState& st, DecoderOutput& out) {
+    if (!markerNear(f, FrameStartByte)) return;
+    if (!alignStx(f, st.frameLength)) {
+        writeStateEvent(out, Protocol::Sigma, st, EvaluationProblem);
         return;
     }
-    const char* word = stateWord(f);
+    const char* word = lookupText(SigmaStates, codePair(f[9], f[10]));
     if (word == nullptr) return;
     // Up to ten digits: held in 64 bits so that every value shows as it is.
     std::uint64_t a = 0;
     for (std::size_t pos = 30; pos <= 34; ++pos) a = appendBcdDigits(a, f[pos]);
     const std::uint64_t b = appendBcdDigits(0, f[35]);
-    appendPaddedWide(event, a, 3, 6);
-    event.append("    ");
-    appendPaddedWide(event, b, 2, 5);
-    event.append("    ");
-    event.append(word);
+    EventColumns(out, Protocol::Sigma, st)
+        .numbersAB(static_cast<std::int64_t>(a), static_cast<std::int64_t>(b))
+        .state(word)
+        .finish();
 }
 
 class SigmaDecoder final : public Decoder {
 public:
     void decode(DecoderState& st, DecoderOutput& out) override {
-        out.clear();
-        st.moreData = true;
-        std::uint8_t b = 0;
-        Frame frame;
-        switch (nextFrame(st, isStx, [](const DecoderState& s) {
-            // L + 2 bytes in all; a length byte of 255 announces 257 bytes,
-            // more than the buffer holds, so a full buffer closes the frame too.
-            return s.frameLength >= s.frameBuffer[1] + 2 || s.frameLength >= FrameBufferSize;
-        }, b, frame)) {
-            case FrameStep::Stray:
-                renderSigma(true, &b, 1, out);
-                return;
-            case FrameStep::Closed:
+        // L + 2 bytes in all; a length byte of 255 announces 257 bytes, more
+        // than the buffer holds, so a full buffer closes the frame too.
+        const auto closes = [](const std::uint8_t* buffer, std::int32_t length) {
+            return length >= buffer[1] + 2 || length >= FrameBufferSize;
+        };
+        decodeFrames(
+            st, out, isStx, closes, FrameOptions{}, [&](std::uint8_t b) { renderSigma(true, &b, 1, out); },
+            [&](Frame& frame) {
                 renderSigma(false, frame.data(), st.frameLength, out);
-                eventSigma(frame, st.frameLength, out.eventLine);
-                return;
-            case FrameStep::Empty: return;
-        }
+                sigmaEvent(frame, st, out);
+            });
     }
 };
 

@@ -1,10 +1,10 @@
 // SM88: byte-coded telegrams that start with STX and carry their length in the
 // second byte.  Shown in hex only; alarm and line states become event lines.
-#include "decoders/framing.h"
 #include "decoders/decoder.h"
+#include "decoders/event_format.h"
+#include "decoders/framing.h"
 #include "decoders/registry.h"
-#include "decoders/telegram_render.h"
-#include "decoders/ugm_family.h"
+#include "decoders/stx_frame.h"
 
 namespace zindra::decoders {
 namespace {
@@ -29,67 +29,45 @@ void renderSm88(const std::uint8_t* bytes, int n, std::string& text, std::string
 // High nibble times ten plus low nibble; nibbles above 9 count with their value.
 std::uint32_t bcdValue(std::uint8_t b) { return static_cast<std::uint32_t>((b >> 4) * 10 + (b & 0x0F)); }
 
-const char* stateWord(const Frame& f) {
-    if (f[3] == 0x11) {
-        switch (f[15]) {
-            case 0x00: return "Ruhe";
-            case 0x01: return "Alarm";
-            case 0x08: return "St\xF6rung";
-            default: return nullptr;
-        }
-    }
-    if (f[3] == 0x13) {
-        switch (f[7]) {
-            case 0x01: return "Linie aus";
-            case 0x04: return "Linie ein";
-            default: return nullptr;
-        }
-    }
-    return nullptr;
-}
+// Keyed by the type byte (3) and the state byte: position 15 for a detector
+// message (0x11), position 7 for a line message (0x13).
+constexpr CodeText Sm88States[] = {
+    {0x1100, "Ruhe"}, {0x1101, "Alarm"}, {0x1108, "St\xF6rung"}, {0x1301, "Linie aus"}, {0x1304, "Linie ein"},
+};
 
-void eventSm88(Frame f, int length, std::string& event) {
-    event.clear();
-    if (!stxNearStart(f)) return;
-    if (!moveStxToFront(f, length)) {
-        event.append(EvaluationProblem);
+void sm88Event(Frame& f, const DecoderState& st, DecoderOutput& out) {
+    if (!markerNear(f, FrameStartByte)) return;
+    if (!alignStx(f, st.frameLength)) {
+        writeStateEvent(out, Protocol::Sm88, st, EvaluationProblem);
         return;
     }
-    const char* word = stateWord(f);
+    const char* word = lookupText(Sm88States, codePair(f[3], f[3] == 0x13 ? f[7] : f[15]));
     if (word == nullptr) return;
     // Five BCD bytes, most significant first, in wrapping 32-bit arithmetic
     // and shown signed.
     const std::uint32_t a = bcdValue(f[9]) * 100000000u + bcdValue(f[10]) * 1000000u +
                             bcdValue(f[11]) * 10000u + bcdValue(f[12]) * 100u + bcdValue(f[13]);
-    const auto numberA = static_cast<std::int32_t>(a);
-    appendPadded(event, numberA, 3, 6);
-    event.append("    ");
-    appendPadded(event, static_cast<std::int32_t>(bcdValue(f[14])), 2, 5);
-    event.append("    ");
-    event.append(word);
+    EventColumns(out, Protocol::Sm88, st)
+        .numbersAB(static_cast<std::int32_t>(a), bcdValue(f[14]))
+        .state(word)
+        .finish();
 }
 
 class Sm88Decoder final : public Decoder {
 public:
     void decode(DecoderState& st, DecoderOutput& out) override {
-        out.clear();
-        st.moreData = true;
-        std::uint8_t b = 0;
-        Frame frame;
-        switch (nextFrame(st, isStx, [](const DecoderState& s) {
-            // L + 3 bytes in all; a length byte of 254 or 255 announces more
-            // than the buffer holds, so a full buffer closes the frame too.
-            return s.frameLength > s.frameBuffer[1] + 2 || s.frameLength >= FrameBufferSize;
-        }, b, frame)) {
-            case FrameStep::Stray:
-                renderSm88(&b, 1, out.textLine, out.hexLine);
-                return;
-            case FrameStep::Closed:
+        // L + 3 bytes in all; a length byte of 254 or 255 announces more than
+        // the buffer holds, so a full buffer closes the frame too.
+        const auto closes = [](const std::uint8_t* buffer, std::int32_t length) {
+            return length > buffer[1] + 2 || length >= FrameBufferSize;
+        };
+        decodeFrames(
+            st, out, isStx, closes, FrameOptions{},
+            [&](std::uint8_t b) { renderSm88(&b, 1, out.textLine, out.hexLine); },
+            [&](Frame& frame) {
                 renderSm88(frame.data(), st.frameLength, out.textLine, out.hexLine);
-                eventSm88(frame, st.frameLength, out.eventLine);
-                return;
-            case FrameStep::Empty: return;
-        }
+                sm88Event(frame, st, out);
+            });
     }
 };
 

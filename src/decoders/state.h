@@ -10,7 +10,7 @@ namespace zindra::decoders {
 inline constexpr std::uint8_t FrameStartByte = 0x02;  // STX
 inline constexpr std::uint8_t FrameEndByte = 0x03;    // ETX
 
-inline constexpr int RingSize = 1025;       // slots 0 .. 1024, not 1024
+inline constexpr int RingSize = 1025;  // slots 0 .. 1024, not 1024
 inline constexpr int FrameBufferSize = 256;
 
 // A copy of FrameBuffer, for rendering and event routines that must not

@@ -1,8 +1,9 @@
 // TN1060: 15-byte STX telegrams of hex-digit text.  "S" carries a central
 // reset, "a" the panel's fault and disablement state (reported only when it
 // changes), "M" a message with code C, number A and number B.
+#include "decoders/event_format.h"
 #include "decoders/registry.h"
-#include "decoders/ugm_family.h"
+#include "decoders/stx_frame.h"
 
 namespace zindra::decoders {
 namespace {
@@ -71,16 +72,16 @@ private:
     int cursor_ = 2;
 };
 
-void tn1060EventLine(Frame& frame, int length, FaultMemory& flags, std::string& eventLine) {
-    eventLine.clear();
-    if (!moveStxToFront(frame, length)) {
-        eventLine.append(EvaluationProblem);
+void tn1060Event(Frame& frame, const DecoderState& st, FaultMemory& flags, DecoderOutput& out) {
+    const int length = st.frameLength;
+    if (!alignStx(frame, length)) {
+        writeStateEvent(out, Protocol::Tn1060, st, EvaluationProblem);
         return;
     }
     switch (frame[1]) {
         case 'S':
             if (frame[2] == '4' && frame[3] == '7' && frame[4] == 'F' && frame[5] == 'F' && frame[6] == 'F') {
-                eventLine.append(" Zentralen Reset ");
+                writeStateEvent(out, Protocol::Tn1060, st, " Zentralen Reset ");
             }
             return;
         case 'a':
@@ -90,7 +91,7 @@ void tn1060EventLine(Frame& frame, int length, FaultMemory& flags, std::string& 
                 flags.fault = (hexDigitValue(frame[6]) & 8) != 0;
                 flags.disablement = (hexDigitValue(frame[7]) & 1) != 0;
             }
-            flags.reportChanges(eventLine);
+            flags.reportChanges(out, Protocol::Tn1060, st);
             return;
         case 'M': {
             MessageReader reader(frame, length);
@@ -98,23 +99,18 @@ void tn1060EventLine(Frame& frame, int length, FaultMemory& flags, std::string& 
             const std::int32_t a = reader.number(4);
             if (a == 0 || a > 0x3FFF) return;
             const std::int32_t b = reader.optionalN();
-            appendNumberEvent(eventLine, a, b, c);
+            EventColumns(out, Protocol::Tn1060, st).numbersAB(a, b).codeColumns(c).finish();
             return;
         }
-        default:
-            return;
+        default: return;
     }
 }
 
 class Tn1060Decoder final : public Decoder {
 public:
     void decode(DecoderState& st, DecoderOutput& out) override {
-        out.clear();
-        st.moreData = true;
-        Frame frame;
-        if (assembleStxFrame(st, StxFrameEnd::Fixed15, tn1060Style(), out, frame) == StxStep::Closed) {
-            tn1060EventLine(frame, st.frameLength, flags_, out.eventLine);
-        }
+        decodeStxTelegrams(st, out, StxFrameEnd::Fixed15, tn1060Style(),
+                           [&](Frame& frame) { tn1060Event(frame, st, flags_, out); });
     }
 
 private:

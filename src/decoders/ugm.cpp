@@ -1,7 +1,8 @@
 // UGM: STX-framed telegrams that end with the byte after the first ETX (or at
 // 37 bytes), one event line of number A, number B and code C per telegram.
+#include "decoders/event_format.h"
 #include "decoders/registry.h"
-#include "decoders/ugm_family.h"
+#include "decoders/stx_frame.h"
 
 namespace zindra::decoders {
 namespace {
@@ -9,28 +10,23 @@ namespace {
 // Number A: three ASCII nibbles, position 5 high, 3 middle, 4 low.  Whole
 // bytes are taken, so a character below "0" subtracts.  B and C use only the
 // low nibble of each character.
-void ugmEventLine(Frame& frame, int length, std::string& eventLine) {
-    eventLine.clear();
-    if (!moveStxToFront(frame, length)) {
-        eventLine.append(EvaluationProblem);
+void ugmEvent(Frame& frame, const DecoderState& st, DecoderOutput& out) {
+    if (!alignStx(frame, st.frameLength)) {
+        writeStateEvent(out, Protocol::Ugm, st, EvaluationProblem);
         return;
     }
     if (frame[1] == '2' && frame[2] == '<') return;
     const std::int32_t a = (frame[5] - 0x30) * 256 + (frame[3] - 0x30) * 16 + (frame[4] - 0x30);
     const std::int32_t b = (frame[12] & 0x0F) * 16 + (frame[13] & 0x0F);
     const auto c = static_cast<std::uint8_t>((frame[6] & 0x0F) * 16 + (frame[7] & 0x0F));
-    appendNumberEvent(eventLine, a, b, c);
+    EventColumns(out, Protocol::Ugm, st).numbersAB(a, b).codeColumns(c).finish();
 }
 
 class UgmDecoder final : public Decoder {
 public:
     void decode(DecoderState& st, DecoderOutput& out) override {
-        out.clear();
-        st.moreData = true;
-        Frame frame;
-        if (assembleStxFrame(st, StxFrameEnd::AfterEtx, ugmRenderStyle(), out, frame) == StxStep::Closed) {
-            ugmEventLine(frame, st.frameLength, out.eventLine);
-        }
+        decodeStxTelegrams(st, out, StxFrameEnd::AfterEtx, ugmRenderStyle(),
+                           [&](Frame& frame) { ugmEvent(frame, st, out); });
     }
 };
 

@@ -1,13 +1,11 @@
 // ZETFAS: raw telegrams that start with DLE and carry their length (16) in
 // that first byte.  Telegrams and stray bytes are shown in hex only; each
 // telegram gives one event line with two numbers and a state text.
-#include <algorithm>
-#include <cstring>
-
-#include "decoders/framing.h"
 #include "decoders/decoder.h"
+#include "decoders/event_format.h"
+#include "decoders/framing.h"
+#include "decoders/kind_states.h"
 #include "decoders/registry.h"
-#include "decoders/ugm_family.h"
 
 namespace zindra::decoders {
 namespace {
@@ -31,65 +29,36 @@ void renderZetfas(const std::uint8_t* bytes, int n, std::string& text, std::stri
     }
 }
 
-const char* stateText(std::uint8_t kind, std::uint8_t qualifier) {
-    switch (kind) {
-    case 0x80:
-        return qualifier == 0x01 ? "Alarm" : qualifier == 0xFF ? "Ruhe" : "";
-    case 0x90:
-        return qualifier == 0x01 ? "St\xF6rung" : qualifier == 0xFF ? "St\xF6r Ruhe" : "";
-    case 0xB2:
-        return qualifier == 0x02 ? "Linie ein" : qualifier == 0xFE ? "Linie aus" : "";
-    default:
-        return "";
-    }
-}
-
 // Works on its own copy: a frame that does not begin with DLE is moved down
 // so that the first DLE found stands at position 0.
-void zetfasEvent(Frame frame, int length, std::string& line) {
-    line.clear();
-    if (std::find(frame.begin(), frame.begin() + 21, Dle) == frame.begin() + 21) return;
-    if (frame[0] != Dle) {
-        int k = 1;
-        while (k <= length - 15 && frame[static_cast<std::size_t>(k)] != Dle) ++k;
-        if (k > length - 15) {
-            line = EvaluationProblem;
-            return;
-        }
-        // Positions k .. length move to 0 .. length - k; a full buffer has no
-        // position 256 to take along.
-        const int last = std::min(length, FrameBufferSize - 1);
-        std::memmove(frame.data(), frame.data() + k, static_cast<std::size_t>(last - k + 1));
+void zetfasEvent(Frame& frame, const DecoderState& st, DecoderOutput& out) {
+    if (!markerNear(frame, Dle)) return;
+    if (!alignToMarker(frame, st.frameLength, Dle, 0, 0)) {
+        writeStateEvent(out, Protocol::Zetfas, st, EvaluationProblem);
+        return;
     }
-    appendPadded(line, frame[8], 3, 6);
-    line.append("    ");
-    appendPadded(line, frame[9], 2, 5);
-    line.append("    ");
-    line.append(stateText(frame[6], frame[10]));
+    EventColumns(out, Protocol::Zetfas, st)
+        .numbersAB(frame[8], frame[9])
+        .state(kindStateText(frame[6], frame[10]))
+        .finish();
 }
 
 class ZetfasDecoder final : public Decoder {
 public:
     void decode(DecoderState& st, DecoderOutput& out) override {
-        out.clear();
-        st.moreData = true;
-        std::uint8_t b = 0;
-        Frame frame;
-        switch (nextFrame(st, [](std::uint8_t x) { return x == Dle; }, [](const DecoderState& s) {
-            // The first byte gives the length: 16 for our own DLE frames.  A
-            // frame taken over from another decoder whose first byte never
-            // matches is closed when the buffer is full.
-            return (s.frameLength >= 6 && s.frameLength == s.frameBuffer[0]) || s.frameLength >= FrameBufferSize;
-        }, b, frame)) {
-            case FrameStep::Stray:
-                renderZetfas(&b, 1, out.textLine, out.hexLine);
-                return;
-            case FrameStep::Closed:
+        // The first byte gives the length: 16 for our own DLE frames.  A frame
+        // taken over from another decoder whose first byte never matches is
+        // closed when the buffer is full.
+        const auto closes = [](const std::uint8_t* buffer, std::int32_t length) {
+            return (length >= 6 && length == buffer[0]) || length >= FrameBufferSize;
+        };
+        decodeFrames(
+            st, out, [](std::uint8_t x) { return x == Dle; }, closes, FrameOptions{},
+            [&](std::uint8_t b) { renderZetfas(&b, 1, out.textLine, out.hexLine); },
+            [&](Frame& frame) {
                 renderZetfas(frame.data(), st.frameLength, out.textLine, out.hexLine);
-                zetfasEvent(frame, st.frameLength, out.eventLine);
-                return;
-            case FrameStep::Empty: return;
-        }
+                zetfasEvent(frame, st, out);
+            });
     }
 };
 

@@ -1,10 +1,11 @@
 // The operating-system side of the serial port: one small interface per
 // concern, so that the port's logic (properties, notices, event order, error
-// texts, threads) is written once.  The POSIX implementation lives in
-// posix_platform.cpp; a Win32 one would map the same calls onto the comm API.
+// texts, threads) is written once.  posix_platform.cpp implements it with
+// termios, win32_platform.cpp with the Win32 comm API.
 //
-// Every call that can fail returns 0 or the system error code (errno here);
-// the port turns codes into CommError texts with Platform::errorText.
+// Every call that can fail returns 0 or the system error code (errno on
+// POSIX, GetLastError() on Windows); the port turns codes into CommError
+// texts with Platform::errorText.
 #pragma once
 
 #include <cstddef>

@@ -1,6 +1,12 @@
 #include "trace/routing.h"
 
+#include <algorithm>
+
 namespace zindra::trace {
+
+void EventListeners::remove(EventListener& listener) {
+    listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), &listener), listeners_.end());
+}
 namespace {
 
 // A piece longer than `joinLimit` characters, or one with a header, gets lines

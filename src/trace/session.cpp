@@ -11,14 +11,14 @@ using decoders::Protocol;
 TraceSession::TraceSession(Panes& panes, TraceUi& ui, RoutingLimits limits)
     : panes_(panes), ui_(ui), limits_(limits), decoder_(registry_.get(Protocol::Default)) {}
 
-void TraceSession::receiveChunk(const std::uint8_t* chunk, std::size_t n) {
+void TraceSession::receiveChunk(const std::uint8_t* chunk, std::size_t n, ChunkTime time) {
     capture_.append(chunk, n);
-    feedChunk(chunk, n);
+    feedChunk(chunk, n, time);
 }
 
-void TraceSession::feedChunk(const std::uint8_t* chunk, std::size_t n) {
+void TraceSession::feedChunk(const std::uint8_t* chunk, std::size_t n, ChunkTime time) {
     appendToRing(chunk, n);
-    dispatchReceived(chunk, n);
+    dispatchReceived(chunk, n, time);
 }
 
 void TraceSession::appendToRing(const std::uint8_t* chunk, std::size_t n) {
@@ -30,7 +30,7 @@ void TraceSession::appendToRing(const std::uint8_t* chunk, std::size_t n) {
     }
 }
 
-void TraceSession::dispatchReceived(const std::uint8_t* chunk, std::size_t count) {
+void TraceSession::dispatchReceived(const std::uint8_t* chunk, std::size_t count, ChunkTime time) {
     if (awaitingIdent_) {
         // Only the new bytes are searched, and only up to the limit.
         const std::size_t from = identText_.size();
@@ -57,9 +57,10 @@ void TraceSession::dispatchReceived(const std::uint8_t* chunk, std::size_t count
     // The five strings start empty for each dispatch and are not emptied
     // between calls: every decoder empties what it does not set.
     out_.clear();
+    out_.recordWanted = !listeners_.empty();
     do {
         decoder_->decode(state_, out_);
-        routeOutput(out_, panes_, flags_, limits_);
+        routeOutput(out_, panes_, flags_, limits_, listeners_, time);
     } while (state_.moreData);
 }
 

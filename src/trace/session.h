@@ -32,25 +32,28 @@ public:
     TraceSession(const TraceSession&) = delete;
     TraceSession& operator=(const TraceSession&) = delete;
 
-    // The receive handler's steps after reading n bytes from the port: into
-    // the capture, into the ring, then dispatched.
-    void receiveChunk(const std::uint8_t* chunk, std::size_t n);
+    // What the receive handler does with n bytes read from the port: into the
+    // capture, into the ring, then dispatched.  time is when they were read;
+    // the events they complete carry it to the listeners.
+    void receiveChunk(const std::uint8_t* chunk, std::size_t n, ChunkTime time = std::nullopt);
     // Into the ring and dispatched, not captured (replay).
-    void feedChunk(const std::uint8_t* chunk, std::size_t n);
+    void feedChunk(const std::uint8_t* chunk, std::size_t n, ChunkTime time = std::nullopt);
 
     void appendToRing(const std::uint8_t* chunk, std::size_t n);
     // Identification while a reply is awaited; otherwise runs the current
-    // decoder until the ring is empty and routes every call's output.
-    void dispatchReceived(const std::uint8_t* chunk, std::size_t count);
+    // decoder until the ring is empty, routes every call's lines to the panes
+    // and its event record, with time, to the event listeners.
+    void dispatchReceived(const std::uint8_t* chunk, std::size_t count, ChunkTime time = std::nullopt);
 
-    // Start's steps once the port is open: IdentText emptied (step 4) ...
+    // Once the port is open, a trace empties IdentText ...
     void clearIdentText() {
         identText_.clear();
         identLf_ = std::string::npos;
     }
-    // ... and steps 7 to 9: buttons, AwaitingIdent, " Empfangsbereit ".
+    // ... and starts waiting for the reply: buttons, AwaitingIdent,
+    // " Empfangsbereit ".
     void enterWaiting();
-    // Replay's step 3: buttons, IdentText emptied, AwaitingIdent set.
+    // A replay's start: buttons, IdentText emptied, AwaitingIdent set.
     void startReplay();
 
     // Trims text in place to the reply, sets the caption, looks the reply up
@@ -79,6 +82,8 @@ public:
     CaptureStore& capture() { return capture_; }
     const CaptureStore& capture() const { return capture_; }
     RoutingFlags& flags() { return flags_; }
+    // Who receives the event records (the window's list, the CLI, a recording).
+    EventListeners& eventListeners() { return listeners_; }
     Panes& panes() { return panes_; }
     TraceUi& ui() { return ui_; }
 
@@ -112,6 +117,7 @@ private:
     decoders::DecoderOutput out_;
     CaptureStore capture_;
     RoutingFlags flags_;
+    EventListeners listeners_;
     std::string identText_;
     std::size_t identLf_ = std::string::npos;  // IdentText's first line feed
     bool awaitingIdent_ = false;
