@@ -1,6 +1,7 @@
 #include "trace/control.h"
 
 #include <array>
+#include <chrono>
 
 #include "trace/identify.h"
 
@@ -34,14 +35,16 @@ bool startTrace(TraceSession& session, TracePort& port) {
 
 std::size_t receiveFromPort(TraceSession& session, TracePort& port) {
     std::array<std::uint8_t, 256> buf{};
-    std::size_t n = port.read(buf.data(), ReceiveChunk);
-    session.receiveChunk(buf.data(), n);
-    std::size_t total = n;
-    while (n == ReceiveChunk && total < ReadOnLimit) {
-        n = port.read(buf.data(), ReceiveChunk);
-        if (n == 0) break;
-        session.receiveChunk(buf.data(), n);
+    std::size_t total = 0;
+    for (;;) {
+        const std::size_t n = port.read(buf.data(), ReceiveChunk);
+        if (n == 0 && total > 0) break;
+        // A chunk's time is taken once, where it is read, and travels with it.
+        const auto now = std::chrono::duration_cast<std::chrono::microseconds>(
+            std::chrono::system_clock::now().time_since_epoch());
+        session.receiveChunk(buf.data(), n, now.count());
         total += n;
+        if (n < ReceiveChunk || total >= ReadOnLimit) break;
     }
     return total;
 }

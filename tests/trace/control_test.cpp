@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -110,6 +111,31 @@ TEST_F(ControlFixture, ReceiveReadsOnInChunksOfEightyAndStopDrainsFirst) {
     EXPECT_EQ(session.capture().count(), 411);
     EXPECT_EQ(port.input, "");
     EXPECT_FALSE(session.running());
+}
+
+// Records of a live trace carry the time their chunk was read.
+TEST_F(ControlFixture, EventsOfALiveTraceCarryTheTimeTheirChunkWasRead) {
+    struct Times : EventListener {
+        std::vector<ChunkTime> times;
+        void onEvent(const decoders::EventRecord&, ChunkTime time) override { times.push_back(time); }
+    } listener;
+    session.eventListeners().add(listener);
+    const auto micros = [] {
+        return std::chrono::duration_cast<std::chrono::microseconds>(
+                   std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    };
+    ASSERT_TRUE(startTrace(session, port));
+    port.input = "UGM\r\n";
+    receiveFromPort(session, port);
+    port.input = "\x02" "0012341000007\x03" "ZA";
+    const std::int64_t before = micros();
+    receiveFromPort(session, port);
+    const std::int64_t after = micros();
+    ASSERT_EQ(listener.times.size(), 1u);
+    ASSERT_TRUE(listener.times[0].has_value());
+    EXPECT_GE(*listener.times[0], before);
+    EXPECT_LE(*listener.times[0], after);
 }
 
 TEST_F(ControlFixture, StopPortSendsTraceOffAndCloses) {
