@@ -6,7 +6,7 @@
 #   ${XDG_CACHE_HOME:-$HOME/.cache}/zindra/qt-<version>-win64-<options>/
 # A finished cache is reused; an unfinished one is never mistaken for it (the
 # install goes to a temporary folder that is renamed only when complete).
-#   tools/qt-windows.sh           prints the Qt folder on its last line
+#   tools/qt-windows.sh     prints the Qt folder (progress goes to standard error)
 # ZINDRA_QT_WIN_JOBS sets the build's parallel jobs (default: ZINDRA_JOBS or 2).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -17,7 +17,7 @@ die() {
   exit 1
 }
 
-ensure_packages qt6-base-dev qt6-base-dev-tools g++-mingw-w64-x86-64-posix cmake ninja-build dpkg-dev
+ensure_packages qt6-base-dev qt6-base-dev-tools g++-mingw-w64-x86-64-posix cmake ninja-build dpkg-dev >&2
 for tool in x86_64-w64-mingw32-g++-posix cmake ninja dpkg-source apt-get; do
   command -v "$tool" >/dev/null || die "missing tool: $tool"
 done
@@ -69,6 +69,18 @@ fi
 WORK="$CACHE/work-$NAME"
 mkdir -p "$WORK" || die "cannot create $WORK"
 
+# One build at a time: a second run waits for the first and then reuses it.
+command -v flock >/dev/null || die "missing tool: flock"
+exec 9>"$WORK/lock"
+if ! flock -n 9; then
+  echo >&2 "waiting for the Qt build that is already running (log: $WORK/build.log)"
+  flock 9
+fi
+if [ -f "$PREFIX/lib/cmake/Qt6/Qt6Config.cmake" ]; then
+  echo "$PREFIX"
+  exit 0
+fi
+
 # --- the source, through apt with a private sources list and state folder ---
 
 fetch_source() {
@@ -94,7 +106,7 @@ fetch_source() {
     -o "Dir::Etc::PreferencesParts=$apt_dir/etc/preferences.d"
     -o "Dir::State=$apt_dir" -o "Dir::State::Lists=$apt_dir/lists"
     -o "Dir::Cache=$apt_dir/cache" -o "APT::Sandbox::User=root")
-  echo "fetching the source of qt6-base $qt_deb_version from $uri ($suite)"
+  echo >&2 "fetching the source of qt6-base $qt_deb_version from $uri ($suite)"
   "${apt[@]}" update >"$WORK/apt-update.log" 2>&1 ||
     die "cannot reach $uri for the qt6-base source (see $WORK/apt-update.log)"
   (cd "$WORK/download" && "${apt[@]}" source --download-only "qt6-base=$qt_deb_version") \
@@ -117,7 +129,7 @@ BUILD="$WORK/build"
 STAGE="$CACHE/$NAME.partial"
 rm -rf "$STAGE"
 log="$WORK/build.log"
-echo "configuring Qt $qt_version for Windows (log: $log)"
+echo >&2 "configuring Qt $qt_version for Windows (log: $log)"
 start=$(date +%s)
 cmake -S "$WORK/src" -B "$BUILD" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$ZINDRA_ROOT/cmake/mingw-w64.cmake" \
@@ -125,13 +137,13 @@ cmake -S "$WORK/src" -B "$BUILD" -G Ninja \
   -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
   -DQT_QMAKE_TARGET_MKSPEC=win32-g++ \
   "${QT_OPTIONS[@]}" >"$log" 2>&1 || die "configuring Qt failed (see $log)"
-echo "building Qt $qt_version for Windows: about 1,100 steps (log: $log)"
+echo >&2 "building Qt $qt_version for Windows: about 1,100 steps (log: $log)"
 cmake --build "$BUILD" -j "${ZINDRA_QT_WIN_JOBS:-$JOBS}" >>"$log" 2>&1 || die "building Qt failed (see $log)"
 DESTDIR="$STAGE" cmake --install "$BUILD" >>"$log" 2>&1 || die "installing Qt failed (see $log)"
 [ -f "$STAGE$PREFIX/lib/cmake/Qt6/Qt6Config.cmake" ] || die "the Qt install in $STAGE is incomplete (see $log)"
 rm -rf "$PREFIX"
 mv "$STAGE$PREFIX" "$PREFIX"
 rm -rf "$STAGE"
-echo "Qt $qt_version for Windows built in $(($(date +%s) - start)) s"
-rm -rf "$BUILD"
+echo >&2 "Qt $qt_version for Windows built in $(($(date +%s) - start)) s"
+rm -rf "$WORK"  # the source and the build tree; the install is all that is used
 echo "$PREFIX"
