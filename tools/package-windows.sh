@@ -42,8 +42,10 @@ name="zindra-$version-win64"
 zip="$ZINDRA_ROOT/dist/$name.zip"
 bin="$BUILD/bin"
 qm=/usr/share/qt6/translations/qtbase_de.qm
-for f in zindra.exe zindra-cli.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll libstdc++-6.dll libgcc_s_seh-1.dll \
-  libwinpthread-1.dll platforms/qwindows.dll styles/qwindowsvistastyle.dll; do
+# What the programs load, from build-win/bin (cmake/windows-runtime.cmake).
+files=(zindra.exe zindra-cli.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll libstdc++-6.dll libgcc_s_seh-1.dll
+  libwinpthread-1.dll platforms/qwindows.dll styles/qwindowsvistastyle.dll)
+for f in "${files[@]}"; do
   [ -f "$bin/$f" ] || die "missing $bin/$f (build first: tools/windows.sh or without --no-build)"
 done
 [ -f "$qm" ] || die "missing $qm (Debian package qt6-translations-l10n)"
@@ -55,8 +57,7 @@ stage=$(mktemp -d "$BUILD/_package.XXXXXX")
 trap 'rm -rf "$stage"' EXIT
 dir="$stage/$name"
 mkdir -p "$dir/platforms" "$dir/styles" "$dir/translations"
-for f in zindra.exe zindra-cli.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll libstdc++-6.dll libgcc_s_seh-1.dll \
-  libwinpthread-1.dll platforms/qwindows.dll styles/qwindowsvistastyle.dll; do
+for f in "${files[@]}"; do
   cp "$bin/$f" "$dir/$f"
 done
 # Debugging symbols stay in build-win/; the technician's copy needs none.
@@ -83,20 +84,16 @@ export WINEARCH=win64
 # No Mono or Gecko installer boxes in the new prefix.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
-xvfb=""
+XVFB_PID=""
 zpid=""
 stop_check() {
   [ -n "$zpid" ] && kill "$zpid" 2>/dev/null
   wineserver -k >/dev/null 2>&1 || true
-  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
+  [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
   rm -rf "$stage"
 }
 trap stop_check EXIT
-for ((n = 90; n < 120; n++)); do [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break; done
-Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb=$!
-export DISPLAY=":$n"
-for ((i = 0; i < 100; i++)); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.05; done
+start_xvfb "$work/xvfb.log"
 wineboot -i >"$work/wineboot.log" 2>&1 || die "wineboot failed in $WINEPREFIX (see $work/wineboot.log)"
 # Without a window manager, Wine draws the frames and handles the focus.
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
@@ -132,7 +129,8 @@ keys "$info" key Return
 main=$(await_window "^Trace$")
 keys "$main" key alt+r
 open=$(await_window "ffnen Tracedatei$")
-keys "$open" type --delay 20 'C:\ugm.TRC'
+keys "$open" key ctrl+a
+xdotool type --delay 20 'C:\ugm.TRC'
 xdotool key Return
 await_window "^UGM  Trace$" 30 >/dev/null
 sleep 1
@@ -144,7 +142,8 @@ keys "$main" key alt+d
 sleep 0.5
 xdotool key u
 save=$(await_window "^Speichern unter$")
-keys "$save" type --delay 20 'C:\check.dat'
+keys "$save" key ctrl+a  # over the proposed Trace.dat
+xdotool type --delay 20 'C:\check.dat'
 xdotool key Return
 for ((i = 0; i < 100; i++)); do [ -s "$WINEPREFIX/drive_c/check.DA1" ] && break; sleep 0.1; done
 [ -s "$WINEPREFIX/drive_c/check.DA1" ] || fail "zindra.exe saved no C:\\check.DA1"

@@ -50,3 +50,14 @@ await_line() {
 map_port() {
   ln -sfn "$2" "$WINEPREFIX/dosdevices/$(echo "$1" | tr 'A-Z' 'a-z')"
 }
+
+# Starts Xvfb on a free display for Wine's windows (log to $1); sets DISPLAY
+# and XVFB_PID.
+start_xvfb() {
+  local n i
+  for ((n = 90; n < 120; n++)); do [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break; done
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$1" 2>&1 &
+  XVFB_PID=$!
+  export DISPLAY=":$n"
+  for ((i = 0; i < 100; i++)); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.05; done
+}

@@ -37,6 +37,7 @@ cleanup() {
   local p
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
   wineserver -k >/dev/null 2>&1 || true
+  [ -z "${XVFB_PID:-}" ] || kill "$XVFB_PID" 2>/dev/null || true
 }
 trap cleanup EXIT
 
@@ -44,6 +45,9 @@ trap cleanup EXIT
 # it starts; the links set below, after the start, replace that mapping.
 # (wineserver writes its object list to stderr when it is killed.)
 rm -rf "$E2E" && mkdir -p "$E2E" "$WINEPREFIX"
+# A screen for Wine's windows; the window's tests themselves draw offscreen.
+XVFB_PID=""
+start_xvfb "$E2E/xvfb.log"
 wineserver -k 2>/dev/null || true
 wineserver -p 2>"$E2E/wineserver.err"
 "$WINE" wineboot >/dev/null 2>&1
