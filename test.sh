@@ -4,7 +4,8 @@
 #   ./test.sh --sanitize           the non-Qt libraries and their tests under ASan + UBSan
 #   ./test.sh --tsan               the serial tests under ThreadSanitizer
 #   ./test.sh --fuzz [--seconds N] each libFuzzer target for N seconds (default 30)
-#   ./test.sh --windows            the non-Qt parts cross-built with mingw-w64 and tested under Wine
+#   ./test.sh --windows            everything cross-built with mingw-w64 (the window against a Qt
+#                                  built once into ~/.cache/zindra) and tested under Wine
 set -euo pipefail
 cd "$(dirname "$0")"
 source tools/common.sh
