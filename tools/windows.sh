@@ -88,6 +88,21 @@ for suite in decoders_tests trace_tests serial_tests cli_tests app_tests; do
   fi
 done
 
+# Counts one end-to-end check as passed ($1 true) or failed.
+tally() {
+  if $1; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+}
+
+# Waits up to 3 s until the simulator's standard error ($1) shows TRACEOF.
+saw_traceof() {
+  local i
+  for ((i = 0; i < 30; i++)); do
+    grep -q TRACEOF "$1" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
 # --- live trace end to end ---------------------------------------------------
 
 echo "== live trace under Wine against the Linux simulator"
@@ -135,21 +150,13 @@ else
     e2e_ok=false
   fi
   # Stopp sent "\nTRACEOF", on which the simulator stops sending.
-  for ((i = 0; i < 30; i++)); do
-    grep -q TRACEOF "$E2E/sim.err" && break
-    sleep 0.1
-  done
-  if ! grep -q TRACEOF "$E2E/sim.err"; then
+  if ! saw_traceof "$E2E/sim.err"; then
     echo "the simulator never saw TRACEOF" >&2
     e2e_ok=false
   fi
 fi
-if $e2e_ok; then
-  echo "live trace: $(wc -l <"$E2E/trace.out") event lines, the same bytes as the replay"
-  passed=$((passed + 1))
-else
-  failed=$((failed + 1))
-fi
+$e2e_ok && echo "live trace: $(wc -l <"$E2E/trace.out") event lines, the same bytes as the replay"
+tally $e2e_ok
 
 # --- live trace in the window -----------------------------------------------
 
@@ -177,32 +184,22 @@ else
     echo "the window's events differ from the replay's (see $E2E)" >&2
     window_ok=false
   fi
-  for ((i = 0; i < 30; i++)); do
-    grep -q TRACEOF "$E2E/wsim.err" && break
-    sleep 0.1
-  done
-  if ! grep -q TRACEOF "$E2E/wsim.err"; then
+  if ! saw_traceof "$E2E/wsim.err"; then
     echo "the simulator never saw the window's TRACEOF" >&2
     window_ok=false
   fi
 fi
 kill "$wsim" 2>/dev/null || true
-if $window_ok; then
-  echo "window live trace: $(wc -l <"$E2E/window.out") event lines in Memo3, the same bytes as the replay"
-  passed=$((passed + 1))
-else
-  failed=$((failed + 1))
-fi
+$window_ok && echo "window live trace: $(wc -l <"$E2E/window.out") event lines in Memo3, the same bytes as the replay"
+tally $window_ok
 
 # --- the download, in an empty Wine prefix -----------------------------------
 
 echo "== the Windows zip in an empty Wine prefix"
 wineserver -k >/dev/null 2>&1 || true
-if tools/package-windows.sh --no-build --check; then
-  passed=$((passed + 1))
-else
-  failed=$((failed + 1))
-fi
+zip_ok=true
+tools/package-windows.sh --no-build --check || zip_ok=false
+tally $zip_ok
 
 echo "windows: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
