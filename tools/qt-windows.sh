@@ -29,7 +29,10 @@ qt_version=${qt_version%%-*}
 
 # What Zindra uses and nothing else.  Tablet events are off since Debian's
 # source drops the wintab headers; OpenGL stays on (the dynamic kind, loaded
-# at run time) since the Windows platform plugin needs it to compile.
+# at run time) since the Windows platform plugin needs it to compile; with
+# Direct2D off, the DirectWrite font database must be off too, or the Windows
+# platform plugin refers to a class that Qt Gui then leaves out (the plugin
+# uses the GDI font database by default either way).
 QT_OPTIONS=(
   -DBUILD_SHARED_LIBS=ON
   -DCMAKE_BUILD_TYPE=Release
@@ -47,6 +50,7 @@ QT_OPTIONS=(
   -DFEATURE_concurrent=OFF
   -DFEATURE_vulkan=OFF
   -DFEATURE_direct2d=OFF
+  -DFEATURE_directwrite3=OFF
   -DFEATURE_icu=OFF
   -DFEATURE_jpeg=OFF
   -DFEATURE_system_zlib=OFF
