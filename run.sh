@@ -3,12 +3,16 @@
 #   ./run.sh          the window (build/bin/zindra)
 #   ./run.sh --demo   the window with a simulated FAT playing samples/ugm.TRC:
 #                     press Start to see a live trace
+#   ./run.sh --package-windows
+#                     dist/zindra-<version>-win64.zip for technicians
+#                     (tools/package-windows.sh; builds Qt for Windows once)
 set -euo pipefail
 cd "$(dirname "$0")"
 source tools/common.sh
 
 demo=no
 if [ "${1:-}" = "--demo" ]; then demo=yes; shift; fi
+if [ "${1:-}" = "--package-windows" ]; then shift; exec tools/package-windows.sh "$@"; fi
 
 base_packages
 configure_and_build build -DZINDRA_BUILD_APP=ON

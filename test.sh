@@ -4,7 +4,9 @@
 #   ./test.sh --sanitize           the non-Qt libraries and their tests under ASan + UBSan
 #   ./test.sh --tsan               the serial tests under ThreadSanitizer
 #   ./test.sh --fuzz [--seconds N] each libFuzzer target for N seconds (default 30)
-#   ./test.sh --windows            the non-Qt parts cross-built with mingw-w64 and tested under Wine
+#   ./test.sh --windows [--window] the non-Qt parts cross-built with mingw-w64 and tested under
+#                                  Wine; --window adds the window (against a Qt built once into
+#                                  ~/.cache/zindra), its live trace and the zip
 set -euo pipefail
 cd "$(dirname "$0")"
 source tools/common.sh
@@ -16,7 +18,7 @@ while [ $# -gt 0 ]; do
     --sanitize) mode=sanitize ;;
     --tsan) mode=tsan ;;
     --fuzz) mode=fuzz ;;
-    --windows) exec tools/windows.sh ;;
+    --windows) shift; exec tools/windows.sh "$@" ;;
     --seconds) seconds="$2"; shift ;;
     *) echo "usage: $0 [--sanitize | --tsan | --fuzz [--seconds N] | --windows]" >&2; exit 2 ;;
   esac
