@@ -1,7 +1,8 @@
 # Puts what the Windows programs load at run time beside them in bin/: the Qt
 # DLLs, the platform plugins (windows for the screen, offscreen for the tests),
-# the Windows styles, and the MinGW runtime DLLs that the Qt DLLs link.  The
-# folder then runs as it is, under Wine or copied to a Windows machine.
+# the Windows styles, Qt's German texts, and the MinGW runtime DLLs that the
+# Qt DLLs link.  The folder then runs as it is, under Wine or copied to a
+# Windows machine.
 # Included by the top-level CMakeLists.txt for a Windows build of the window.
 
 # The MinGW runtime DLLs, found where the compiler keeps them (a native
@@ -26,9 +27,20 @@ if(TARGET Qt6::Test)
   list(APPEND ZINDRA_QT_DLLS $<TARGET_FILE:Qt6::Test>)
 endif()
 
+# Qt's own German texts (standard buttons, file dialogs).  The .qm files are
+# the same on every system, so a cross build takes the host's (Debian package
+# qt6-translations-l10n).
+find_file(ZINDRA_QTBASE_DE qtbase_de.qm
+  PATHS ${QT6_INSTALL_PREFIX}/translations /usr/share/qt6/translations
+  NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+if(NOT ZINDRA_QTBASE_DE)
+  message(FATAL_ERROR "qtbase_de.qm not found (Debian package qt6-translations-l10n)")
+endif()
+
 set(bin ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
 add_custom_target(zindra_windows_runtime ALL
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${bin}/platforms ${bin}/styles
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${bin}/platforms ${bin}/styles ${bin}/translations
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${ZINDRA_QTBASE_DE} ${bin}/translations
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${ZINDRA_MINGW_RUNTIME_DLLS} ${ZINDRA_QT_DLLS} ${bin}
   COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:Qt6::QWindowsIntegrationPlugin>
           $<TARGET_FILE:Qt6::QOffscreenIntegrationPlugin> ${bin}/platforms

@@ -41,14 +41,12 @@ version=$(sed -nE 's/^project\(Zindra VERSION ([0-9.]+).*/\1/p' CMakeLists.txt)
 name="zindra-$version-win64"
 zip="$ZINDRA_ROOT/dist/$name.zip"
 bin="$BUILD/bin"
-qm=/usr/share/qt6/translations/qtbase_de.qm
 # What the programs load, from build-win/bin (cmake/windows-runtime.cmake).
 files=(zindra.exe zindra-cli.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll libstdc++-6.dll libgcc_s_seh-1.dll
-  libwinpthread-1.dll platforms/qwindows.dll styles/qwindowsvistastyle.dll)
+  libwinpthread-1.dll platforms/qwindows.dll styles/qwindowsvistastyle.dll translations/qtbase_de.qm)
 for f in "${files[@]}"; do
   [ -f "$bin/$f" ] || die "missing $bin/$f (build first: tools/windows.sh or without --no-build)"
 done
-[ -f "$qm" ] || die "missing $qm (Debian package qt6-translations-l10n)"
 
 # --- the zip, written beside and renamed when complete -----------------------
 
@@ -62,7 +60,6 @@ for f in "${files[@]}"; do
 done
 # Debugging symbols stay in build-win/; the technician's copy needs none.
 x86_64-w64-mingw32-strip --strip-debug "$dir"/*.exe "$dir"/*.dll "$dir"/platforms/*.dll "$dir"/styles/*.dll
-cp "$qm" "$dir/translations/"
 sed 's/$/\r/' docs/LIESMICH.txt >"$dir/LIESMICH.txt"
 mkdir -p "$ZINDRA_ROOT/dist"
 (cd "$stage" && zip -q -9 -r -X "$name.zip" "$name")
@@ -73,7 +70,7 @@ echo "wrote dist/$name.zip ($(stat -c %s "$zip") bytes; unpacked $(du -sb "$dir"
 
 # --- the check: an empty Wine prefix, a virtual screen, a user's clicks ------
 
-ensure_packages wine wine64 xvfb xdotool imagemagick
+ensure_packages wine wine64 fonts-wine xvfb xdotool imagemagick
 [ -x "$HOST/bin/zindra-cli" ] || die "missing $HOST/bin/zindra-cli (the Linux replay to compare with)"
 work="$BUILD/_zipcheck"
 rm -rf "$work" && mkdir -p "$work"
@@ -122,35 +119,58 @@ keys() {
   xdotool "$@"
 }
 
+# Opens the dialog titled $3 from the main window $1 through a menu: the
+# menu's Alt key, then the item's key ($2, or "-" for none).  Wine sometimes
+# loses a key sent while a menu is still opening, so it tries again after
+# Escape; prints the dialog's id.
+menu_dialog() {
+  local main="$1" item="$2" title="$3" id="" try
+  for try in 1 2 3; do
+    keys "$main" key "${item%% *}"
+    sleep 0.7
+    [ "${item#* }" = "$item" ] || xdotool key "${item#* }"
+    id=$(timeout 8 xdotool search --sync --onlyvisible --name "$title" 2>/dev/null | head -n 1) || true
+    [ -n "$id" ] && break
+    xdotool key Escape Escape
+    sleep 0.5
+  done
+  [ -n "$id" ] || fail "no window \"$title\" came up"
+  echo "$id"
+}
+
 (cd "$work/$name" && exec wine zindra.exe) >"$work/zindra.log" 2>&1 &
 zpid=$!
 info=$(await_window "^Info$" 120)
 keys "$info" key Return
 main=$(await_window "^Trace$")
-keys "$main" key alt+r
-open=$(await_window "ffnen Tracedatei$")
-keys "$open" key ctrl+a
+open=$(menu_dialog "$main" alt+r "ffnen Tracedatei$")
+keys "$open" key End shift+Home BackSpace  # Wine's file name box has no Ctrl+A
 xdotool type --delay 20 'C:\ugm.TRC'
 xdotool key Return
-await_window "^UGM  Trace$" 30 >/dev/null
-sleep 1
+# The replay is over in a moment: its caption "UGM  Trace" goes back to
+# "Trace" when it ends, so wait for the dialog to close and the panes to settle.
+for ((i = 0; i < 100; i++)); do
+  xdotool search --onlyvisible --name "ffnen Tracedatei$" >/dev/null 2>&1 || break
+  sleep 0.1
+done
+sleep 2
 if [ -n "$screenshot" ]; then
   import -window "$main" "$screenshot" || fail "cannot take the screenshot"
   echo "wrote $screenshot"
 fi
-keys "$main" key alt+d
-sleep 0.5
-xdotool key u
-save=$(await_window "^Speichern unter$")
-keys "$save" key ctrl+a  # over the proposed Trace.dat
+save=$(menu_dialog "$main" "alt+d u" "^Speichern unter$")
+keys "$save" key End shift+Home BackSpace  # the proposed Trace.dat
 xdotool type --delay 20 'C:\check.dat'
 xdotool key Return
 for ((i = 0; i < 100; i++)); do [ -s "$WINEPREFIX/drive_c/check.DA1" ] && break; sleep 0.1; done
 [ -s "$WINEPREFIX/drive_c/check.DA1" ] || fail "zindra.exe saved no C:\\check.DA1"
-keys "$main" key alt+d
-sleep 0.5
-xdotool key b
-for ((i = 0; i < 100; i++)); do kill -0 "$zpid" 2>/dev/null || break; sleep 0.1; done
+for try in 1 2 3; do
+  keys "$main" key alt+d
+  sleep 0.7
+  xdotool key b
+  for ((i = 0; i < 50; i++)); do kill -0 "$zpid" 2>/dev/null || break 2; sleep 0.1; done
+  xdotool key Escape Escape
+done
 kill -0 "$zpid" 2>/dev/null && fail "zindra.exe did not end after Datei, Beenden"
 zpid=""
 

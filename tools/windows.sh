@@ -34,7 +34,7 @@ export WINEPREFIX="$BUILD/_wine"
 export WINEDEBUG=-all
 export WINEARCH=win64
 
-ensure_packages wine wine64 socat xvfb xdotool imagemagick zip unzip qt6-translations-l10n
+ensure_packages wine wine64 fonts-wine socat xvfb xdotool imagemagick zip unzip qt6-translations-l10n
 WINE=wine
 
 build_windows
@@ -75,7 +75,7 @@ map_port COM3 "$E2E/com3"
 
 passed=0
 failed=0
-suites=(decoders_tests trace_tests serial_tests cli_tests)
+suites=(decoders_tests trace_tests events_tests serial_tests cli_tests)
 [ "$WINDOWS_WINDOW" = no ] || suites+=(app_tests)
 for suite in "${suites[@]}"; do
   echo "== $suite (Wine)"

@@ -127,10 +127,22 @@ void TraceWindow::createControls() {
     const int columnEnds[4] = {6, 15, 24, 30};
     const qreal textLeft = eventBox_->x() + eventBox_->frameWidth() + eventBox_->document()->documentMargin();
     const qreal charWidth = QFontMetricsF(eventBox_->font()).horizontalAdvance(QLatin1Char('0'));
+    // A heading wider than the room after the one before it (a large system
+    // font) is drawn smaller rather than over its neighbour.
+    int previousEnd = eventBox_->x();
     for (int i = 0; i < 4; ++i) {
-        columnLabels_[i] = makeLabel(client, names[i], QString::fromLatin1(texts[i]), QPoint(0, 280));
-        const qreal right = textLeft + columnEnds[i] * charWidth;
-        columnLabels_[i]->move(qRound(right) - columnLabels_[i]->width(), 280);
+        QLabel* label = makeLabel(client, names[i], QString::fromLatin1(texts[i]), QPoint(0, 280));
+        const int right = qRound(textLeft + columnEnds[i] * charWidth);
+        const int room = right - previousEnd - 4;
+        for (int step = 0; label->width() > room && step < 8; ++step) {
+            QFont f = label->font();
+            f.setPointSizeF(f.pointSizeF() * 0.9);
+            label->setFont(f);
+            label->adjustSize();
+        }
+        label->move(right - label->width(), 280);
+        previousEnd = right;
+        columnLabels_[i] = label;
     }
     countLabel_ = makeLabel(client, "Label5", QStringLiteral("Label5"), QPoint(440, 408));
 

@@ -25,12 +25,31 @@ LocalTime localTime(std::int64_t utcMicros) {
     lt.millis = static_cast<int>(micros / 1000);
     std::tm utc{};
 #ifdef _WIN32
-    localtime_s(&lt.tm, &t);
-    gmtime_s(&utc, &t);
+    const bool converted = localtime_s(&lt.tm, &t) == 0 && gmtime_s(&utc, &t) == 0;
 #else
-    localtime_r(&t, &lt.tm);
-    gmtime_r(&t, &utc);
+    const bool converted = localtime_r(&t, &lt.tm) != nullptr && gmtime_r(&t, &utc) != nullptr;
 #endif
+    if (!converted) {
+        // A time the C library cannot convert (Windows refuses any before
+        // 1970): shown in UTC, from the day count.
+        const std::int64_t days = (seconds >= 0 ? seconds : seconds - 86399) / 86400;
+        const std::int64_t secOfDay = seconds - days * 86400;
+        const std::int64_t z = days + 719468;
+        const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+        const std::int64_t doe = z - era * 146097;
+        const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+        const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+        const std::int64_t mp = (5 * doy + 2) / 153;
+        const std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
+        lt.tm = std::tm{};
+        lt.tm.tm_year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0) - 1900);
+        lt.tm.tm_mon = static_cast<int>(month - 1);
+        lt.tm.tm_mday = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+        lt.tm.tm_hour = static_cast<int>(secOfDay / 3600);
+        lt.tm.tm_min = static_cast<int>(secOfDay % 3600 / 60);
+        lt.tm.tm_sec = static_cast<int>(secOfDay % 60);
+        return lt;
+    }
     // The offset without timegm or tm_gmtoff, which not every C library has:
     // the difference of the two broken-down times, at most a day apart.
     long diff = (lt.tm.tm_hour - utc.tm_hour) * 3600L + (lt.tm.tm_min - utc.tm_min) * 60L +

