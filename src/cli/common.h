@@ -32,6 +32,8 @@ std::string reasonText(const std::error_code& code);
 bool outputFailed(std::FILE* out, int error = 0);
 
 int replayCommand(int argc, char** argv);
+// replay of a recording folder; pane is "text", "hex", "event" or "all".
+int replayFolder(const std::string& dir, const std::string& pane, bool timestamps);
 int simulateCommand(int argc, char** argv);
 int traceCommand(int argc, char** argv);
 

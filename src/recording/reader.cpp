@@ -203,7 +203,8 @@ Recording readRecording(const std::string& folder) {
 }
 
 void replayRecording(trace::TraceSession& session, Recording& recording,
-                     const std::function<void()>& processEvents) {
+                     const std::function<void()>& processEvents,
+                     const std::function<void(trace::ChunkTime)>& beforeChunk) {
     session.startReplay();
     std::array<std::uint8_t, trace::ReceiveChunk> buf{};
     bool reachedEnd = true;
@@ -221,6 +222,7 @@ void replayRecording(trace::TraceSession& session, Recording& recording,
             }
             if (processEvents) processEvents();
             if (!session.running()) return false;
+            if (beforeChunk) beforeChunk(time);
             session.feedChunk(buf.data(), n, time);
             length -= n;
         }

@@ -62,7 +62,9 @@ Recording readRecording(const std::string& folder);
 // processEvents runs before each chunk (the window lets Stopp through there);
 // stopping the session ends the replay.  Runs startReplay first and Stopp at
 // the end.  A segment that cannot be read is skipped and added to problems.
+// beforeChunk, when given, learns each chunk's time just before it is fed.
 void replayRecording(trace::TraceSession& session, Recording& recording,
-                     const std::function<void()>& processEvents = {});
+                     const std::function<void()>& processEvents = {},
+                     const std::function<void(trace::ChunkTime)>& beforeChunk = {});
 
 }  // namespace zindra::recording
