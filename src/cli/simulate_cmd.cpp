@@ -30,6 +30,7 @@ int simulateCommand(int, char**) {
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -217,6 +218,11 @@ int simulateCommand(int argc, char** argv) {
     std::size_t nextPull = pullAfter > 0 ? static_cast<std::size_t>(pullAfter) : SIZE_MAX;
     Clock::time_point started, drainSince, plugAt;
     bool draining = false;
+    // How far into the file the line rate has come since the last TRACEON.
+    const auto paced = [&](Clock::time_point now) {
+        const double elapsed = std::chrono::duration<double>(now - started).count();
+        return pacedFrom + static_cast<std::size_t>(elapsed * bytesPerSecond) + 1;
+    };
     while (!stopRequested) {
         if (!connected) {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -230,7 +236,11 @@ int simulateCommand(int argc, char** argv) {
             std::fprintf(stderr, "PLUG %s\n", line.name.c_str());
             continue;
         }
-        pollfd pfd{line.master, POLLIN, 0};
+        // Woken as soon as the line takes more when bytes are due (a fast
+        // rate outruns the pseudo-terminal's buffer), else every 5 ms.
+        const bool due = sending && (!pending.empty() || (sent < data.size() && sent < nextPull &&
+                                                          paced(Clock::now()) > sent));
+        pollfd pfd{line.master, static_cast<short>(POLLIN | (due ? POLLOUT : 0)), 0};
         const int ready = ::poll(&pfd, 1, sending ? 5 : 200);
         if (ready < 0 && errno != EINTR) break;
         if (ready > 0 && (pfd.revents & POLLIN) != 0) {
@@ -287,12 +297,9 @@ int simulateCommand(int argc, char** argv) {
             continue;
         }
         if (sending && sent < data.size()) {
-            const double elapsed = std::chrono::duration<double>(Clock::now() - started).count();
-            auto due = pacedFrom + static_cast<std::size_t>(elapsed * bytesPerSecond) + 1;
-            if (due > data.size()) due = data.size();
-            if (due > nextPull) due = nextPull;
-            if (due > sent) {
-                const ssize_t w = ::write(line.master, data.data() + sent, due - sent);
+            const std::size_t upTo = std::min({paced(Clock::now()), data.size(), nextPull});
+            if (upTo > sent) {
+                const ssize_t w = ::write(line.master, data.data() + sent, upTo - sent);
                 if (w > 0) sent += static_cast<std::size_t>(w);
             }
         }
