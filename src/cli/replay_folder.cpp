@@ -1,5 +1,6 @@
 // zindra-cli replay DIR: a recording folder, its segments in order with the
 // recorded times, through the same session as a .TRC replay.
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 #include <string>

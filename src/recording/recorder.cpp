@@ -8,7 +8,11 @@
 #include <system_error>
 
 #ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <io.h>
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
@@ -180,9 +184,17 @@ struct Recorder::Impl {
             }
             syncToDisk(f.get());
         }
+#ifdef _WIN32
+        // Replacing an existing file, in one step.
+        if (::MoveFileExW(tmp.wstring().c_str(), (folder / ManifestName).wstring().c_str(),
+                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
+            fail(ManifestName, EIO);
+        }
+#else
         std::error_code ec;
         fs::rename(tmp, folder / ManifestName, ec);
         if (ec) fail(ManifestName, ec.value());
+#endif
     }
 
     void flush(bool sync) {

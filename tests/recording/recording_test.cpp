@@ -81,7 +81,9 @@ struct Live {
 };
 
 struct RecordingTest : ::testing::Test {
-    fs::path parent = fs::temp_directory_path() / ("zindra-recording-test-" + std::to_string(::getpid()));
+    fs::path parent = fs::temp_directory_path() /
+                      ("zindra-recording-test-" +
+                       std::to_string(std::chrono::system_clock::now().time_since_epoch().count()));
     void SetUp() override { fs::create_directories(parent); }
     void TearDown() override { fs::remove_all(parent); }
     RecorderOptions options(std::uint64_t limit = DefaultSegmentLimit) const {
@@ -178,7 +180,11 @@ TEST_F(RecordingTest, NeverWritesOverAnEarlierRecordingAndRollsAtLocalMidnight) 
     // The UTC time of the next local midnight after T0, as the C library sees it.
     std::time_t t = T0 / Second;
     std::tm tm{};
+#ifdef _WIN32
+    localtime_s(&tm, &t);
+#else
     localtime_r(&t, &tm);
+#endif
     tm.tm_hour = 0, tm.tm_min = 0, tm.tm_sec = 0, tm.tm_mday += 1, tm.tm_isdst = -1;
     const std::int64_t midnight = static_cast<std::int64_t>(std::mktime(&tm)) * Second;
 
