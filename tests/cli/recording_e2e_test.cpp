@@ -220,5 +220,20 @@ TEST_F(RecordingE2e, KilledDuringARecordingWhatIsOnDiskReplaysWithoutError) {
     EXPECT_EQ(sim.wait(), 0);
 }
 
+TEST_F(RecordingE2e, AFolderThatCannotBeMadeEndsTheTraceBeforeThePortOpens) {
+    testing::FakeFat fat;
+    ASSERT_FALSE(fat.name.empty());
+    const std::string file = write("file", "x");
+    const auto r = runCli({"trace", "--port", fat.name, "--record", file + "/sub"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "zindra-cli: Cannot make the folder " + file + "/sub for recordings: Not a directory\n");
+    EXPECT_FALSE(fat.await("\nTRACEON", 300ms));
+    // Times belong to recordings; a recording knows its reply line.
+    EXPECT_EQ(runCli({"replay", "--timestamps", write("plain.TRC", Reply)}).status, 2);
+    fs::create_directories(path("rec"));
+    write("rec/0001.TRC", Reply);
+    EXPECT_EQ(runCli({"replay", "--protocol", "UGM", path("rec")}).status, 2);
+}
+
 }  // namespace
 }  // namespace zindra::cli
