@@ -5,6 +5,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "events/event_row.h"
+
 namespace zindra::cli {
 
 enum ExitCode : int {
@@ -15,9 +17,8 @@ enum ExitCode : int {
     ExitPort = 4,
 };
 
-// A byte string in a printable form for messages: \r, \n, \t and other
-// control or non-ASCII bytes escaped.
-std::string printable(std::string_view bytes);
+// A byte string in a printable form for messages (events::printable).
+using events::printable;
 
 // printable() of at most the first 80 bytes, "..." marking a cut.
 std::string printableStart(std::string_view bytes);

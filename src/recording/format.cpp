@@ -1,7 +1,9 @@
 #include "recording/format.h"
 
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
+#include <ctime>
 
 #include "decoders/protocol.h"
 #include "events/event_row.h"
@@ -15,28 +17,6 @@ std::string numbered(int n, const char* ext) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%04d.%s", n, ext);
     return buf;
-}
-
-// A manifest value on one line: line ends and other control bytes escaped.
-std::string oneLine(std::string_view s) {
-    std::string out;
-    for (const char c : s) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b == '\\') {
-            out += "\\\\";
-        } else if (b == '\r') {
-            out += "\\r";
-        } else if (b == '\n') {
-            out += "\\n";
-        } else if (b < 0x20 || b == 0x7F) {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02X", b);
-            out += hex;
-        } else {
-            out.push_back(c);
-        }
-    }
-    return out;
 }
 
 std::string timeField(std::int64_t t) { return std::to_string(t) + " " + events::isoTime(t); }
@@ -73,10 +53,10 @@ std::optional<IndexLine> parseIndexLine(std::string_view line) {
 
 std::string manifestText(const ManifestText& m) {
     std::string s = "# Zindra recording\n";
-    s += "program=" + oneLine(m.program) + "\n";
-    s += "port=" + oneLine(m.port) + "\n";
+    s += "program=" + events::printable(m.program) + "\n";
+    s += "port=" + events::printable(m.port) + "\n";
     s += "protocol=" + m.protocol + "\n";
-    s += "reply=" + oneLine(m.reply) + "\n";
+    s += "reply=" + events::printable(m.reply) + "\n";
     s += "start=" + timeField(m.start) + "\n";
     for (const Gap& g : m.gaps) {
         s += "gap=" + std::to_string(g.from) + " " + (g.to ? std::to_string(*g.to) : std::string("-")) + " " +
@@ -84,7 +64,7 @@ std::string manifestText(const ManifestText& m) {
     }
     if (m.end) {
         s += "end=" + timeField(*m.end) + "\n";
-        s += "reason=" + oneLine(m.reason) + "\n";
+        s += "reason=" + events::printable(m.reason) + "\n";
     }
     return s;
 }
@@ -97,6 +77,25 @@ std::string gapEventLine(const Gap& gap, const std::string& protocol) {
     cells[events::LineColumn] = gap.to ? "Verbindung unterbrochen bis " + events::isoTime(*gap.to)
                                        : std::string("Verbindung unterbrochen bis zum Ende der Aufzeichnung");
     return events::csvLine(cells);
+}
+
+std::int64_t nextLocalMidnight(std::int64_t utc) {
+    const auto t = static_cast<std::time_t>(utc / 1000000);
+    std::tm tm{};
+#ifdef _WIN32
+    localtime_s(&tm, &t);
+#else
+    localtime_r(&t, &tm);
+#endif
+    tm.tm_hour = 0;
+    tm.tm_min = 0;
+    tm.tm_sec = 0;
+    tm.tm_mday += 1;
+    tm.tm_isdst = -1;
+    const std::time_t next = std::mktime(&tm);
+    // A clock the C library cannot place: never roll by the day.
+    if (next == static_cast<std::time_t>(-1)) return INT64_MAX;
+    return static_cast<std::int64_t>(next) * 1000000;
 }
 
 std::string folderStamp(std::int64_t utc) {

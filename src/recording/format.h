@@ -54,6 +54,10 @@ std::string gapEventLine(const Gap& gap, const std::string& protocol);
 // "2026-12-08_10-40-38": the local start time, as folder names can hold it.
 std::string folderStamp(std::int64_t utc);
 
+// The UTC microsecond at which the local day of utc ends (where a segment
+// is rolled); INT64_MAX when the C library cannot tell.
+std::int64_t nextLocalMidnight(std::int64_t utc);
+
 // The protocol name a reply line selects ("UGM"), or "" when none.
 std::string protocolOfReply(std::string_view replyLine);
 

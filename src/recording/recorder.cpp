@@ -28,26 +28,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The UTC microsecond at which the local day of utc ends.
-std::int64_t nextLocalMidnight(std::int64_t utc) {
-    const auto t = static_cast<std::time_t>(utc / 1000000);
-    std::tm tm{};
-#ifdef _WIN32
-    localtime_s(&tm, &t);
-#else
-    localtime_r(&t, &tm);
-#endif
-    tm.tm_hour = 0;
-    tm.tm_min = 0;
-    tm.tm_sec = 0;
-    tm.tm_mday += 1;
-    tm.tm_isdst = -1;
-    const std::time_t next = std::mktime(&tm);
-    // A clock the C library cannot place: never roll by the day.
-    if (next == static_cast<std::time_t>(-1)) return INT64_MAX;
-    return static_cast<std::int64_t>(next) * 1000000;
-}
-
 void syncToDisk(std::FILE* f) {
 #ifdef _WIN32
     ::_commit(::_fileno(f));

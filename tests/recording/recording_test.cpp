@@ -21,6 +21,7 @@
 #endif
 
 #include "events/event_row.h"
+#include "events/time_text.h"
 #include "recording/format.h"
 #include "recording/reader.h"
 #include "recording/recorder.h"
@@ -177,16 +178,11 @@ TEST_F(RecordingTest, SegmentsIndexEventsAndManifestReplayAsTheLiveTraceDecoded)
 }
 
 TEST_F(RecordingTest, NeverWritesOverAnEarlierRecordingAndRollsAtLocalMidnight) {
-    // The UTC time of the next local midnight after T0, as the C library sees it.
-    std::time_t t = T0 / Second;
-    std::tm tm{};
-#ifdef _WIN32
-    localtime_s(&tm, &t);
-#else
-    localtime_r(&t, &tm);
-#endif
-    tm.tm_hour = 0, tm.tm_min = 0, tm.tm_sec = 0, tm.tm_mday += 1, tm.tm_isdst = -1;
-    const std::int64_t midnight = static_cast<std::int64_t>(std::mktime(&tm)) * Second;
+    // The day's end is local midnight: a new date at 00:00:00.
+    const std::int64_t midnight = nextLocalMidnight(T0);
+    EXPECT_EQ(events::isoTime(midnight).substr(10, 13), "T00:00:00.000");
+    EXPECT_NE(events::isoTime(midnight - 1).substr(0, 10), events::isoTime(midnight).substr(0, 10));
+    EXPECT_LT(midnight - T0, 25 * 3600 * Second);
 
     Recorder first(options(), midnight - 3 * Second);
     Recorder second(options(), midnight - 3 * Second);
