@@ -185,6 +185,10 @@ TEST_F(RecordingE2e, FiftyMegabytesThroughTwoCablePullsAreRecordedByteForByte) {
     EXPECT_GT(replayLines.size(), 10000u);
     EXPECT_TRUE(eventLines == replayLines);
     EXPECT_TRUE(splitLines(tr.out()) == replayLines);
+    // A later segment alone is an ordinary trace file.
+    const auto alone = runCli({"replay", r.segments[3].path});
+    EXPECT_EQ(alone.status, 0) << alone.err;
+    EXPECT_GT(splitLines(alone.out).size(), 1000u);
 }
 
 TEST_F(RecordingE2e, KilledDuringARecordingWhatIsOnDiskReplaysWithoutError) {
