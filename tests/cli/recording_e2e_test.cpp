@@ -8,11 +8,13 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "cli/common.h"
 #include "cli/live_support.h"
 #include "events/event_row.h"
 #include "recording/reader.h"
@@ -222,6 +224,35 @@ TEST_F(RecordingE2e, KilledDuringARecordingWhatIsOnDiskReplaysWithoutError) {
     EXPECT_TRUE(stream.compare(0, joined.size(), joined) == 0);
     sim.signal(SIGINT);
     EXPECT_EQ(sim.wait(), 0);
+}
+
+TEST_F(RecordingE2e, AWatchGoesOnWhenTheDeviceComesBackWithoutAnAnswer) {
+    const std::string link = path("fat");
+    auto first = std::make_unique<testing::FakeFat>();
+    fs::create_symlink(first->name, link);
+    Process tr({ZINDRA_CLI, "trace", "--port", link, "--watch"}, path("tr.out"), path("tr.err"));
+    ASSERT_TRUE(first->await("\nTRACEON"));
+    // What follows the reply in its chunk is shown with the next chunk.
+    first->send(Reply + testing::UgmTelegram);
+    std::this_thread::sleep_for(200ms);
+    first->send(testing::UgmTelegram);
+    ASSERT_TRUE(waitFor([&] { return splitLines(tr.out()).size() == 2; }, 5s)) << tr.err();
+    // The cable is pulled; the device that comes back behind the same name
+    // answers only the second "\nTRACEON".
+    testing::FakeFat second;
+    fs::remove(link);
+    fs::create_symlink(second.name, link);
+    first.reset();
+    ASSERT_TRUE(second.await("\nTRACEON\nTRACEON", 15s)) << tr.err() << printable(second.got);
+    second.send(Reply + testing::UgmTelegram);
+    std::this_thread::sleep_for(200ms);
+    second.send(testing::UgmTelegram);
+    EXPECT_TRUE(waitFor([&] { return splitLines(tr.out()).size() == 4; }, 5s)) << tr.err();
+    tr.signal(SIGINT);
+    EXPECT_EQ(tr.wait(), 0) << tr.err();
+    EXPECT_NE(tr.err().find("no answer from the FAT on " + link + "; trying again every 2 s"), std::string::npos)
+        << tr.err();
+    EXPECT_TRUE(second.await("\nTRACEOF"));
 }
 
 TEST_F(RecordingE2e, AFolderThatCannotBeMadeEndsTheTraceBeforeThePortOpens) {
