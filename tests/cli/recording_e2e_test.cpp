@@ -97,8 +97,14 @@ std::string onlyFolder(const fs::path& parent) {
 struct RecordingE2e : TempDirTest {};
 
 TEST_F(RecordingE2e, FiftyMegabytesThroughTwoCablePullsAreRecordedByteForByte) {
+#ifdef ZINDRA_SANITIZED
+    // Under the sanitizers, which make every byte some ten times dearer, the
+    // same checks on a stream that still spans two segments.
+    constexpr std::size_t Size = 16u << 20;
+#else
     constexpr std::size_t Size = 50u << 20;
-    constexpr std::size_t PullAfter = 20u << 20;
+#endif
+    constexpr std::size_t PullAfter = Size / 5 * 2;
     const std::string stream = seededStream(Size, 18);
     const std::string trc = write("stream.TRC", stream);
     const std::string link = path("fat");
@@ -142,7 +148,7 @@ TEST_F(RecordingE2e, FiftyMegabytesThroughTwoCablePullsAreRecordedByteForByte) {
     const std::string folder = onlyFolder(path("rec"));
     recording::Recording r = recording::readRecording(folder);
     EXPECT_TRUE(r.problems.empty()) << r.problems.front();
-    EXPECT_GE(r.segments.size(), 6u);
+    EXPECT_GT(r.segments.size(), Size / recording::DefaultSegmentLimit);
     const std::string joined = joinedStream(r);
     EXPECT_EQ(joined.size(), delivered.size());
     EXPECT_TRUE(joined == delivered);
@@ -184,11 +190,12 @@ TEST_F(RecordingE2e, FiftyMegabytesThroughTwoCablePullsAreRecordedByteForByte) {
     const auto replayed = runCli({"replay", folder});
     EXPECT_EQ(replayed.status, 0) << replayed.err;
     const std::vector<std::string> replayLines = splitLines(replayed.out);
-    EXPECT_GT(replayLines.size(), 10000u);
+    EXPECT_GT(replayLines.size(), Size / 4096);  // a telegram every 1,700 bytes on average
     EXPECT_TRUE(eventLines == replayLines);
     EXPECT_TRUE(splitLines(tr.out()) == replayLines);
     // A later segment alone is an ordinary trace file.
-    const auto alone = runCli({"replay", r.segments[3].path});
+    ASSERT_GE(r.segments.size(), 2u);
+    const auto alone = runCli({"replay", r.segments[1].path});
     EXPECT_EQ(alone.status, 0) << alone.err;
     EXPECT_GT(splitLines(alone.out).size(), 1000u);
 }
