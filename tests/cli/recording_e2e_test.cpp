@@ -229,6 +229,16 @@ TEST_F(RecordingE2e, KilledDuringARecordingWhatIsOnDiskReplaysWithoutError) {
     const recording::Recording r = recording::readRecording(folder);
     const std::string joined = joinedStream(r);
     EXPECT_TRUE(stream.compare(0, joined.size(), joined) == 0);
+    // Damage is named after everything readable has been shown, and fails.
+    fs::remove(fs::path(folder) / "manifest.txt");
+    const auto damaged = runCli({"replay", "--timestamps", folder});
+    EXPECT_EQ(damaged.status, 1);
+    EXPECT_EQ(damaged.out, replayed.out);
+    EXPECT_EQ(damaged.err.rfind("zindra-cli: " + folder + "/manifest.txt is missing: port, protocol, times and "
+                                "gaps are unknown\n",
+                                0),
+              0u)
+        << damaged.err;
     sim.signal(SIGINT);
     EXPECT_EQ(sim.wait(), 0);
 }
