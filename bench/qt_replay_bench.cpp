@@ -31,6 +31,8 @@ public:
     void error(QWidget*, const QString&) override {}
     void exception(QWidget*, const QString&) override {}
     app::Answer confirm(QWidget*, const QString&) override { return app::Answer::No; }
+    bool ask(QWidget*, const QString&) override { return false; }
+    QString chooseItem(QWidget*, const QString&, const QString&, const QStringList&) override { return {}; }
     QString openFile(QWidget*, const app::OpenFileRequest&) override { return file; }
     QString saveFile(QWidget*, const app::SaveFileRequest&) override { return {}; }
     QString file;
@@ -87,6 +89,21 @@ void FullCaptureUgm(benchmark::State& st) {
     runReplay(st, file);
 }
 BENCHMARK(FullCaptureUgm)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// A night's recording: the UGM sample's telegrams repeated to the argument's
+// number of MB (1,000,000 bytes), replayed once.
+void NightUgm(benchmark::State& st) {
+    std::ifstream in(std::string(ZINDRA_SAMPLES_DIR) + "/ugm.TRC", std::ios::binary);
+    const std::string sample{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::string body = sample.substr(sample.find('\n') + 1);
+    const auto size = static_cast<std::size_t>(st.range(0)) * 1000000;
+    std::string file = "UGM\r\n";
+    file.reserve(size + body.size());
+    while (file.size() < size) file += body;
+    file.resize(size);
+    runReplay(st, file);
+}
+BENCHMARK(NightUgm)->Arg(1)->Arg(50)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
 
