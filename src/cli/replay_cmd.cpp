@@ -1,6 +1,7 @@
 // zindra-cli replay: a .TRC file through identification and the decoders,
 // exactly as the window's Replay, with one pane written to standard output.
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,7 +16,8 @@ namespace zindra::cli {
 namespace {
 
 const char* const ReplayUsage =
-    "usage: zindra-cli replay [--protocol REPLY] [--pane text|hex|event|all] FILE\n";
+    "usage: zindra-cli replay [--protocol REPLY] [--pane text|hex|event|all] FILE\n"
+    "       zindra-cli replay [--timestamps] [--pane text|hex|event|all] RECORDING-FOLDER\n";
 
 enum class PaneChoice { Text, Hex, Event, All };
 
@@ -32,6 +34,8 @@ int replayCommand(int argc, char** argv) {
     std::optional<std::string> protocol;
     PaneChoice choice = PaneChoice::Event;
     std::optional<std::string> file;
+    std::string paneName = "event";
+    bool timestamps = false;
     bool options = true;
     for (int i = 0; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -45,6 +49,7 @@ int replayCommand(int argc, char** argv) {
             }
         } else if (options && arg == "--pane" && i + 1 < argc) {
             const std::string p = argv[++i];
+            paneName = p;
             if (p == "text") {
                 choice = PaneChoice::Text;
             } else if (p == "hex") {
@@ -57,6 +62,8 @@ int replayCommand(int argc, char** argv) {
                 std::fputs(ReplayUsage, stderr);
                 return ExitUsage;
             }
+        } else if (options && arg == "--timestamps") {
+            timestamps = true;
         } else if (options && arg.size() > 1 && arg[0] == '-') {
             std::fputs(ReplayUsage, stderr);
             return ExitUsage;
@@ -69,6 +76,19 @@ int replayCommand(int argc, char** argv) {
     }
     if (!file) {
         std::fputs(ReplayUsage, stderr);
+        return ExitUsage;
+    }
+
+    std::error_code ec;
+    if (std::filesystem::is_directory(*file, ec)) {
+        if (protocol) {
+            std::fputs("zindra-cli: --protocol is for a .TRC file; a recording knows its reply line\n", stderr);
+            return ExitUsage;
+        }
+        return replayFolder(*file, paneName, timestamps);
+    }
+    if (timestamps) {
+        std::fputs("zindra-cli: --timestamps needs a recording folder; a .TRC file holds no times\n", stderr);
         return ExitUsage;
     }
 

@@ -48,6 +48,10 @@ enum Column : std::size_t {
 // points, so nothing is lost).
 std::string utf8FromCp1252(std::string_view bytes);
 
+// A byte string in a printable form for messages and one-line fields: \r,
+// \n, \t, the backslash and other control or non-ASCII bytes escaped (\xNN).
+std::string printable(std::string_view bytes);
+
 // "02 3A FF": bytes as two hex digits each, separated by single spaces.
 std::string hexBytes(std::string_view bytes);
 
