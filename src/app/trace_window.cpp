@@ -22,6 +22,8 @@
 #include "app/application.h"
 #include "app/cp1252.h"
 #include "app/dialogs.h"
+#include "app/event_times.h"
+#include "app/recording_control.h"
 #include "app/settings_dialog.h"
 #include "app/ui_bridge.h"
 #include "serial/comm.h"
@@ -40,8 +42,9 @@ constexpr qint64 EventInterval = 20;  // milliseconds
 const char* const CloseQuestion =
     "\n   A C H T U N G      Daten wurden ge\xE4ndert      \n\n\r   Abspeichern   \n\n";
 
-QPlainTextEdit* makeBox(QWidget* parent, const char* name, QRect geometry) {
-    auto* box = new QPlainTextEdit(parent);
+template <class Box = QPlainTextEdit>
+Box* makeBox(QWidget* parent, const char* name, QRect geometry) {
+    auto* box = new Box(parent);
     box->setObjectName(QString::fromLatin1(name));
     box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -101,6 +104,13 @@ TraceWindow::TraceWindow(Dialogs& dialogs, const QString& configPath, QWidget* p
     // The session starts with the default decoder.
     session_ = std::make_unique<trace::TraceSession>(*panes_, static_cast<trace::TraceUi&>(*this));
     createPort();
+    recording_ = std::make_unique<RecordingControl>(*this, dialogs_, *port_, *eventBox_);
+    traceMenu_->addSeparator();
+    recording_->addActions(*traceMenu_, [this](QAction* action, void (RecordingControl::*handler)()) {
+        connect(action, &QAction::triggered, this, [this, handler] {
+            runGuarded(dialogs_, this, [this, handler] { (recording_.get()->*handler)(); });
+        });
+    });
 
     loadSettings();
     formResize();
@@ -121,21 +131,15 @@ void TraceWindow::createControls() {
     hexBox_->setFont(paneFont(true));
     textBox_ = makeBox(client, "Memo1", QRect(8, 148, 597, 133));
     textBox_->setFont(paneFont(true));
-    eventBox_ = makeBox(client, "Memo3", QRect(8, 304, 409, 101));
+    eventBox_ = makeBox<TimedBox>(client, "Memo3", QRect(8, 304, 409, 101));
     eventBox_->setFont(paneFont(false));
 
     const char* const names[4] = {"Label1", "Label2", "Label3", "Label4"};
     const char* const texts[4] = {"Linie", "Melder", "LZ", "LZ(hex)"};
-    // Each heading ends where its column of the event lines ends
-    // ("   786       07       65    41").
-    const int columnEnds[4] = {6, 15, 24, 30};
-    const qreal textLeft = eventBox_->x() + eventBox_->frameWidth() + eventBox_->document()->documentMargin();
-    const qreal charWidth = QFontMetricsF(eventBox_->font()).horizontalAdvance(QLatin1Char('0'));
     for (int i = 0; i < 4; ++i) {
         columnLabels_[i] = makeLabel(client, names[i], QString::fromLatin1(texts[i]), QPoint(0, 280));
-        const qreal right = textLeft + columnEnds[i] * charWidth;
-        columnLabels_[i]->move(qRound(right) - columnLabels_[i]->width(), 280);
     }
+    placeColumnLabels();
     countLabel_ = makeLabel(client, "Label5", QStringLiteral("Label5"), QPoint(440, 408));
 
     statusPanel_ = new QLabel(QStringLiteral("nicht aktiv"), client);
@@ -164,6 +168,19 @@ void TraceWindow::createControls() {
     bind(timer1_, &QTimer::timeout, &TraceWindow::timer1Timer);
 }
 
+void TraceWindow::placeColumnLabels() {
+    // Each heading ends where its column of the event lines ends
+    // ("   786       07       65    41").
+    const int columnEnds[4] = {6, 15, 24, 30};
+    const qreal textLeft = eventBox_->x() + eventBox_->frameWidth() + eventBox_->marginWidth() +
+                           eventBox_->document()->documentMargin();
+    const qreal charWidth = QFontMetricsF(eventBox_->font()).horizontalAdvance(QLatin1Char('0'));
+    for (int i = 0; i < 4; ++i) {
+        const qreal right = textLeft + columnEnds[i] * charWidth;
+        columnLabels_[i]->move(qRound(right) - columnLabels_[i]->width(), columnLabels_[i]->y());
+    }
+}
+
 void TraceWindow::createMenus() {
     QMenuBar* bar = menuBar();
     auto entry = [this](QWidget* menu, const char* name, const QString& text, void (TraceWindow::*handler)()) {
@@ -182,7 +199,7 @@ void TraceWindow::createMenus() {
     QAction* beenden = entry(datei, "Beenden1", QStringLiteral("&Beenden"), nullptr);
     connect(beenden, &QAction::triggered, this, &QWidget::close);
 
-    QMenu* traceMenu = bar->addMenu(QStringLiteral("&Trace"));
+    QMenu* traceMenu = traceMenu_ = bar->addMenu(QStringLiteral("&Trace"));
     traceMenu->setObjectName(QStringLiteral("Trace1"));
     // These two entries carry no action; the buttons start and stop.
     // They show, as the buttons do, which of the two is possible.
@@ -299,6 +316,7 @@ void TraceWindow::setTraceButtons(bool running) {
     // A replay's bytes would mix into a live trace, and its end stop it.
     replayAction_->setEnabled(!running);
     protokollAction_->setEnabled(!running);
+    if (recording_) recording_->traceButtons(running);
 }
 
 void TraceWindow::stopPort() { trace::stopPort(*port_); }
@@ -348,7 +366,6 @@ void TraceWindow::protokollWaehlenClick() {
 }
 
 void TraceWindow::replay(const QString& name, const std::optional<std::string>& reply) {
-    lastReplayFile_ = name;
     replayStopped_ = false;
     // A protocol named by hand decodes the file from its first byte: what an
     // earlier trace or replay left unread in the receive ring goes.
@@ -363,6 +380,11 @@ void TraceWindow::replay(const QString& name, const std::optional<std::string>& 
         QCoreApplication::processEvents();
         sinceEvents.start();
     };
+    if (!reply && QFileInfo(name).isDir()) {
+        recording_->replayFolder(name, processEvents);
+        return;
+    }
+    lastReplayFile_ = name;
     trace::replayFile(*session_, QFile::encodeName(name).toStdString(), processEvents, reply);
     if (!reply && !replayStopped_ && session_->identOutcome() == trace::IdentOutcome::None) {
         dialogs_.error(this, QStringLiteral("\n Die Datei enth\u00E4lt keine Antwortzeile des FAT, \n"
@@ -371,7 +393,10 @@ void TraceWindow::replay(const QString& name, const std::optional<std::string>& 
     }
 }
 
-void TraceWindow::startTraceClick() { trace::startTrace(*session_, *port_); }
+void TraceWindow::startTraceClick() {
+    recording_->plainStart();
+    trace::startTrace(*session_, *port_);
+}
 
 void TraceWindow::comm1RxChar() { receive(); }
 
@@ -404,6 +429,8 @@ void TraceWindow::comm1Hangup() {
     } catch (const std::exception&) {
         // Nothing more to read from a device that is gone.
     }
+    // In watch mode the trace waits for the device to come back.
+    if (recording_->deviceLost()) return;
     const QString title = QString::fromStdString(comm_->deviceTitle());
     if (session_->running()) session_->stopp();
     comm_->close();
@@ -417,6 +444,7 @@ void TraceWindow::comm1Hangup() {
 
 void TraceWindow::stoppTraceClick() {
     replayStopped_ = true;
+    recording_->stoppPressed();
     // What the port still holds is taken in before the trace ends.
     trace::stopTrace(*session_, *port_);
     if (session_->capture().dropped() > 0) setCaptureFull(true);
