@@ -22,9 +22,11 @@ namespace {
 std::string localPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 QString shownPath(const std::string& path) { return QDir::toNativeSeparators(QFile::decodeName(path.c_str())); }
 
-// "12,3 MB"
+// "812 KB", "12,3 MB"
 QString sizeText(std::uint64_t bytes) {
-    return QLocale(QLocale::German).toString(static_cast<double>(bytes) / 1e6, 'f', 1) + QStringLiteral(" MB");
+    const QLocale german(QLocale::German);
+    if (bytes < 1000000) return german.toString(static_cast<qulonglong>((bytes + 999) / 1000)) + QStringLiteral(" KB");
+    return german.toString(static_cast<double>(bytes) / 1e6, 'f', 1) + QStringLiteral(" MB");
 }
 
 // "01:02:03", hours going on past a day.
@@ -241,16 +243,20 @@ void RecordingControl::reportFailure() {
 void RecordingControl::showStatus() {
     QStatusBar* bar = window_.statusBar();
     if (status_->parentWidget() != bar) bar->addPermanentWidget(status_, 1);
+    // The folder comes last: a long path may be cut off by the window's edge
+    // (the tooltip holds it whole), the figures may not.
     QStringList parts;
+    QString folder;
     bool failed = false;
     if (recorder_) {
         const recording::RecorderStatus s = recorder_->status();
         failed = !s.lastError.empty();
+        folder = shownPath(s.folder);
         parts << (failed ? QStringLiteral("Aufzeichnung angehalten")
                   : watching_ ? QStringLiteral("Aufzeichnung")
                               : QStringLiteral("Aufzeichnung beendet"))
-                         + QStringLiteral(": ") + shownPath(s.folder);
-        parts << sizeText(s.bytes) << durationText(s.elapsedUs);
+                         + QStringLiteral(": ") + sizeText(s.bytes);
+        parts << durationText(s.elapsedUs);
     } else if (watching_) {
         parts << QStringLiteral("\u00DCberwachung ohne Aufzeichnung");
     } else {
@@ -266,7 +272,9 @@ void RecordingControl::showStatus() {
     if (watching_ && cable_.disconnected()) {
         parts << QStringLiteral("Ger\u00E4t fehlt, neuer Versuch alle 2 s");
     }
+    if (!folder.isEmpty()) parts << folder;
     status_->setText(parts.join(QStringLiteral("  |  ")));
+    status_->setToolTip(folder);
     QPalette pal = status_->palette();
     pal.setColor(QPalette::WindowText, failed || (watching_ && cable_.disconnected())
                                            ? QColor(200, 0, 0)

@@ -179,6 +179,9 @@ void TraceWindow::placeColumnLabels() {
         const qreal right = textLeft + columnEnds[i] * charWidth;
         columnLabels_[i]->move(qRound(right) - columnLabels_[i]->width(), columnLabels_[i]->y());
     }
+    // Label5 stands at 440, unless the headings moved that far right.
+    const int afterHeadings = columnLabels_[3]->x() + columnLabels_[3]->width() + 10;
+    if (countLabel_ != nullptr) countLabel_->move(std::max(440, afterHeadings), countLabel_->y());
 }
 
 void TraceWindow::createMenus() {
