@@ -37,10 +37,19 @@ void TimedBox::setTimeSource(std::function<trace::ChunkTime(std::size_t)> source
     margin_->update();
 }
 
+// Smaller than the lines, so that the margin takes as little of the pane's
+// width as it can.
+QFont TimedBox::timeFont() const {
+    QFont f = font();
+    f.setPixelSize(std::max(8, f.pixelSize() * 3 / 4));
+    return f;
+}
+
 int TimedBox::marginWidth() const {
     if (!shown_) return 0;
     // "23:59:59.999" and a gap before the line.
-    return fontMetrics().horizontalAdvance(QStringLiteral("00:00:00.000")) + fontMetrics().horizontalAdvance(QLatin1Char(' ')) + 4;
+    const QFontMetrics m(timeFont());
+    return m.horizontalAdvance(QStringLiteral("00:00:00.000 ")) + 4;
 }
 
 void TimedBox::setTimesShown(bool shown) {
@@ -65,9 +74,10 @@ void TimedBox::resizeEvent(QResizeEvent* event) {
 void TimedBox::paintMargin(QPaintEvent* event) {
     QPainter painter(margin_);
     painter.fillRect(event->rect(), palette().color(QPalette::AlternateBase));
-    painter.setPen(palette().color(QPalette::PlaceholderText));
-    painter.setFont(font());
-    const int right = margin_->width() - fontMetrics().horizontalAdvance(QLatin1Char(' '));
+    // Grey beside the black lines: read along, not mistaken for their text.
+    painter.setPen(QColor(0x55, 0x55, 0x55));
+    painter.setFont(timeFont());
+    const int right = margin_->width() - QFontMetrics(timeFont()).horizontalAdvance(QLatin1Char(' '));
     QTextBlock block = firstVisibleBlock();
     qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
     while (block.isValid() && top <= event->rect().bottom()) {

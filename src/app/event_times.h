@@ -31,6 +31,7 @@ protected:
 private:
     class Margin;
     void paintMargin(QPaintEvent* event);
+    QFont timeFont() const;
 
     Margin* margin_;
     std::function<trace::ChunkTime(std::size_t)> source_;

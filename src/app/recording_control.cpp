@@ -61,6 +61,7 @@ RecordingControl::RecordingControl(TraceWindow& window, Dialogs& dialogs, trace:
 }
 
 RecordingControl::~RecordingControl() {
+    eventBox_.setTimeSource({});
     session_.eventListeners().remove(*this);
     if (recorder_) {
         session_.setChunkSink(nullptr);
@@ -144,7 +145,8 @@ void RecordingControl::replayFolder(const QString& folder, const std::function<v
     try {
         recording = recording::readRecording(localPath(folder));
     } catch (const recording::RecordingError& e) {
-        dialogs_.error(&window_, QStringLiteral("\n %1 \n").arg(QString::fromLocal8Bit(e.what())));
+        dialogs_.error(&window_, QStringLiteral("\n Keine Aufzeichnung zum Wiedergeben: \n %1 \n")
+                                     .arg(QString::fromLocal8Bit(e.what())));
         return;
     }
     lastRecording_ = folder;

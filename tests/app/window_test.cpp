@@ -345,17 +345,30 @@ TEST_F(WindowTest, EventLinesAreFixedPitchAndTheirColumnsEndUnderTheHeadings) {
         return events->viewport()->mapTo(&window, events->cursorRect(c).topLeft()).x();
     };
     const int ends[4] = {6, 15, 24, 30};
-    const char* labels[4] = {"Label1", "Label2", "Label3", "Label4"};
-    for (int i = 0; i < 4; ++i) {
-        auto* label = qobject_cast<QLabel*>(control(labels[i]));
-        const int textRight =
-            label->mapTo(&window, QPoint(0, 0)).x() + label->fontMetrics().horizontalAdvance(label->text());
-        EXPECT_NEAR(textRight, columnEnd(ends[i]), 3) << labels[i];
-        if (i > 0) {
-            auto* before = qobject_cast<QLabel*>(control(labels[i - 1]));
-            EXPECT_GT(label->x(), before->x() + before->fontMetrics().horizontalAdvance(before->text())) << labels[i];
+    const char* labels[5] = {"Label1", "Label2", "Label3", "Label4", "Label5"};
+    // Also while the events' times stand beside the lines and push them right
+    // (in a window wide enough for the line not to wrap beside them).
+    for (const bool times : {false, true}) {
+        if (times) {
+            trigger("Ereigniszeiten1");
+            resizeOuter(800, 480);
+        }
+        testing::processPending();
+        for (int i = 0; i < 5; ++i) {
+            auto* label = qobject_cast<QLabel*>(control(labels[i]));
+            const int textRight =
+                label->mapTo(&window, QPoint(0, 0)).x() + label->fontMetrics().horizontalAdvance(label->text());
+            if (i < 4) {
+                EXPECT_NEAR(textRight, columnEnd(ends[i]), 3) << labels[i] << " times " << times;
+            }
+            if (i > 0) {
+                auto* before = qobject_cast<QLabel*>(control(labels[i - 1]));
+                EXPECT_GT(label->x(), before->x() + before->fontMetrics().horizontalAdvance(before->text()))
+                    << labels[i] << " times " << times;
+            }
         }
     }
+    EXPECT_EQ(window.eventPane().lines(), Lines{"   786       07       65    41"});
 }
 
 TEST_F(WindowTest, APaneScrolledUpStaysWhereTheUserLeftItAndFollowsAgainAtTheEnd) {
