@@ -226,5 +226,46 @@ TEST_F(Watch, ARecordingThatCannotBeWrittenIsSaidAndTheTraceGoesOn) {
     EXPECT_EQ(sim.wait(), 0);
 }
 
+// Replay given a folder that holds no recording, and a recording damaged in
+// its index: each named in a box; everything readable is shown.
+TEST_F(Watch, ReplayNamesWhatIsWrongWithAFolderAndShowsWhatIsReadable) {
+    dialogs.folderAnswer = dir.path();
+    trigger("AufzeichnungWiedergeben1");
+    ASSERT_EQ(dialogs.errors.size(), 1);
+    EXPECT_TRUE(dialogs.errors[0].contains(QStringLiteral("Keine Aufzeichnung zum Wiedergeben")));
+    EXPECT_TRUE(dialogs.errors[0].contains(dir.path())) << dialogs.errors[0].toStdString();
+
+    const std::string stream = ugmStream(300);
+    recording::RecorderOptions options;
+    options.parent = path("rec");
+    fs::create_directories(options.parent);
+    std::int64_t t = 1796729056000000;
+    std::string folder;
+    {
+        recording::Recorder recorder(options, t);
+        for (std::size_t at = 0; at < stream.size(); at += 80) {
+            recorder.onChunk(reinterpret_cast<const std::uint8_t*>(stream.data()) + at,
+                             std::min<std::size_t>(80, stream.size() - at), t += 1000);
+        }
+        recorder.finish("Stopp", t);
+        folder = recorder.folder();
+    }
+    const Lines expected = lastLines(testing::runCli({"replay", folder}).out, 101);
+    ASSERT_EQ(expected.size(), 101u);
+    // A line in the middle of the index is garbled.
+    std::string index = readAll(folder + "/0001.idx");
+    const std::size_t middle = index.find('\n', index.size() / 2) + 1;
+    index.replace(middle, 3, "x;y");
+    std::ofstream(folder + "/0001.idx", std::ios::binary) << index;
+
+    dialogs.folderAnswer = QString::fromStdString(folder);
+    trigger("AufzeichnungWiedergeben1");
+    ASSERT_EQ(dialogs.errors.size(), 2);
+    EXPECT_TRUE(dialogs.errors[1].contains(QStringLiteral("ist besch\u00E4digt"))) << dialogs.errors[1].toStdString();
+    EXPECT_TRUE(dialogs.errors[1].contains(QStringLiteral("0001.idx"))) << dialogs.errors[1].toStdString();
+    EXPECT_EQ(w().eventPane().lines(), expected);
+    EXPECT_FALSE(w().session().running());
+}
+
 }  // namespace
 }  // namespace zindra::app
