@@ -245,7 +245,14 @@ int traceCommand(int argc, char** argv) {
         }
         if (ui.deadline && std::chrono::steady_clock::now() >= *ui.deadline) {
             ui.deadline.reset();
-            session.answerTimeoutCheck();
+            const std::int64_t at = trace::utcMicrosNow();
+            if (cable.answerMissing(session, port, at)) {
+                if (recorder) recorder->gapBegan(at);
+                std::fprintf(stderr, "zindra-cli: no answer from the FAT on %s; trying again every %d s\n",
+                             device.c_str(), static_cast<int>(trace::ReopenInterval.count() / 1000));
+            } else {
+                session.answerTimeoutCheck();
+            }
         }
         if (!limitTold && session.capture().dropped() > 0) {
             limitTold = true;

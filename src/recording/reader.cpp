@@ -135,7 +135,7 @@ Recording readRecording(const std::string& folder) {
 
     std::string text;
     if (!fs::exists(dir / ManifestName, ec)) {
-        damage(std::string(ManifestName) + " is missing: port, protocol, times and gaps are unknown");
+        damage((dir / ManifestName).string() + " is missing: port, protocol, times and gaps are unknown");
     } else if (!readText(dir / ManifestName, text)) {
         damage("Cannot read " + (dir / ManifestName).string());
     } else {

@@ -65,6 +65,7 @@ bool reopenTrace(TraceSession& session, TracePort& port) {
 
 void CableWatch::lost(TracePort& port, std::int64_t utcNow, Clock::time_point now) {
     port.close();
+    reopened_ = false;
     if (lostSince_) return;
     lostSince_ = utcNow;
     lastTry_ = now;
@@ -78,7 +79,16 @@ std::optional<std::int64_t> CableWatch::retry(TraceSession& session, TracePort& 
     if (!reopenTrace(session, port)) return std::nullopt;
     const std::int64_t from = *lostSince_;
     lostSince_.reset();
+    reopened_ = true;
     return from;
+}
+
+bool CableWatch::answerMissing(TraceSession& session, TracePort& port, std::int64_t utcNow,
+                               Clock::time_point now) {
+    if (!reopened_ || !session.awaitingIdent() || !session.running()) return false;
+    reopened_ = false;
+    lost(port, utcNow, now);
+    return true;
 }
 
 std::size_t receiveFromPort(TraceSession& session, TracePort& port) {

@@ -82,6 +82,13 @@ public:
     // tries reopenTrace.  Returns the gap's start when the port is open
     // again (the gap ends now); nullopt otherwise.
     std::optional<std::int64_t> retry(TraceSession& session, TracePort& port, Clock::time_point now = Clock::now());
+    // The answer timer ran out.  After a reopen the device counts as gone
+    // again (a FAT still starting, an adapter back without its cable): the
+    // port is closed and tried again every ReopenInterval instead of ending
+    // the trace as at Start.  Returns whether it took the time-out; if not,
+    // the caller runs the session's answerTimeoutCheck as always.
+    bool answerMissing(TraceSession& session, TracePort& port, std::int64_t utcNow,
+                       Clock::time_point now = Clock::now());
     bool disconnected() const { return lostSince_.has_value(); }
     // When the device was lost (UTC microseconds), while it is.
     std::optional<std::int64_t> lostSince() const { return lostSince_; }
@@ -92,6 +99,7 @@ private:
     std::optional<std::int64_t> lostSince_;
     Clock::time_point lastTry_{};
     int attempts_ = 0;
+    bool reopened_ = false;  // the last reopen has not been answered yet
 };
 
 // Now, as a chunk's time: UTC microseconds since 1970-01-01.

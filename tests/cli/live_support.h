@@ -2,6 +2,7 @@
 // the test plays the FAT on, and a UGM telegram.
 #pragma once
 
+#include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <termios.h>
@@ -41,6 +42,10 @@ struct FakeFat {
         char buf[256] = {};
         if (::openpty(&master, &slave, buf, nullptr, nullptr) == 0) {
             name = buf;
+            // Not inherited by the programs a test starts: a copy of the
+            // master there would keep the line up after the test closes it.
+            ::fcntl(master, F_SETFD, FD_CLOEXEC);
+            ::fcntl(slave, F_SETFD, FD_CLOEXEC);
             termios t{};
             ::tcgetattr(slave, &t);
             ::cfmakeraw(&t);
