@@ -203,14 +203,28 @@ bool RecordingControl::deviceLost() {
     if (!watching_ || !session_.running()) return false;
     const std::int64_t now = trace::utcMicrosNow();
     if (!cable_.disconnected()) {
-        gaps_.push_back(recording::Gap{now, std::nullopt});
-        if (recorder_) recorder_->gapBegan(now);
+        cable_.lost(port_, now);
+        gapBegan(now);
+    } else {
+        cable_.lost(port_, now);
     }
-    cable_.lost(port_, now);
+    return true;
+}
+
+bool RecordingControl::answerMissing() {
+    if (!watching_) return false;
+    const std::int64_t now = trace::utcMicrosNow();
+    if (!cable_.answerMissing(session_, port_, now)) return false;
+    gapBegan(now);
+    return true;
+}
+
+void RecordingControl::gapBegan(std::int64_t now) {
+    gaps_.push_back(recording::Gap{now, std::nullopt});
+    if (recorder_) recorder_->gapBegan(now);
     window_.setPanelCaption(" Verbindung unterbrochen ");
     window_.setPanelColour(trace::PanelColour::ButtonFace);
     showStatus();
-    return true;
 }
 
 void RecordingControl::tick() {

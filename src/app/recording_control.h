@@ -61,6 +61,10 @@ public:
     // The device went away.  True when watch mode took it (the trace goes on
     // and the device is reopened); false leaves it to the window.
     bool deviceLost();
+    // The answer timer ran out.  True when watch mode took it: a device back
+    // without an answer counts as gone again and is tried again every 2 s;
+    // false leaves the time-out to the session, as at Start.
+    bool answerMissing();
     // Replays a recording folder: its segments in order with their times.
     void replayFolder(const QString& folder, const std::function<void()>& processEvents);
 
@@ -75,6 +79,8 @@ public:
 private:
     void onEvent(const decoders::EventRecord& record, trace::ChunkTime time) override;
     void tick();
+    // A gap begins: the recording, the status panel and the status bar learn it.
+    void gapBegan(std::int64_t now);
     void showStatus();
     void setTimesShown(bool shown);
     void endRecording(const std::string& reason);

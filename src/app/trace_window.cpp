@@ -335,7 +335,7 @@ void TraceWindow::formActivate() {
 
 void TraceWindow::timer1Timer() {
     timer1_->stop();
-    session_->answerTimeoutCheck();
+    if (!recording_->answerMissing()) session_->answerTimeoutCheck();
     if (aboutPending_) {
         aboutPending_ = false;
         aboutBoxShow();
