@@ -3,13 +3,8 @@
 // times beside their lines, the recording replayed, and a disk that fails.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
 #include <signal.h>
 #include <sys/resource.h>
-#include <termios.h>
-#include <unistd.h>
 
 #include <QAction>
 #include <QLabel>
@@ -20,6 +15,7 @@
 
 #include "app/event_times.h"
 #include "app/recording_control.h"
+#include "fake_fat.h"
 #include "gui_support.h"
 #include "recording/reader.h"
 #include "serial/comm.h"
@@ -55,39 +51,6 @@ Lines lastLines(const std::string& text, std::size_t n) {
     if (lines.size() > n) lines.erase(lines.begin(), lines.end() - static_cast<std::ptrdiff_t>(n));
     return lines;
 }
-
-// A pseudo-terminal the test plays the FAT on, behind a link the window opens.
-struct Line {
-    int master = -1, slave = -1;
-    std::string name, got;
-    Line() {
-        char buf[256] = {};
-        if (::openpty(&master, &slave, buf, nullptr, nullptr) != 0) return;
-        ::fcntl(master, F_SETFD, FD_CLOEXEC);
-        ::fcntl(slave, F_SETFD, FD_CLOEXEC);
-        name = buf;
-    }
-    ~Line() { pull(); }
-    void pull() {
-        if (slave >= 0) ::close(slave);
-        if (master >= 0) ::close(master);
-        slave = master = -1;
-    }
-    void send(const std::string& s) const { (void)!::write(master, s.data(), s.size()); }
-    // Counts the "\nTRACEON"s the host has sent so far.
-    int traceOns() {
-        pollfd p{master, POLLIN, 0};
-        while (::poll(&p, 1, 0) > 0 && (p.revents & POLLIN) != 0) {
-            char b[256];
-            const ssize_t n = ::read(master, b, sizeof b);
-            if (n <= 0) break;
-            got.append(b, static_cast<std::size_t>(n));
-        }
-        int count = 0;
-        for (std::size_t at = 0; (at = got.find("\nTRACEON", at)) != std::string::npos; ++at) ++count;
-        return count;
-    }
-};
 
 class Watch : public ::testing::Test {
 protected:
@@ -211,20 +174,20 @@ TEST_F(Watch, ACablePullIsBridgedRecordedAndTheRecordingReplaysWithItsTimes) {
 TEST_F(Watch, ADeviceBackWithoutAnAnswerIsTriedAgainInsteadOfEndingTheTrace) {
     const std::string link = path("fat");
     const std::string telegram = std::string("\x02" "0012341000007" "\x03" "Z");
-    auto first = std::make_unique<Line>();
+    auto first = std::make_unique<testing::FakeFat>();
     fs::create_symlink(first->name, link);
     startRecording(link, path("rec"));
-    ASSERT_TRUE(testing::waitUntil([&] { return first->traceOns() == 1; }, 5000));
+    ASSERT_TRUE(first->await("\nTRACEON"));
     first->send(Reply);
     ASSERT_TRUE(waitForPanel(QStringLiteral(" UGM Trace ")));
 
     // The adapter comes back at once, but the FAT does not answer yet.
-    Line second;
+    testing::FakeFat second;
     fs::remove(link);
     fs::create_symlink(second.name, link);
-    first->pull();
+    first->hangUp();
     ASSERT_TRUE(waitForPanel(QStringLiteral(" Verbindung unterbrochen ")));
-    ASSERT_TRUE(testing::waitUntil([&] { return second.traceOns() == 1; }, 5000));
+    ASSERT_TRUE(second.await("\nTRACEON"));
     EXPECT_EQ(panel(), QStringLiteral(" Empfangsbereit "));
     ASSERT_TRUE(waitForPanel(QStringLiteral(" Verbindung unterbrochen "), 6000));  // the answer time-out
     EXPECT_TRUE(status().contains(QStringLiteral("Unterbrechungen: 2"))) << status().toStdString();
@@ -232,7 +195,7 @@ TEST_F(Watch, ADeviceBackWithoutAnAnswerIsTriedAgainInsteadOfEndingTheTrace) {
     EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join(QLatin1Char('\n')).toStdString();
 
     // Tried again 2 s later, and now it answers.
-    ASSERT_TRUE(testing::waitUntil([&] { return second.traceOns() == 2; }, 5000));
+    ASSERT_TRUE(second.await("\nTRACEON\nTRACEON"));
     second.send(Reply);
     ASSERT_TRUE(waitForPanel(QStringLiteral(" UGM Trace "))) << panel().toStdString();
     const std::size_t before = w().eventPane().lineCount();
