@@ -205,11 +205,21 @@ TEST_F(Watch, ADeviceBackWithoutAnAnswerIsTriedAgainInsteadOfEndingTheTrace) {
             return w().eventPane().lineCount() > before;
         },
         3000));
+
+    // Gone once more, and Stopp while it is away ends the watch as always.
+    second.hangUp();
+    ASSERT_TRUE(waitForPanel(QStringLiteral(" Verbindung unterbrochen ")));
     w().findChild<QPushButton*>(QStringLiteral("StoppTrace"))->click();
+    EXPECT_FALSE(w().session().running());
+    EXPECT_EQ(panel(), QStringLiteral("  nicht aktiv  "));
+    EXPECT_FALSE(w().comm().active());
     const recording::Recording done = recording::readRecording(rec().recorder()->folder());
-    ASSERT_EQ(done.manifest.gaps.size(), 2u);
+    ASSERT_EQ(done.manifest.gaps.size(), 3u);
     EXPECT_TRUE(done.manifest.gaps[1].to.has_value());
-    EXPECT_TRUE(dialogs.errors.isEmpty() && dialogs.exceptions.isEmpty());
+    EXPECT_EQ(done.manifest.reason, "Stopp");
+    EXPECT_TRUE(done.problems.empty());
+    EXPECT_TRUE(dialogs.errors.isEmpty() && dialogs.exceptions.isEmpty())
+        << dialogs.errors.join(QLatin1Char('\n')).toStdString() << dialogs.exceptions.join(QLatin1Char('\n')).toStdString();
 }
 
 // A recording that cannot begin, and one whose disk fails later: a clear
