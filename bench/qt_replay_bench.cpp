@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -20,6 +21,7 @@
 #include "app/application.h"
 #include "app/dialogs.h"
 #include "app/trace_window.h"
+#include "recording/recorder.h"
 
 namespace {
 
@@ -31,8 +33,11 @@ public:
     void error(QWidget*, const QString&) override {}
     void exception(QWidget*, const QString&) override {}
     app::Answer confirm(QWidget*, const QString&) override { return app::Answer::No; }
+    bool ask(QWidget*, const QString&) override { return false; }
+    QString chooseItem(QWidget*, const QString&, const QString&, const QStringList&) override { return {}; }
     QString openFile(QWidget*, const app::OpenFileRequest&) override { return file; }
     QString saveFile(QWidget*, const app::SaveFileRequest&) override { return {}; }
+    QString chooseFolder(QWidget*, const QString&, const QString&) override { return {}; }
     QString file;
 };
 
@@ -45,11 +50,26 @@ void waitFor(const std::function<bool()>& pred, int ms) {
     }
 }
 
-void runReplay(benchmark::State& st, const std::string& bytes) {
+// Replays bytes through the window: as a .TRC file, or as a recording folder
+// (80-byte chunks read 1 ms apart, in 10 MB segments).
+void runReplay(benchmark::State& st, const std::string& bytes, bool recorded = false) {
     QTemporaryDir dir;
     FixedDialogs dialogs;
     dialogs.file = dir.filePath(QStringLiteral("full.TRC"));
-    std::ofstream(QFile::encodeName(dialogs.file).toStdString(), std::ios::binary) << bytes;
+    if (recorded) {
+        recording::RecorderOptions options;
+        options.parent = QFile::encodeName(dir.path()).toStdString();
+        std::int64_t t = 1796729056000000;
+        recording::Recorder recorder(options, t);
+        for (std::size_t at = 0; at < bytes.size(); at += 80) {
+            const std::size_t n = std::min<std::size_t>(80, bytes.size() - at);
+            recorder.onChunk(reinterpret_cast<const std::uint8_t*>(bytes.data()) + at, n, t += 1000);
+        }
+        recorder.finish("Stopp", t);
+        dialogs.file = QFile::decodeName(recorder.folder().c_str());
+    } else {
+        std::ofstream(QFile::encodeName(dialogs.file).toStdString(), std::ios::binary) << bytes;
+    }
     app::TraceWindow window(dialogs);
     QTimer closer;
     QObject::connect(&closer, &QTimer::timeout, [&window] {
@@ -62,6 +82,7 @@ void runReplay(benchmark::State& st, const std::string& bytes) {
     closer.stop();
     auto* replay = window.findChild<QAction*>(QStringLiteral("Replay1"));
     for (auto _ : st) {
+        // Replay takes a folder as well as a file.
         replay->trigger();
         QCoreApplication::processEvents();  // let the panes paint
     }
@@ -87,6 +108,27 @@ void FullCaptureUgm(benchmark::State& st) {
     runReplay(st, file);
 }
 BENCHMARK(FullCaptureUgm)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// A night's recording: the UGM sample's telegrams repeated to the argument's
+// number of MB (1,000,000 bytes), replayed once.
+std::string ugmNight(benchmark::State& st) {
+    std::ifstream in(std::string(ZINDRA_SAMPLES_DIR) + "/ugm.TRC", std::ios::binary);
+    const std::string sample{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::string body = sample.substr(sample.find('\n') + 1);
+    const auto size = static_cast<std::size_t>(st.range(0)) * 1000000;
+    std::string file = "UGM\r\n";
+    file.reserve(size + body.size());
+    while (file.size() < size) file += body;
+    file.resize(size);
+    return file;
+}
+
+void NightUgm(benchmark::State& st) { runReplay(st, ugmNight(st)); }
+BENCHMARK(NightUgm)->Arg(1)->Arg(50)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The same night as a recording folder.
+void NightUgmRecording(benchmark::State& st) { runReplay(st, ugmNight(st), true); }
+BENCHMARK(NightUgmRecording)->Arg(50)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
 

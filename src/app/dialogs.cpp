@@ -108,4 +108,14 @@ QString QtDialogs::saveFile(QWidget* parent, const SaveFileRequest& request) {
     return runFileDialog(dialog, request);
 }
 
+QString QtDialogs::chooseFolder(QWidget* parent, const QString& title, const QString& initial) {
+    QFileDialog dialog(parent, title, initial);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (dialog.exec() != QDialog::Accepted) return {};
+    const QStringList folders = dialog.selectedFiles();
+    return folders.isEmpty() ? QString() : folders.front();
+}
+
 }  // namespace zindra::app

@@ -47,6 +47,9 @@ public:
     // cancelled.  Whether to replace existing files is the caller's question,
     // since one name may stand for several files.
     virtual QString saveFile(QWidget* parent, const SaveFileRequest& request) = 0;
+    // An existing folder, the dialog opening in initial; an empty string
+    // when cancelled.
+    virtual QString chooseFolder(QWidget* parent, const QString& title, const QString& initial) = 0;
 };
 
 // The real boxes, centred on the screen.
@@ -60,6 +63,7 @@ public:
                        const QStringList& items) override;
     QString openFile(QWidget* parent, const OpenFileRequest& request) override;
     QString saveFile(QWidget* parent, const SaveFileRequest& request) override;
+    QString chooseFolder(QWidget* parent, const QString& title, const QString& initial) override;
 };
 
 // Moves a window that is about to be shown to the middle of its screen.

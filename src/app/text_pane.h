@@ -2,17 +2,19 @@
 #pragma once
 
 #include <cstddef>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "trace/panes.h"
+#include "trace/routing.h"
 
+class QElapsedTimer;
 class QFont;
-class QObject;
 class QPlainTextEdit;
-class QTextCursor;
+class QTimer;
 
 namespace zindra::app {
 
@@ -24,8 +26,16 @@ QFont paneFont(bool bold);
 // control bytes drawn as control pictures so that each line stays one line of
 // the box.  Every change by the session sets the box's own modification flag,
 // as typing does; clear() resets it.  The box must outlive the pane.
+//
+// The lines live in memory; the box is brought up to date at most every
+// FlushInterval (and at once when it has been quiet that long), so a replay
+// that routes millions of lines lays out and paints only what is shown.  What
+// the user types into the box comes back into the lines before the pane's
+// next change, as if it had been typed at the last update of the box.
 class TextBoxPane final : public trace::Pane {
 public:
+    static constexpr int FlushInterval = 50;  // milliseconds
+
     explicit TextBoxPane(QPlainTextEdit& box);
     ~TextBoxPane() override;
 
@@ -39,10 +49,16 @@ public:
     std::vector<std::string> lines() const;
     std::string line(std::size_t index) const;
 
-    // Hands the changes made so far to the box's layout and, unless the user
-    // has scrolled away from the end, scrolls to the newest line.  Runs by
-    // itself at the next turn of the event loop.
+    // Brings the box up to date now and, unless the user has scrolled away
+    // from the end, scrolls to the newest line.
     void flush();
+
+    // The time of the last line (an event's, when its chunk was read), for a
+    // box that draws times beside the lines; the lines themselves never
+    // hold it.  New lines have none until stamped.
+    void stampLastLine(trace::ChunkTime time);
+    // The time of the box's line `index` as last brought up to date.
+    trace::ChunkTime shownTime(std::size_t index) const;
 
     bool modified() const;
     void setModified(bool modified);
@@ -50,21 +66,29 @@ public:
     QPlainTextEdit& box() { return box_; }
 
 private:
-    // Changes are grouped into one edit of the document per turn of the event
-    // loop, so the box lays out and repaints once, not once per line.
-    QTextCursor& editCursor();
+    // Takes what the user typed into the lines (the pending changes are put
+    // into the box first).
+    void takeTyping() const;
+    // The first change after an update arms the next one.
     void changed();
+    void writeBox() const;
 
     QPlainTextEdit& box_;
-    // An empty document can hold no lines or one empty line; the box cannot
-    // tell them apart, so the pane remembers which.
-    bool emptyLineHeld_ = false;
-    bool editOpen_ = false;
-    // The view was at the end when the open edit began: it follows the new
-    // lines.  Otherwise it keeps showing the lines the user scrolled to.
-    bool follow_ = true;
-    std::unique_ptr<QTextCursor> cursor_;
-    std::unique_ptr<QObject> flushContext_;  // cancels a pending flush with the pane
+    // What the box shows once it is up to date.
+    mutable std::deque<std::string> lines_;
+    mutable std::deque<trace::ChunkTime> times_;      // beside lines_
+    mutable std::deque<trace::ChunkTime> shownTimes_;  // beside the box's lines
+    // The box as last written: its first `dropped_` lines are gone from
+    // lines_, the next `kept_` are lines_'s first, unchanged except that the
+    // last of them may have grown beyond `keptLastSize_` bytes.
+    mutable std::size_t dropped_ = 0;
+    mutable std::size_t kept_ = 0;
+    mutable std::size_t keptLastSize_ = 0;
+    mutable bool typed_ = false;    // the user changed the box's text
+    mutable bool writing_ = false;  // the pane itself changes the box
+    mutable bool pending_ = false;  // lines_ has changes the box lacks
+    std::unique_ptr<QTimer> timer_;
+    std::unique_ptr<QElapsedTimer> sinceWrite_;
 };
 
 }  // namespace zindra::app

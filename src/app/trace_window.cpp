@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -21,6 +22,8 @@
 #include "app/application.h"
 #include "app/cp1252.h"
 #include "app/dialogs.h"
+#include "app/event_times.h"
+#include "app/recording_control.h"
 #include "app/settings_dialog.h"
 #include "app/ui_bridge.h"
 #include "serial/comm.h"
@@ -33,11 +36,15 @@
 namespace zindra::app {
 namespace {
 
+// How long a replay runs without letting the window's messages through.
+constexpr qint64 EventInterval = 20;  // milliseconds
+
 const char* const CloseQuestion =
     "\n   A C H T U N G      Daten wurden ge\xE4ndert      \n\n\r   Abspeichern   \n\n";
 
-QPlainTextEdit* makeBox(QWidget* parent, const char* name, QRect geometry) {
-    auto* box = new QPlainTextEdit(parent);
+template <class Box = QPlainTextEdit>
+Box* makeBox(QWidget* parent, const char* name, QRect geometry) {
+    auto* box = new Box(parent);
     box->setObjectName(QString::fromLatin1(name));
     box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -97,6 +104,13 @@ TraceWindow::TraceWindow(Dialogs& dialogs, const QString& configPath, QWidget* p
     // The session starts with the default decoder.
     session_ = std::make_unique<trace::TraceSession>(*panes_, static_cast<trace::TraceUi&>(*this));
     createPort();
+    recording_ = std::make_unique<RecordingControl>(*this, dialogs_, *port_, *eventBox_);
+    traceMenu_->addSeparator();
+    recording_->addActions(*traceMenu_, [this](QAction* action, void (RecordingControl::*handler)()) {
+        connect(action, &QAction::triggered, this, [this, handler] {
+            runGuarded(dialogs_, this, [this, handler] { (recording_.get()->*handler)(); });
+        });
+    });
 
     loadSettings();
     formResize();
@@ -117,33 +131,15 @@ void TraceWindow::createControls() {
     hexBox_->setFont(paneFont(true));
     textBox_ = makeBox(client, "Memo1", QRect(8, 148, 597, 133));
     textBox_->setFont(paneFont(true));
-    eventBox_ = makeBox(client, "Memo3", QRect(8, 304, 409, 101));
+    eventBox_ = makeBox<TimedBox>(client, "Memo3", QRect(8, 304, 409, 101));
     eventBox_->setFont(paneFont(false));
 
     const char* const names[4] = {"Label1", "Label2", "Label3", "Label4"};
     const char* const texts[4] = {"Linie", "Melder", "LZ", "LZ(hex)"};
-    // Each heading ends where its column of the event lines ends
-    // ("   786       07       65    41").
-    const int columnEnds[4] = {6, 15, 24, 30};
-    const qreal textLeft = eventBox_->x() + eventBox_->frameWidth() + eventBox_->document()->documentMargin();
-    const qreal charWidth = QFontMetricsF(eventBox_->font()).horizontalAdvance(QLatin1Char('0'));
-    // A heading wider than the room after the one before it (a large system
-    // font) is drawn smaller rather than over its neighbour.
-    int previousEnd = eventBox_->x();
     for (int i = 0; i < 4; ++i) {
-        QLabel* label = makeLabel(client, names[i], QString::fromLatin1(texts[i]), QPoint(0, 280));
-        const int right = qRound(textLeft + columnEnds[i] * charWidth);
-        const int room = right - previousEnd - 4;
-        for (int step = 0; label->width() > room && step < 8; ++step) {
-            QFont f = label->font();
-            f.setPointSizeF(f.pointSizeF() * 0.9);
-            label->setFont(f);
-            label->adjustSize();
-        }
-        label->move(right - label->width(), 280);
-        previousEnd = right;
-        columnLabels_[i] = label;
+        columnLabels_[i] = makeLabel(client, names[i], QString::fromLatin1(texts[i]), QPoint(0, 280));
     }
+    placeColumnLabels();
     countLabel_ = makeLabel(client, "Label5", QStringLiteral("Label5"), QPoint(440, 408));
 
     statusPanel_ = new QLabel(QStringLiteral("nicht aktiv"), client);
@@ -172,6 +168,36 @@ void TraceWindow::createControls() {
     bind(timer1_, &QTimer::timeout, &TraceWindow::timer1Timer);
 }
 
+void TraceWindow::placeColumnLabels() {
+    // Each heading ends where its column of the event lines ends
+    // ("   786       07       65    41").
+    const int columnEnds[4] = {6, 15, 24, 30};
+    const qreal textLeft = eventBox_->x() + eventBox_->frameWidth() + eventBox_->marginWidth() +
+                           eventBox_->document()->documentMargin();
+    const qreal charWidth = QFontMetricsF(eventBox_->font()).horizontalAdvance(QLatin1Char('0'));
+    // A heading wider than the room after the one before it (a large system
+    // font) is drawn smaller rather than over its neighbour.
+    int previousEnd = qRound(textLeft);
+    for (int i = 0; i < 4; ++i) {
+        QLabel* label = columnLabels_[i];
+        label->setFont(QFont());  // the window's font again, before any shrinking
+        label->adjustSize();
+        const int right = qRound(textLeft + columnEnds[i] * charWidth);
+        const int room = right - previousEnd - 4;
+        for (int step = 0; label->width() > room && step < 8; ++step) {
+            QFont f = label->font();
+            f.setPointSizeF(f.pointSizeF() * 0.9);
+            label->setFont(f);
+            label->adjustSize();
+        }
+        label->move(right - label->width(), label->y());
+        previousEnd = right;
+    }
+    // Label5 stands at 440, unless the headings moved that far right.
+    const int afterHeadings = columnLabels_[3]->x() + columnLabels_[3]->width() + 10;
+    if (countLabel_ != nullptr) countLabel_->move(std::max(440, afterHeadings), countLabel_->y());
+}
+
 void TraceWindow::createMenus() {
     QMenuBar* bar = menuBar();
     auto entry = [this](QWidget* menu, const char* name, const QString& text, void (TraceWindow::*handler)()) {
@@ -190,7 +216,7 @@ void TraceWindow::createMenus() {
     QAction* beenden = entry(datei, "Beenden1", QStringLiteral("&Beenden"), nullptr);
     connect(beenden, &QAction::triggered, this, &QWidget::close);
 
-    QMenu* traceMenu = bar->addMenu(QStringLiteral("&Trace"));
+    QMenu* traceMenu = traceMenu_ = bar->addMenu(QStringLiteral("&Trace"));
     traceMenu->setObjectName(QStringLiteral("Trace1"));
     // These two entries carry no action; the buttons start and stop.
     // They show, as the buttons do, which of the two is possible.
@@ -307,6 +333,7 @@ void TraceWindow::setTraceButtons(bool running) {
     // A replay's bytes would mix into a live trace, and its end stop it.
     replayAction_->setEnabled(!running);
     protokollAction_->setEnabled(!running);
+    if (recording_) recording_->traceButtons(running);
 }
 
 void TraceWindow::stopPort() { trace::stopPort(*port_); }
@@ -322,7 +349,7 @@ void TraceWindow::formActivate() {
 
 void TraceWindow::timer1Timer() {
     timer1_->stop();
-    session_->answerTimeoutCheck();
+    if (!recording_->answerMissing()) session_->answerTimeoutCheck();
     if (aboutPending_) {
         aboutPending_ = false;
         aboutBoxShow();
@@ -356,15 +383,26 @@ void TraceWindow::protokollWaehlenClick() {
 }
 
 void TraceWindow::replay(const QString& name, const std::optional<std::string>& reply) {
-    lastReplayFile_ = name;
     replayStopped_ = false;
     // A protocol named by hand decodes the file from its first byte: what an
     // earlier trace or replay left unread in the receive ring goes.
     if (reply) session_->state().readIndex = session_->state().writeIndex;
-    // Pending window messages run between chunks, so Stopp, painting and
-    // timers get through during a long replay.
-    trace::replayFile(*session_, QFile::encodeName(name).toStdString(), [] { QCoreApplication::processEvents(); },
-                      reply);
+    // Pending window messages run between chunks every EventInterval, so
+    // Stopp, painting and timers get through during a long replay without
+    // costing more than the chunks themselves.
+    // They run at once, so the replay shows itself started.
+    QElapsedTimer sinceEvents;
+    const auto processEvents = [&sinceEvents] {
+        if (sinceEvents.isValid() && sinceEvents.elapsed() < EventInterval) return;
+        QCoreApplication::processEvents();
+        sinceEvents.start();
+    };
+    if (!reply && QFileInfo(name).isDir()) {
+        recording_->replayFolder(name, processEvents);
+        return;
+    }
+    lastReplayFile_ = name;
+    trace::replayFile(*session_, QFile::encodeName(name).toStdString(), processEvents, reply);
     if (!reply && !replayStopped_ && session_->identOutcome() == trace::IdentOutcome::None) {
         dialogs_.error(this, QStringLiteral("\n Die Datei enth\u00E4lt keine Antwortzeile des FAT, \n"
                                             " das Protokoll ist nicht bekannt. \n\n"
@@ -372,7 +410,10 @@ void TraceWindow::replay(const QString& name, const std::optional<std::string>& 
     }
 }
 
-void TraceWindow::startTraceClick() { trace::startTrace(*session_, *port_); }
+void TraceWindow::startTraceClick() {
+    recording_->plainStart();
+    trace::startTrace(*session_, *port_);
+}
 
 void TraceWindow::comm1RxChar() { receive(); }
 
@@ -405,6 +446,8 @@ void TraceWindow::comm1Hangup() {
     } catch (const std::exception&) {
         // Nothing more to read from a device that is gone.
     }
+    // In watch mode the trace waits for the device to come back.
+    if (recording_->deviceLost()) return;
     const QString title = QString::fromStdString(comm_->deviceTitle());
     if (session_->running()) session_->stopp();
     comm_->close();
@@ -418,6 +461,7 @@ void TraceWindow::comm1Hangup() {
 
 void TraceWindow::stoppTraceClick() {
     replayStopped_ = true;
+    recording_->stoppPressed();
     // What the port still holds is taken in before the trace ends.
     trace::stopTrace(*session_, *port_);
     if (session_->capture().dropped() > 0) setCaptureFull(true);

@@ -31,6 +31,8 @@ class CommPort;
 namespace zindra::app {
 
 class AboutBox;
+class RecordingControl;
+class TimedBox;
 class Dialogs;
 class SettingsDialog;
 class UiBridge;
@@ -68,6 +70,8 @@ public:
     // "Protokoll wählen…": a replay decoded by a protocol the user names, for
     // a file without the FAT's reply line.
     void protokollWaehlenClick();
+    // Replay of a trace file, or of a recording folder with its times.
+    void replayPath(const QString& name) { replay(name, std::nullopt); }
     void startTraceClick();
     void stoppTraceClick();
     void speichernUnterClick();
@@ -98,6 +102,10 @@ public:
     bool captureFull() const { return captureFull_; }
     bool aboutPending() const { return aboutPending_; }
     const QString& lastReplayFile() const { return lastReplayFile_; }
+    RecordingControl& recording() { return *recording_; }
+    // The column headings over the event pane's text, which moves right
+    // while the events' times are shown.
+    void placeColumnLabels();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -133,7 +141,7 @@ private:
 
     QPlainTextEdit* hexBox_ = nullptr;    // Memo2
     QPlainTextEdit* textBox_ = nullptr;   // Memo1
-    QPlainTextEdit* eventBox_ = nullptr;  // Memo3
+    TimedBox* eventBox_ = nullptr;        // Memo3
     QLabel* columnLabels_[4] = {};        // Label1 to Label4
     QLabel* countLabel_ = nullptr;        // Label5
     QLabel* statusPanel_ = nullptr;       // Panel1
@@ -144,6 +152,7 @@ private:
     QAction* protokollAction_ = nullptr;
     QAction* startAction_ = nullptr;
     QAction* stoppAction_ = nullptr;
+    QMenu* traceMenu_ = nullptr;
 
     std::unique_ptr<TextBoxPane> textPane_;
     std::unique_ptr<TextBoxPane> hexPane_;
@@ -153,6 +162,8 @@ private:
     // Closed before the session it feeds goes away.
     std::unique_ptr<serial::Comm> comm_;
     std::unique_ptr<trace::CommPort> port_;
+    // Recordings and watch mode; gone before the port and the session.
+    std::unique_ptr<RecordingControl> recording_;
 
     SettingsDialog* settingsDialog_ = nullptr;
     AboutBox* aboutBox_ = nullptr;

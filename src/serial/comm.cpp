@@ -301,24 +301,46 @@ bool Comm::flushOutput(std::uint32_t timeoutMs) {
 
 int Comm::readBuf(void* buffer, int count) {
     if (!active() || count <= 0) return 0;
-    std::lock_guard guard(readLock_);
     std::size_t got = 0;
-    checkResult(device_->read(buffer, static_cast<std::size_t>(count), got), "Read error (%d), %s");
+    int code = 0;
+    {
+        std::lock_guard guard(readLock_);
+        code = device_->read(buffer, static_cast<std::size_t>(count), got);
+    }
+    if (reportIfGone(code)) return 0;
+    checkResult(code, "Read error (%d), %s");
     return static_cast<int>(got);
 }
 
+bool Comm::reportIfGone(int code) {
+    if (code == 0 || !platform_->isGone(code)) return false;
+    const auto session = session_;
+    if (session && !session->goneReported.exchange(true)) handleGone(code);
+    return true;
+}
+
 CommStatus Comm::getStatus() {
-    std::lock_guard guard(readLock_);
     CommStatus status;
-    if (active()) checkResult(device_->clearError(status), "Error retrieving statistics (%d), %s");
+    int code = 0;
+    {
+        std::lock_guard guard(readLock_);
+        if (active()) code = device_->clearError(status);
+    }
+    if (reportIfGone(code)) return CommStatus{};
+    checkResult(code, "Error retrieving statistics (%d), %s");
     return status;
 }
 
 int Comm::inQueueCount() {
     if (!active()) return 0;
-    std::lock_guard guard(readLock_);
     std::uint32_t count = 0;
-    checkResult(device_->inQueue(count), "Error retrieving statistics (%d), %s");
+    int code = 0;
+    {
+        std::lock_guard guard(readLock_);
+        code = device_->inQueue(count);
+    }
+    if (reportIfGone(code)) return 0;
+    checkResult(code, "Error retrieving statistics (%d), %s");
     return static_cast<int>(count);
 }
 

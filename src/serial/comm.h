@@ -259,6 +259,11 @@ private:
     // Run on the UI thread for the worker threads.
     void handleEvent(std::uint32_t events);
     void handleGone(int error);
+    // An error of a device that has gone away (a hung-up line, an adapter
+    // pulled) met by a read or a count before the event thread saw the
+    // hang-up: it is that hang-up, reported once as the event thread reports
+    // it, not an error of its own.  True when code was such an error.
+    bool reportIfGone(int code);
     // Whether this port is still open in the open period `session`.
     static bool current(const detail::Session& session, const Comm* comm);
 

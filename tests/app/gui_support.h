@@ -46,6 +46,10 @@ public:
         saveRequests.push_back(request);
         return saveAnswer;
     }
+    QString chooseFolder(QWidget*, const QString& title, const QString& initial) override {
+        folderRequests.push_back(title + QLatin1Char('|') + initial);
+        return folderAnswer;
+    }
 
     QStringList errors;
     QStringList exceptions;
@@ -55,11 +59,13 @@ public:
     QStringList offered;
     std::vector<app::OpenFileRequest> openRequests;
     std::vector<app::SaveFileRequest> saveRequests;
+    QStringList folderRequests;  // "title|initial folder"
     app::Answer confirmAnswer = app::Answer::Cancel;
     bool askAnswer = false;
     QString chooseAnswer;
     QString openAnswer;
     QString saveAnswer;
+    QString folderAnswer;
 };
 
 // Runs the event loop until pred holds or timeoutMs pass; returns pred().

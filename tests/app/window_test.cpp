@@ -12,12 +12,15 @@
 #include <QScrollBar>
 #include <QTextCursor>
 #include <QTemporaryDir>
+#include <QTextBlock>
 #include <QTest>
 #include <fstream>
+#include <iterator>
 
 #include "gui_support.h"
 #include "app/cp1252.h"
 #include "support/run_cli.h"
+#include "trace/replay.h"
 #include "trace/routing.h"
 
 namespace zindra::app {
@@ -108,6 +111,7 @@ TEST_F(WindowTest, SingleBytesExtendTheLastLinesWhileTheFlagsAreFalse) {
     feed(bytesOf({0x41, 0x42, 0x43}));
     EXPECT_EQ(window.textPane().lines(), Lines{"T41 42 43 "});
     EXPECT_EQ(window.hexPane().lines(), Lines{"H 41 42 43"});
+    window.hexPane().flush();
     EXPECT_EQ(qobject_cast<QPlainTextEdit*>(control("Memo2"))->toPlainText(), QStringLiteral("H 41 42 43"));
     EXPECT_EQ(qobject_cast<QLabel*>(control("Label5"))->text(), QStringLiteral("0"));
 }
@@ -194,6 +198,73 @@ TEST_F(WindowTest, AFullCaptureReplaysQuickly) {
     EXPECT_EQ(window.hexPane().line(499), " 10 06");
 }
 
+// Every sample repeated to 30 KB, replayed in the window: each pane ends with
+// exactly the lines a session routing chunk by chunk into lines of memory
+// leaves, and its box shows them.
+TEST_F(WindowTest, ALongReplayEndsWithThePanesOfAChunkByChunkReplay) {
+    int cut = 0;
+    for (const char* name : {"algorex", "bmci", "default", "ebl", "esser", "esserprn", "filnet", "hekatron",
+                             "hsb180", "igis", "lca", "plaintext", "sdn", "securiton", "sigma", "sigmaprn", "sm88",
+                             "sm88prn", "tn1060", "uez", "ugm", "zetfas"}) {
+        std::ifstream in(std::string(ZINDRA_SAMPLES_DIR) + "/" + name + ".TRC", std::ios::binary);
+        const std::string sample{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        std::string file = sample;
+        while (file.size() < 30000) file += sample.substr(sample.find('\n') + 1);
+        dialogs.openAnswer = writeTrc(file);
+        trigger("Replay1");
+
+        trace::MemoryPane text, hex, event;
+        trace::Panes memory{text, hex, event};
+        trace::NullUi ui;
+        trace::TraceSession session(memory, ui);
+        session.clear();  // as the window after its start-up and after each sample
+        trace::replayFile(session, QFile::encodeName(dialogs.openAnswer).toStdString());
+        const std::pair<TextBoxPane*, trace::MemoryPane*> pairs[] = {
+            {&window.textPane(), &text}, {&window.hexPane(), &hex}, {&window.eventPane(), &event}};
+        for (auto [pane, expected] : pairs) {
+            const Lines lines(expected->lines().begin(), expected->lines().end());
+            EXPECT_EQ(pane->lines(), lines) << name << " " << pane->box().objectName().toStdString();
+            pane->flush();
+            Lines shown;
+            const QTextDocument* doc = pane->box().document();
+            for (QTextBlock b = doc->begin(); !doc->isEmpty() && b.isValid(); b = b.next()) {
+                shown.push_back(toCp1252(b.text()));
+            }
+            EXPECT_EQ(shown, lines) << name << " " << pane->box().objectName().toStdString();
+        }
+        if (text.lineCount() >= 500 || hex.lineCount() >= 500 || event.lineCount() == 101) ++cut;
+        window.clear();
+    }
+    EXPECT_GE(cut, 20);  // the panes were cut back all along (IGIS and ESSERPRN give few, long lines)
+    EXPECT_TRUE(dialogs.errors.isEmpty() && dialogs.exceptions.isEmpty());
+}
+
+// Stopp and painting get through a replay of many megabytes: Stopp ends it
+// where it stands, and the panes show what was decoded up to there.
+TEST_F(WindowTest, StoppEndsALongReplayWhileItRuns) {
+    const std::string telegram = "\x02" "0012341000007" "\x03" "Z";
+    const std::string last = "\x02" "0099991000007" "\x03" "Z";
+    std::string file = "UGM\r\n";
+    while (file.size() < 20000000) file += telegram;
+    dialogs.openAnswer = writeTrc(file + last);
+    bool runningAtStopp = false;
+    int paints = 0;
+    QTimer painted;
+    QObject::connect(&painted, &QTimer::timeout, [&] { ++paints; });
+    painted.start(10);
+    QTimer::singleShot(300, &window, [&] {
+        runningAtStopp = window.session().running();
+        button("StoppTrace")->click();
+    });
+    trigger("Replay1");
+    EXPECT_TRUE(runningAtStopp);
+    EXPECT_FALSE(window.session().running());
+    EXPECT_GE(paints, 5);  // timers ran all along
+    ASSERT_EQ(window.eventPane().lineCount(), 101u);
+    EXPECT_EQ(window.eventPane().line(100), window.eventPane().line(0));  // the last telegram never came
+    EXPECT_TRUE(dialogs.errors.isEmpty() && dialogs.exceptions.isEmpty());
+}
+
 // An object whose event handler fails.
 class Failing final : public QObject {
 public:
@@ -274,21 +345,35 @@ TEST_F(WindowTest, EventLinesAreFixedPitchAndTheirColumnsEndUnderTheHeadings) {
         return events->viewport()->mapTo(&window, events->cursorRect(c).topLeft()).x();
     };
     const int ends[4] = {6, 15, 24, 30};
-    const char* labels[4] = {"Label1", "Label2", "Label3", "Label4"};
-    for (int i = 0; i < 4; ++i) {
-        auto* label = qobject_cast<QLabel*>(control(labels[i]));
-        const int textRight =
-            label->mapTo(&window, QPoint(0, 0)).x() + label->fontMetrics().horizontalAdvance(label->text());
-        EXPECT_NEAR(textRight, columnEnd(ends[i]), 3) << labels[i];
-        if (i > 0) {
-            auto* before = qobject_cast<QLabel*>(control(labels[i - 1]));
-            EXPECT_GT(label->x(), before->x() + before->fontMetrics().horizontalAdvance(before->text())) << labels[i];
+    const char* labels[5] = {"Label1", "Label2", "Label3", "Label4", "Label5"};
+    // Also while the events' times stand beside the lines and push them right
+    // (in a window wide enough for the line not to wrap beside them).
+    for (const bool times : {false, true}) {
+        if (times) {
+            trigger("Ereigniszeiten1");
+            resizeOuter(800, 480);
+        }
+        testing::processPending();
+        for (int i = 0; i < 5; ++i) {
+            auto* label = qobject_cast<QLabel*>(control(labels[i]));
+            const int textRight =
+                label->mapTo(&window, QPoint(0, 0)).x() + label->fontMetrics().horizontalAdvance(label->text());
+            if (i < 4) {
+                EXPECT_NEAR(textRight, columnEnd(ends[i]), 3) << labels[i] << " times " << times;
+            }
+            if (i > 0) {
+                auto* before = qobject_cast<QLabel*>(control(labels[i - 1]));
+                EXPECT_GT(label->x(), before->x() + before->fontMetrics().horizontalAdvance(before->text()))
+                    << labels[i] << " times " << times;
+            }
         }
     }
+    EXPECT_EQ(window.eventPane().lines(), Lines{"   786       07       65    41"});
 }
 
 TEST_F(WindowTest, APaneScrolledUpStaysWhereTheUserLeftItAndFollowsAgainAtTheEnd) {
     for (int i = 0; i < 200; ++i) route("text", " hex " + std::to_string(i));
+    window.hexPane().flush();
     testing::processPending();
     QScrollBar* bar = qobject_cast<QPlainTextEdit*>(control("Memo2"))->verticalScrollBar();
     ASSERT_GT(bar->maximum(), 0);
@@ -299,9 +384,11 @@ TEST_F(WindowTest, APaneScrolledUpStaysWhereTheUserLeftItAndFollowsAgainAtTheEnd
     bar->setValue(150);
     ASSERT_EQ(window.hexPane().line(150), " hex 150");
     for (int i = 200; i < 260; ++i) route("text", " hex " + std::to_string(i));
+    window.hexPane().flush();
     testing::processPending();
     EXPECT_EQ(bar->value(), 150);
     for (int i = 260; i < 550; ++i) route("text", " hex " + std::to_string(i));
+    window.hexPane().flush();
     testing::processPending();
     ASSERT_EQ(window.hexPane().line(0), " hex 49");
     EXPECT_EQ(window.hexPane().line(static_cast<std::size_t>(bar->value())), " hex 150");
@@ -310,6 +397,7 @@ TEST_F(WindowTest, APaneScrolledUpStaysWhereTheUserLeftItAndFollowsAgainAtTheEnd
     QTest::keyClick(control("Memo2"), Qt::Key_End, Qt::ControlModifier);
     EXPECT_GE(bar->value(), bar->maximum() - 1);
     route("newest", " newest");
+    window.hexPane().flush();
     testing::processPending();
     EXPECT_EQ(bar->value(), bar->maximum());
     EXPECT_EQ(window.hexPane().line(window.hexPane().lineCount() - 1), " newest");
