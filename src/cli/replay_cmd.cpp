@@ -2,12 +2,22 @@
 // exactly as the window's Replay, with one pane written to standard output.
 #include <cstdio>
 #include <memory>
+#ifdef _WIN32
+#include <io.h>
+#define ZINDRA_ISATTY _isatty
+#define ZINDRA_FILENO _fileno
+#else
+#include <unistd.h>
+#define ZINDRA_ISATTY isatty
+#define ZINDRA_FILENO fileno
+#endif
 #include <optional>
 #include <string>
 #include <system_error>
 
 #include "cli/common.h"
 #include "cli/output_pane.h"
+#include "events/export.h"
 #include "trace/replay.h"
 #include "trace/session.h"
 
@@ -15,9 +25,10 @@ namespace zindra::cli {
 namespace {
 
 const char* const ReplayUsage =
-    "usage: zindra-cli replay [--protocol REPLY] [--pane text|hex|event|all] FILE\n";
+    "usage: zindra-cli replay [--protocol REPLY] [--pane text|hex|event|all] FILE\n"
+    "       zindra-cli replay [--protocol REPLY] --format csv|jsonl|pcapng [--output FILE] FILE\n";
 
-enum class PaneChoice { Text, Hex, Event, All };
+enum class PaneChoice { Text, Hex, Event, All, None };
 
 void writeLines(std::FILE* out, const trace::MemoryPane& pane) {
     for (const std::string& line : pane.lines()) {
@@ -31,6 +42,9 @@ void writeLines(std::FILE* out, const trace::MemoryPane& pane) {
 int replayCommand(int argc, char** argv) {
     std::optional<std::string> protocol;
     PaneChoice choice = PaneChoice::Event;
+    bool paneGiven = false;
+    std::optional<events::ExportFormat> format;
+    std::optional<std::string> output;
     std::optional<std::string> file;
     bool options = true;
     for (int i = 0; i < argc; ++i) {
@@ -43,7 +57,16 @@ int replayCommand(int argc, char** argv) {
             while (!protocol->empty() && (protocol->back() == '\n' || protocol->back() == '\r')) {
                 protocol->pop_back();
             }
+        } else if (options && arg == "--format" && i + 1 < argc) {
+            format = events::exportFormatNamed(argv[++i]);
+            if (!format) {
+                std::fputs(ReplayUsage, stderr);
+                return ExitUsage;
+            }
+        } else if (options && arg == "--output" && i + 1 < argc) {
+            output = argv[++i];
         } else if (options && arg == "--pane" && i + 1 < argc) {
+            paneGiven = true;
             const std::string p = argv[++i];
             if (p == "text") {
                 choice = PaneChoice::Text;
@@ -67,10 +90,18 @@ int replayCommand(int argc, char** argv) {
             return ExitUsage;
         }
     }
-    if (!file) {
+    // The events go out instead of a pane; an output file needs a format.
+    if (!file || (format && paneGiven) || (output && !format)) {
         std::fputs(ReplayUsage, stderr);
         return ExitUsage;
     }
+    if (format && events::isBinary(*format) && !output && ZINDRA_ISATTY(ZINDRA_FILENO(stdout))) {
+        std::fprintf(stderr, "zindra-cli: %s is binary and not for a terminal: give --output FILE or redirect "
+                             "standard output\n",
+                     std::string(events::exportFormatName(*format)).c_str());
+        return ExitUsage;
+    }
+    if (format) choice = PaneChoice::None;
 
     trace::FilePtr in(nullptr, &std::fclose);
     try {
@@ -93,6 +124,7 @@ int replayCommand(int argc, char** argv) {
         case PaneChoice::Hex: stream = std::make_unique<StreamPane>(stdout); hex = stream.get(); break;
         case PaneChoice::Event: stream = std::make_unique<StreamPane>(stdout); event = stream.get(); break;
         case PaneChoice::All: text = &memText; hex = &memHex; event = &memEvent; break;
+        case PaneChoice::None: break;
     }
     trace::Panes panes{*text, *hex, *event};
     trace::NullUi ui;
@@ -100,6 +132,28 @@ int replayCommand(int argc, char** argv) {
     // As after the start-up Clear: both start-new-line flags set.
     session->flags().textStartNewLine = true;
     session->flags().hexStartNewLine = true;
+
+    // The export: to a temporary file renamed when complete, or to standard output.
+    std::optional<events::AtomicFile> outFile;
+    std::unique_ptr<events::StreamingExport> exporter;
+    if (format) {
+        if (output) {
+            outFile.emplace(*output);
+            if (outFile->error()) {
+                std::fprintf(stderr, "zindra-cli: cannot write %s: %s\n", output->c_str(),
+                             reasonText(outFile->error()).c_str());
+                return ExitFile;
+            }
+        }
+        events::ExportOptions exportOptions;
+        exportOptions.timesAreByteOffsets = true;  // a plain trace file has no times
+        exportOptions.source = *file;
+        exporter = std::make_unique<events::StreamingExport>(*format, exportOptions, [&](std::string_view bytes) {
+            if (outFile) return outFile->write(bytes);
+            return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
+        });
+        session->eventListeners().add(*exporter);
+    }
 
     session->startReplay();
     if (protocol) session->identifyReply(*protocol);
@@ -109,7 +163,13 @@ int replayCommand(int argc, char** argv) {
         // Output that can no longer be written ends the replay.
         trace::replayStream(*session, in.get(), *file, [&] {
             if (stream && stream->failed()) session->stopp();
+            if (exporter) {
+                if (exporter->failed()) session->stopp();
+                // Before each chunk: where the chunk about to be decoded ends.
+                exporter->setBytePosition(static_cast<std::uint64_t>(std::ftell(in.get())));
+            }
         });
+        if (exporter) exporter->setBytePosition(static_cast<std::uint64_t>(std::ftell(in.get())));
     } catch (const std::system_error& e) {
         // Nothing of a file that cannot be read is written.
         std::fprintf(stderr, "zindra-cli: cannot read %s: %s\n", file->c_str(), reasonText(e.code()).c_str());
@@ -128,7 +188,20 @@ int replayCommand(int argc, char** argv) {
         status = ExitIdent;
     }
 
-    if (stream) {
+    if (exporter) {
+        exporter->finish();
+        session->eventListeners().remove(*exporter);
+        if (outFile) {
+            const std::error_code error = exporter->failed() ? outFile->error() : outFile->commit();
+            if (error || exporter->failed()) {
+                std::fprintf(stderr, "zindra-cli: cannot write %s: %s\n", output->c_str(),
+                             reasonText(error ? error : std::make_error_code(std::errc::io_error)).c_str());
+                return ExitFile;
+            }
+        } else if (outputFailed(stdout)) {
+            return ExitFile;
+        }
+    } else if (stream) {
         stream->flush();
         if (outputFailed(stdout, stream->error())) return ExitFile;
     } else {
