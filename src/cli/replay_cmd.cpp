@@ -2,22 +2,13 @@
 // exactly as the window's Replay, with one pane written to standard output.
 #include <cstdio>
 #include <memory>
-#ifdef _WIN32
-#include <io.h>
-#define ZINDRA_ISATTY _isatty
-#define ZINDRA_FILENO _fileno
-#else
-#include <unistd.h>
-#define ZINDRA_ISATTY isatty
-#define ZINDRA_FILENO fileno
-#endif
 #include <optional>
 #include <string>
 #include <system_error>
 
 #include "cli/common.h"
 #include "cli/output_pane.h"
-#include "events/export.h"
+#include "cli/export_output.h"
 #include "trace/replay.h"
 #include "trace/session.h"
 
@@ -95,13 +86,13 @@ int replayCommand(int argc, char** argv) {
         std::fputs(ReplayUsage, stderr);
         return ExitUsage;
     }
-    if (format && events::isBinary(*format) && !output && ZINDRA_ISATTY(ZINDRA_FILENO(stdout))) {
-        std::fprintf(stderr, "zindra-cli: %s is binary and not for a terminal: give --output FILE or redirect "
-                             "standard output\n",
-                     std::string(events::exportFormatName(*format)).c_str());
-        return ExitUsage;
+    // The events instead of a pane; a plain trace file has no times.
+    std::optional<ExportOutput> exporter;
+    if (format) {
+        choice = PaneChoice::None;
+        exporter.emplace(*format, output, *file, true);
+        if (const int status = exporter->open(); status != ExitOk) return status;
     }
-    if (format) choice = PaneChoice::None;
 
     trace::FilePtr in(nullptr, &std::fclose);
     try {
@@ -133,27 +124,7 @@ int replayCommand(int argc, char** argv) {
     session->flags().textStartNewLine = true;
     session->flags().hexStartNewLine = true;
 
-    // The export: to a temporary file renamed when complete, or to standard output.
-    std::optional<events::AtomicFile> outFile;
-    std::unique_ptr<events::StreamingExport> exporter;
-    if (format) {
-        if (output) {
-            outFile.emplace(*output);
-            if (outFile->error()) {
-                std::fprintf(stderr, "zindra-cli: cannot write %s: %s\n", output->c_str(),
-                             reasonText(outFile->error()).c_str());
-                return ExitFile;
-            }
-        }
-        events::ExportOptions exportOptions;
-        exportOptions.timesAreByteOffsets = true;  // a plain trace file has no times
-        exportOptions.source = *file;
-        exporter = std::make_unique<events::StreamingExport>(*format, exportOptions, [&](std::string_view bytes) {
-            if (outFile) return outFile->write(bytes);
-            return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
-        });
-        session->eventListeners().add(*exporter);
-    }
+    if (exporter) exporter->attach(*session);
 
     session->startReplay();
     if (protocol) session->identifyReply(*protocol);
@@ -189,18 +160,7 @@ int replayCommand(int argc, char** argv) {
     }
 
     if (exporter) {
-        exporter->finish();
-        session->eventListeners().remove(*exporter);
-        if (outFile) {
-            const std::error_code error = exporter->failed() ? outFile->error() : outFile->commit();
-            if (error || exporter->failed()) {
-                std::fprintf(stderr, "zindra-cli: cannot write %s: %s\n", output->c_str(),
-                             reasonText(error ? error : std::make_error_code(std::errc::io_error)).c_str());
-                return ExitFile;
-            }
-        } else if (outputFailed(stdout)) {
-            return ExitFile;
-        }
+        if (const int written = exporter->finish(*session); written != ExitOk) return written;
     } else if (stream) {
         stream->flush();
         if (outputFailed(stdout, stream->error())) return ExitFile;
