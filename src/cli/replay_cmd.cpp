@@ -1,6 +1,7 @@
 // zindra-cli replay: a .TRC file through identification and the decoders,
 // exactly as the window's Replay, with one pane written to standard output.
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -17,7 +18,8 @@ namespace {
 
 const char* const ReplayUsage =
     "usage: zindra-cli replay [--protocol REPLY] [--pane text|hex|event|all] FILE\n"
-    "       zindra-cli replay [--protocol REPLY] --format csv|jsonl|pcapng [--output FILE] FILE\n";
+    "       zindra-cli replay [--timestamps] [--pane text|hex|event|all] RECORDING-FOLDER\n"
+    "       zindra-cli replay [--protocol REPLY] --format csv|jsonl|pcapng [--output FILE] FILE|RECORDING-FOLDER\n";
 
 enum class PaneChoice { Text, Hex, Event, All, None };
 
@@ -37,6 +39,8 @@ int replayCommand(int argc, char** argv) {
     std::optional<events::ExportFormat> format;
     std::optional<std::string> output;
     std::optional<std::string> file;
+    std::string paneName = "event";
+    bool timestamps = false;
     bool options = true;
     for (int i = 0; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -59,6 +63,7 @@ int replayCommand(int argc, char** argv) {
         } else if (options && arg == "--pane" && i + 1 < argc) {
             paneGiven = true;
             const std::string p = argv[++i];
+            paneName = p;
             if (p == "text") {
                 choice = PaneChoice::Text;
             } else if (p == "hex") {
@@ -71,6 +76,8 @@ int replayCommand(int argc, char** argv) {
                 std::fputs(ReplayUsage, stderr);
                 return ExitUsage;
             }
+        } else if (options && arg == "--timestamps") {
+            timestamps = true;
         } else if (options && arg.size() > 1 && arg[0] == '-') {
             std::fputs(ReplayUsage, stderr);
             return ExitUsage;
@@ -82,17 +89,28 @@ int replayCommand(int argc, char** argv) {
         }
     }
     // The events go out instead of a pane; an output file needs a format.
-    if (!file || (format && paneGiven) || (output && !format)) {
+    if (!file || (format && (paneGiven || timestamps)) || (output && !format)) {
         std::fputs(ReplayUsage, stderr);
+        return ExitUsage;
+    }
+    std::error_code ec;
+    const bool folder = std::filesystem::is_directory(*file, ec);
+    if (folder && protocol) {
+        std::fputs("zindra-cli: --protocol is for a .TRC file; a recording knows its reply line\n", stderr);
+        return ExitUsage;
+    }
+    if (!folder && timestamps) {
+        std::fputs("zindra-cli: --timestamps needs a recording folder; a .TRC file holds no times\n", stderr);
         return ExitUsage;
     }
     // The events instead of a pane; a plain trace file has no times.
     std::optional<ExportOutput> exporter;
     if (format) {
         choice = PaneChoice::None;
-        exporter.emplace(*format, output, *file, true);
+        exporter.emplace(*format, output, *file, !folder);
         if (const int status = exporter->open(); status != ExitOk) return status;
     }
+    if (folder) return replayFolder(*file, paneName, timestamps, exporter ? &*exporter : nullptr);
 
     trace::FilePtr in(nullptr, &std::fclose);
     try {
