@@ -38,7 +38,8 @@ struct AlertRulesParse {
     std::vector<std::string> errors;  // "Regel2: …" for rules left out, German
 };
 
-// Keys Regel1, Regel2, … (any case); an empty value is no rule.
+// Keys Regel1, Regel2, … (any case); an empty value is no rule.  Values are
+// the bytes as they stand in the file, UTF-8 or Windows-1252.
 AlertRulesParse parseAlertRules(const IniEntries& section);
 // Regel1 … RegelN, values written so that the INI reader gives the text
 // back unchanged (a text in quotes gets a second pair).

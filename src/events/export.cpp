@@ -126,7 +126,7 @@ public:
                        ? ". Die Datei hat keine Zeiten: die Zeit eines Pakets ist eine Byte-Position in der "
                          "Datei (1 s = 1 Byte), das Ende des 80-Byte-Blocks, mit dem das Telegramm vollst\xC3\xA4ndig "
                          "wurde."
-                       : ". Zeiten: Empfangszeit (UTC).";
+                       : ". Zeiten: Empfangszeit (UTC); ein Ereignis ohne Zeit hat die Zeit 0.";
         putOption(shb, 1, optionText(comment));  // opt_comment
         putOption(shb, 4, "Zindra");             // shb_userappl
         endOptions(shb);

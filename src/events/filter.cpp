@@ -4,6 +4,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
 
 #include "decoders/protocol.h"
 #include "events/event_row.h"
@@ -11,7 +12,7 @@
 
 namespace zindra::events {
 
-enum class Field { Shown, Protocol, Lead, A, B, Code, Hex, Qualifier, State, Printer, Raw };
+enum class Field { Shown, Protocol, Lead, A, B, Code, Hex, Qualifier, State, Printer, Raw, Time };
 enum class Op { Eq, Ne, Contains, NotContains, Lt, Le, Gt, Ge };
 
 struct Filter::Term {
@@ -19,6 +20,7 @@ struct Filter::Term {
     Op op;
     std::string text;  // lower-case Windows-1252; the bytes for Raw
     std::int64_t number = 0;
+    std::int64_t numberEnd = 0;  // Time: the typed time covers [number, numberEnd)
 };
 
 namespace {
@@ -29,7 +31,8 @@ struct FieldName {
     bool numeric;
 };
 
-constexpr std::array<FieldName, 12> Fields = {{
+constexpr std::array<FieldName, 13> Fields = {{
+    {"Zeit", Field::Time, true},
     {"Protokoll", Field::Protocol, false},
     {"Vorzahl", Field::Lead, true},
     {"Linie", Field::A, true},
@@ -146,6 +149,53 @@ bool parseNumber(const std::string& s, std::int64_t& n) {
     return true;
 }
 
+// "2026-12-08", "2026-12-08T22:15" (or a blank for the T), "…:03",
+// "…:03.250": local time, as the event list shows it, to UTC microseconds;
+// the span is the whole day, minute, second or millisecond typed.
+bool parseLocalTime(const std::string& s, std::int64_t& from, std::int64_t& to) {
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, sec = 0, ms = 0;
+    char sep = 0;
+    int used = 0;
+    int fields = std::sscanf(s.c_str(), "%4d-%2d-%2d%n%c%2d:%2d%n:%2d%n.%3d%n", &y, &mo, &d, &used, &sep, &h, &mi,
+                             &used, &sec, &used, &ms, &used);
+    if (fields < 3 || static_cast<std::size_t>(used) != s.size()) return false;
+    // Milliseconds have three digits (".5" is not 5 ms).
+    if (fields == 8 && s.size() - s.rfind('.') != 4) return false;
+    if (fields > 3 && sep != 'T' && sep != 't' && sep != ' ') return false;
+    if (fields == 4 || mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || sec > 60 || h < 0 || mi < 0 ||
+        sec < 0 || ms < 0) {
+        return false;
+    }
+    const auto utc = [](int year, int month, int day, int hour, int minute, int second) -> std::optional<std::int64_t> {
+        std::tm tm{};
+        tm.tm_year = year - 1900;
+        tm.tm_mon = month - 1;
+        tm.tm_mday = day;
+        tm.tm_hour = hour;
+        tm.tm_min = minute;
+        tm.tm_sec = second;
+        tm.tm_isdst = -1;
+        const std::time_t t = std::mktime(&tm);
+        if (t == static_cast<std::time_t>(-1)) return std::nullopt;
+        return static_cast<std::int64_t>(t) * 1000000;
+    };
+    const std::optional<std::int64_t> start = utc(y, mo, d, h, mi, sec);
+    if (!start) return false;
+    from = *start + std::int64_t{ms} * 1000;
+    switch (fields) {
+        case 3: {  // the whole day, whatever its length
+            const std::optional<std::int64_t> next = utc(y, mo, d + 1, 0, 0, 0);
+            if (!next) return false;
+            to = *next;
+            break;
+        }
+        case 6: to = from + 60 * 1000000LL; break;
+        case 7: to = from + 1000000LL; break;
+        default: to = from + 1000; break;
+    }
+    return true;
+}
+
 int hexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -213,6 +263,14 @@ bool parseTerm(const Token& token, Filter::Term& term, std::string& error) {
             error = label + " ist eine Zahl: " + std::string(op->name) + " gilt nur f\xC3\xBCr Texte";
             return false;
         }
+        if (field->field == Field::Time) {
+            if (!parseLocalTime(value, term.number, term.numberEnd)) {
+                error = label + ": " + quoted(value) +
+                        " ist keine Zeit (so: 2026-12-08, 2026-12-08T22:15, \"2026-12-08 22:15:03\")";
+                return false;
+            }
+            return true;
+        }
         if (!parseNumber(value, term.number)) {
             error = label + ": " + quoted(value) + " ist keine ganze Zahl";
             return false;
@@ -264,6 +322,19 @@ std::string_view textOf(const EventView& e, Field f) {
 
 bool holds(const Filter::Term& t, const EventView& e) {
     switch (t.field) {
+        case Field::Time: {
+            if (!e.time) return false;
+            const std::int64_t v = *e.time;
+            switch (t.op) {
+                case Op::Eq: return v >= t.number && v < t.numberEnd;
+                case Op::Ne: return v < t.number || v >= t.numberEnd;
+                case Op::Lt: return v < t.number;
+                case Op::Le: return v < t.numberEnd;
+                case Op::Gt: return v >= t.numberEnd;
+                case Op::Ge: return v >= t.number;
+                default: return false;
+            }
+        }
         case Field::Lead:
         case Field::A:
         case Field::B:

@@ -4,7 +4,7 @@
 //   filter    = [term {("AND" | "UND" | "&&" | blanks) term}]
 //   term      = value                      the shown text contains value
 //             | field op value
-//   field     = Protokoll | Vorzahl | Linie | Melder | Code | Hex | Zusatz |
+//   field     = Zeit | Protokoll | Vorzahl | Linie | Melder | Code | Hex | Zusatz |
 //               Zustand | Ereignis | Text | Drucktext | Telegramm
 //               (upper or lower case alike; Text = Ereignis = the shown text)
 //   op        = "=" | "!=" | "~" | "!~" | "<" | "<=" | ">" | ">="
@@ -12,6 +12,10 @@
 //
 // Text comparisons ignore case (Ä = ä); "=" compares the whole text, "~"
 // looks for it inside.  Number fields take = != < <= > >= and an integer.
+// Zeit takes the same and a local date and time (2026-12-08, 2026-12-08T22:15,
+// "2026-12-08 22:15:03", …:03.250), meaning the whole day, minute, second or
+// millisecond typed: Zeit=2026-12-08 is that day, Zeit>2026-12-08T22:15 after
+// that minute.
 // Telegramm takes hex digits (blanks ignored) and looks for those bytes in
 // the telegram.  A condition on a field the event does not have is false.
 // Text is typed as UTF-8 and matched against the Windows-1252 texts of the

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "events/alerts.h"
+#include "events/central_european_time.h"
 #include "events/event_store.h"
 #include "events/filter.h"
 #include "events/kinds.h"
@@ -105,12 +106,44 @@ TEST(EventFilter, TextsNumbersAndFieldsCombinedWithAnd) {
     EXPECT_EQ(kept("telegramm=102100"), (Rows{3}));
 }
 
+// Times are typed in local time, as the list shows them; a date, minute or
+// second means all of it.
+TEST_F(CentralEuropeanTime, AFilterOnTheTimeTakesTheWholeSpanTyped) {
+    // 2026-12-08 21:59:59.999, 22:00:00.000 and 22:00:59.999 local (UTC+1),
+    // the next day 00:00, and an event without a time.
+    const std::int64_t ten = 1796763600000000;  // 2026-12-08T22:00:00+01:00
+    const trace::ChunkTime times[] = {ten - 1000, ten, ten + 59999000, ten + 7200000000LL, std::nullopt};
+    const EventRecord alarm = night()[0];
+    const auto rows = [&](const std::string& filter) {
+        const FilterParse p = parseFilter(filter);
+        EXPECT_TRUE(p.ok()) << filter << ": " << p.error;
+        Rows out;
+        for (std::uint32_t i = 0; i < 5; ++i) {
+            if (p.filter.matches(viewOf(alarm, times[i]))) out.push_back(i);
+        }
+        return out;
+    };
+    EXPECT_EQ(rows("Zeit=2026-12-08"), (Rows{0, 1, 2}));
+    EXPECT_EQ(rows("Zeit=2026-12-08T22:00"), (Rows{1, 2}));
+    EXPECT_EQ(rows("zeit>=\"2026-12-08 22:00\""), (Rows{1, 2, 3}));
+    EXPECT_EQ(rows("Zeit>2026-12-08T22:00"), (Rows{3}));
+    EXPECT_EQ(rows("Zeit<=2026-12-08T21:59:59"), (Rows{0}));
+    EXPECT_EQ(rows("Zeit<2026-12-08T22:00:00.000"), (Rows{0}));
+    EXPECT_EQ(rows("Zeit!=2026-12-08"), (Rows{3}));
+    EXPECT_EQ(parseFilter("Zeit>22:00").error,
+              "Zeit: \xE2\x80\x9E" "22:00\xE2\x80\x9C ist keine Zeit (so: 2026-12-08, 2026-12-08T22:15, "
+              "\"2026-12-08 22:15:03\")");
+    EXPECT_FALSE(parseFilter("Zeit=2026-12-08T22:00:00.5").ok());
+    EXPECT_FALSE(parseFilter("Zeit=2026-13-08").ok());
+    EXPECT_FALSE(parseFilter("Zeit~2026").ok());
+}
+
 TEST(EventFilter, TextThatDoesNotParseSaysWhyAndKeepsNothing) {
     const struct {
         const char* text;
         const char* error;
     } cases[] = {
-        {"Lnie=3", "Unbekanntes Feld \xE2\x80\x9ELnie\xE2\x80\x9C (bekannt: Protokoll, Vorzahl, Linie, Melder, Code, "
+        {"Lnie=3", "Unbekanntes Feld \xE2\x80\x9ELnie\xE2\x80\x9C (bekannt: Zeit, Protokoll, Vorzahl, Linie, Melder, Code, "
                    "Hex, Zusatz, Zustand, Ereignis, Text, Drucktext, Telegramm)"},
         {"Linie=drei", "Linie: \xE2\x80\x9E" "drei\xE2\x80\x9C ist keine ganze Zahl"},
         {"Linie=99999999999999999999", "Linie: \xE2\x80\x9E" "99999999999999999999\xE2\x80\x9C ist keine ganze Zahl"},
