@@ -39,7 +39,7 @@ struct AlertRulesParse {
 };
 
 // Keys Regel1, Regel2, … (any case); an empty value is no rule.  Values are
-// the bytes as they stand in the file, UTF-8 or Windows-1252.
+// UTF-8; bytes that are not UTF-8 are taken as Windows-1252.
 AlertRulesParse parseAlertRules(const IniEntries& section);
 // Regel1 … RegelN, values written so that the INI reader gives the text
 // back unchanged (a text in quotes gets a second pair).

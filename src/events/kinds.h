@@ -62,9 +62,8 @@ struct KindTableParse {
 // The keys and values of KindSection as the INI holds them: each key names a
 // kind, its value the texts, separated by commas (blanks around them
 // ignored; an empty value: no text names that kind).  Kinds not named keep
-// their default texts.  Values are the bytes as they stand in the file,
-// UTF-8 or Windows-1252 (a reader that decodes the file as Latin-1 passes
-// them back with toLatin1, not toUtf8).
+// their default texts.  Values are UTF-8; bytes that are not UTF-8 are
+// taken as Windows-1252.
 KindTableParse parseKindTable(const IniEntries& section);
 // The table as KindSection's keys and values (UTF-8).
 IniEntries formatKindTable(const KindTable& table);
