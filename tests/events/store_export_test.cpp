@@ -164,7 +164,10 @@ TEST(EventWriters, AnExportIsCompleteUnderItsNameOrNotThere) {
     EXPECT_FALSE(cancelled.error);
     // A place that cannot be written: the reason, and nothing.
     const ExportResult bad = exportToFile((dir / "some.csv" / "x.csv").string(), ExportFormat::Csv, store);
+    EXPECT_TRUE(bad.error);
+#ifndef _WIN32
     EXPECT_EQ(bad.error, std::make_error_code(std::errc::not_a_directory));
+#endif
     fs::create_directory(dir / "taken.pcapng");
     const ExportResult taken = exportToFile((dir / "taken.pcapng").string(), ExportFormat::Pcapng, store);
     EXPECT_TRUE(taken.error);
