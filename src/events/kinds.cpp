@@ -72,7 +72,10 @@ void KindTable::setTexts(EventKind kind, const std::vector<std::string>& texts) 
 KindTableParse parseKindTable(const IniEntries& section) {
     KindTableParse result;
     result.table = KindTable::defaults();
-    for (const auto& [key, value] : section) {
+    for (const auto& entry : section) {
+        // Named, not bound: a lambda below uses the key.
+        const std::string& key = entry.first;
+        const std::string& value = entry.second;
         const auto kind = std::find_if(KindOrder.begin(), KindOrder.end(), [&](EventKind k) {
             return lowerCp1252(trimmed(key)) == lowerCp1252(kindKey(k));
         });
