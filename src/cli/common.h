@@ -34,7 +34,9 @@ bool outputFailed(std::FILE* out, int error = 0);
 
 int replayCommand(int argc, char** argv);
 // replay of a recording folder; pane is "text", "hex", "event" or "all".
-int replayFolder(const std::string& dir, const std::string& pane, bool timestamps);
+class ExportOutput;
+// With exporter, the events go out through it instead of a pane.
+int replayFolder(const std::string& dir, const std::string& pane, bool timestamps, ExportOutput* exporter = nullptr);
 int simulateCommand(int argc, char** argv);
 int traceCommand(int argc, char** argv);
 

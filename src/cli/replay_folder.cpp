@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "cli/common.h"
+#include "cli/export_output.h"
 #include "cli/output_pane.h"
 #include "events/time_text.h"
 #include "recording/reader.h"
@@ -42,7 +43,7 @@ void writeLines(std::FILE* out, const char* title, const trace::MemoryPane& pane
 
 }  // namespace
 
-int replayFolder(const std::string& dir, const std::string& paneName, bool timestamps) {
+int replayFolder(const std::string& dir, const std::string& paneName, bool timestamps, ExportOutput* exporter) {
     recording::Recording rec;
     try {
         rec = recording::readRecording(dir);
@@ -60,7 +61,7 @@ int replayFolder(const std::string& dir, const std::string& paneName, bool times
     trace::Pane* text = all ? static_cast<trace::Pane*>(&memText) : &countText;
     trace::Pane* hex = all ? static_cast<trace::Pane*>(&memHex) : &countHex;
     trace::Pane* event = all ? static_cast<trace::Pane*>(&memEvent) : &countEvent;
-    if (!all) {
+    if (!all && !exporter) {
         stream = std::make_unique<StreamPane>(stdout, paneName == "event");
         (paneName == "text" ? text : paneName == "hex" ? hex : event) = stream.get();
     }
@@ -71,9 +72,10 @@ int replayFolder(const std::string& dir, const std::string& paneName, bool times
     session->flags().textStartNewLine = true;
     session->flags().hexStartNewLine = true;
 
+    if (exporter) exporter->attach(*session);
     recording::replayRecording(
         *session, rec, [&] {
-            if (stream && stream->failed()) session->stopp();
+            if ((stream && stream->failed()) || (exporter && exporter->failed())) session->stopp();
         },
         [&](trace::ChunkTime t) { now = t; });
 
@@ -87,7 +89,9 @@ int replayFolder(const std::string& dir, const std::string& paneName, bool times
     for (const std::string& p : rec.problems) std::fprintf(stderr, "zindra-cli: %s\n", p.c_str());
     if (rec.damaged && status == ExitOk) status = ExitFile;
 
-    if (stream) {
+    if (exporter) {
+        if (const int written = exporter->finish(*session); written != ExitOk) return written;
+    } else if (stream) {
         stream->flush();
         if (outputFailed(stdout, stream->error())) return ExitFile;
     } else {

@@ -99,6 +99,10 @@ TEST_F(EventThreadPty, CloseFromInsideOnRxCharReturnsAndTheThreadsEnd) {
     // The device is free for the next start.
     comm.open();
     EXPECT_TRUE(comm.active());
+    // Closed here, while the handlers' counters still live (the fixture's
+    // close would run onClose on them after this body has returned).
+    comm.close();
+    EXPECT_EQ(closes, 2);
 }
 
 TEST_F(EventThreadPty, NoHandlerRunsAfterCloseReturns) {
