@@ -110,6 +110,32 @@ void setValue(QStringList& lines, const char* section, const char* key, const QS
     }
 }
 
+// Where a section's lines are: its heading and the index after its last
+// line; none when the file has no such section.
+std::optional<std::pair<qsizetype, qsizetype>> sectionRange(const QStringList& lines, const char* section) {
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const auto name = sectionName(lines[i]);
+        if (!name || !same(*name, section)) continue;
+        qsizetype end = i + 1;
+        while (end < lines.size() && !sectionName(lines[end])) ++end;
+        return std::make_pair(i, end);
+    }
+    return std::nullopt;
+}
+
+bool writeIni(const QString& path, const IniText& ini) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QString text = ini.lines.join(ini.lineEnd);
+    if (ini.endsWithLineEnd) text += ini.lineEnd;
+    // Written beside the old file and put in its place only when complete.
+    QSaveFile out(path);
+    // A file the user may write in a folder he may not still gets written.
+    out.setDirectWriteFallback(true);
+    if (!out.open(QIODevice::WriteOnly)) return false;
+    out.write(text.toLatin1());
+    return out.commit();
+}
+
 int sizeValue(const QStringList& lines, const char* key, int fallback, int max) {
     const std::optional<QString> v = value(lines, "DeskTop", key);
     if (!v) return fallback;
@@ -143,17 +169,40 @@ bool saveConfig(const QString& path, const Config& config) {
     setValue(ini.lines, "DeskTop", "Width", QString::number(config.width));
     setValue(ini.lines, "Port", "Nummer", QString::fromLatin1(config.deviceName));
     if (ini.lines == before && QFileInfo::exists(path)) return true;  // nothing to write
+    return writeIni(path, ini);
+}
 
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QString text = ini.lines.join(ini.lineEnd);
-    if (ini.endsWithLineEnd) text += ini.lineEnd;
-    // Written beside the old file and put in its place only when complete.
-    QSaveFile out(path);
-    // A file the user may write in a folder he may not still gets written.
-    out.setDirectWriteFallback(true);
-    if (!out.open(QIODevice::WriteOnly)) return false;
-    out.write(text.toLatin1());
-    return out.commit();
+IniPairs loadSection(const QString& path, const char* section) {
+    IniPairs pairs;
+    const QStringList lines = readIni(path).lines;
+    const auto range = sectionRange(lines, section);
+    if (!range) return pairs;
+    for (qsizetype i = range->first + 1; i < range->second; ++i) {
+        const QString key = keyName(lines[i]);
+        if (key.isEmpty()) continue;
+        pairs.emplace_back(key, lines[i].mid(lines[i].indexOf(QLatin1Char('=')) + 1).trimmed());
+    }
+    return pairs;
+}
+
+bool saveSection(const QString& path, const char* section, const IniPairs& pairs) {
+    IniText ini = readIni(path);
+    QStringList keys;
+    for (const auto& [key, value] : pairs) keys << key + QLatin1Char('=') + value;
+    if (const auto range = sectionRange(ini.lines, section)) {
+        // Comments stay; the keys follow them, before blank lines at the end.
+        QStringList body;
+        for (qsizetype i = range->first + 1; i < range->second; ++i) {
+            if (keyName(ini.lines[i]).isEmpty()) body << ini.lines[i];
+        }
+        qsizetype tail = body.size();
+        while (tail > 0 && body[tail - 1].trimmed().isEmpty()) --tail;
+        for (qsizetype k = 0; k < keys.size(); ++k) body.insert(tail + k, keys[k]);
+        ini.lines = ini.lines.mid(0, range->first + 1) + body + ini.lines.mid(range->second);
+    } else {
+        ini.lines << QLatin1Char('[') + QLatin1String(section) + QLatin1Char(']') << keys;
+    }
+    return writeIni(path, ini);
 }
 
 }  // namespace zindra::app

@@ -21,6 +21,8 @@
 #include "app/application.h"
 #include "app/cp1252.h"
 #include "app/dialogs.h"
+#include "app/event_tools.h"
+#include "app/pane_search.h"
 #include "app/settings_dialog.h"
 #include "app/ui_bridge.h"
 #include "serial/comm.h"
@@ -97,6 +99,8 @@ TraceWindow::TraceWindow(Dialogs& dialogs, const QString& configPath, QWidget* p
     // The session starts with the default decoder.
     session_ = std::make_unique<trace::TraceSession>(*panes_, static_cast<trace::TraceUi&>(*this));
     createPort();
+    paneSearch_ = new PaneSearch(*this, {eventBox_, hexBox_, textBox_});
+    eventTools_ = std::make_unique<EventTools>(*this, *session_, dialogs_, configPath_, [this] { return comm_->active(); });
 
     loadSettings();
     formResize();
@@ -322,7 +326,10 @@ void TraceWindow::aboutBoxShow() {
     clear();
 }
 
-void TraceWindow::clear() { session_->clear(); }
+void TraceWindow::clear() {
+    session_->clear();
+    eventTools_->clear();
+}
 
 void TraceWindow::hilfeClick() { aboutBox_->exec(); }
 

@@ -32,6 +32,8 @@ namespace zindra::app {
 
 class AboutBox;
 class Dialogs;
+class EventTools;
+class PaneSearch;
 class SettingsDialog;
 class UiBridge;
 
@@ -87,6 +89,8 @@ public:
     TextBoxPane& hexPane() { return *hexPane_; }      // Memo2
     TextBoxPane& eventPane() { return *eventPane_; }  // Memo3
     AboutBox& aboutBox() { return *aboutBox_; }
+    EventTools& eventTools() { return *eventTools_; }
+    PaneSearch& paneSearch() { return *paneSearch_; }
     SettingsDialog& settingsDialog() { return *settingsDialog_; }
     QTimer& timer1() { return *timer1_; }
     serial::Comm& comm() { return *comm_; }  // SpComm1
@@ -153,6 +157,10 @@ private:
     // Closed before the session it feeds goes away.
     std::unique_ptr<serial::Comm> comm_;
     std::unique_ptr<trace::CommPort> port_;
+    // The event list, alerts and export; leaves the session's listeners
+    // before the session goes.
+    std::unique_ptr<EventTools> eventTools_;
+    PaneSearch* paneSearch_ = nullptr;
 
     SettingsDialog* settingsDialog_ = nullptr;
     AboutBox* aboutBox_ = nullptr;

@@ -1,0 +1,263 @@
+#include "app/event_tools.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMainWindow>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+#include <QStyle>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "app/application.h"
+#include "app/config.h"
+#include "app/cp1252.h"
+#include "app/dialogs.h"
+#include "app/event_list.h"
+#include "app/event_list_model.h"
+#include "app/menus.h"
+#include "trace/session.h"
+
+namespace zindra::app {
+namespace {
+
+// New events reach the list at most this often, as one insert.
+constexpr int SyncMilliseconds = 100;
+
+const char* const RulesSection = "Alarmregeln";
+
+// The rules, one per line, in a box that says which line it does not
+// understand and stays open until every line parses or the user cancels.
+class AlertRulesDialog final : public QDialog {
+public:
+    AlertRulesDialog(QWidget* parent, const QStringList& rules, std::function<std::optional<QString>(QStringList)> apply)
+        : QDialog(parent), apply_(std::move(apply)) {
+        setObjectName(QStringLiteral("Alarmregeln"));
+        setWindowTitle(QStringLiteral("Alarmregeln"));
+        auto* hint = new QLabel(QStringLiteral("Eine Regel je Zeile, in der Schreibweise des Filters der Ereignisliste, "
+                                               "z.\u00A0B. <tt>Alarm</tt> oder <tt>Linie=3 text~St\u00F6r</tt>.<br>"
+                                               "Ein passendes Ereignis w\u00E4hrend eines Trace meldet sich, "
+                                               "je Regel h\u00F6chstens einmal in der Minute."),
+                                this);
+        hint->setWordWrap(true);
+        text_ = new QPlainTextEdit(rules.join(QLatin1Char('\n')), this);
+        error_ = new QLabel(this);
+        error_->setStyleSheet(QStringLiteral("color: #c00000"));
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+        connect(buttons, &QDialogButtonBox::accepted, this, [this] {
+            QStringList edited;
+            for (const QString& line : text_->toPlainText().split(QLatin1Char('\n'))) {
+                if (!line.trimmed().isEmpty()) edited << line.trimmed();
+            }
+            if (const std::optional<QString> error = apply_(edited)) {
+                error_->setText(*error);
+                return;
+            }
+            accept();
+        });
+        connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+        auto* layout = new QVBoxLayout(this);
+        layout->addWidget(hint);
+        layout->addWidget(text_, 1);
+        layout->addWidget(error_);
+        layout->addWidget(buttons);
+        resize(520, 300);
+    }
+
+private:
+    std::function<std::optional<QString>(QStringList)> apply_;
+    QPlainTextEdit* text_ = nullptr;
+    QLabel* error_ = nullptr;
+};
+
+std::optional<events::ExportFormat> formatOf(const QString& path) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("csv")) return events::ExportFormat::Csv;
+    if (suffix == QLatin1String("jsonl")) return events::ExportFormat::Jsonl;
+    if (suffix == QLatin1String("pcapng")) return events::ExportFormat::Pcapng;
+    return std::nullopt;
+}
+
+}  // namespace
+
+EventTools::EventTools(QMainWindow& window, trace::TraceSession& session, Dialogs& dialogs, QString configPath,
+                       std::function<bool()> live)
+    : window_(window),
+      session_(session),
+      dialogs_(dialogs),
+      configPath_(std::move(configPath)),
+      live_(std::move(live)),
+      model_(std::make_unique<EventListModel>(store_)) {
+    list_ = new EventListWindow(*model_, &window);
+    syncTimer_ = new QTimer(this);
+    syncTimer_->setSingleShot(true);
+    syncTimer_->setInterval(SyncMilliseconds);
+    connect(syncTimer_, &QTimer::timeout, this, &EventTools::sync);
+
+    QMenu& menu = addToolMenu(window, QStringLiteral("&Ereignisse"), "Ereignisse1");
+    auto entry = [&](const char* name, const QString& text, auto handler) {
+        auto* action = new QAction(text, &menu);
+        action->setObjectName(QString::fromLatin1(name));
+        menu.addAction(action);
+        connect(action, &QAction::triggered, this, [this, handler] { runGuarded(dialogs_, &window_, handler); });
+        return action;
+    };
+    entry("Ereignisliste1", QStringLiteral("Ereignis&liste"), [this] { showList(); })
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    menu.addSeparator();
+    entry("Exportieren1", QStringLiteral("&Exportieren\u2026"), [this] { exportEvents(false); });
+    QAction* filtered =
+        entry("GefiltertExportieren1", QStringLiteral("&Gefilterte exportieren\u2026"), [this] { exportEvents(true); });
+    connect(model_.get(), &EventListModel::statusChanged, filtered,
+            [this, filtered] { filtered->setEnabled(model_->filterActive()); });
+    filtered->setEnabled(false);
+    menu.addSeparator();
+    entry("Alarmregeln1", QStringLiteral("&Alarmregeln\u2026"), [this] { editAlertRules(); });
+
+    loadConfiguration();
+    session_.eventListeners().add(*this);
+}
+
+EventTools::~EventTools() {
+    session_.eventListeners().remove(*this);
+    delete list_;  // before the model it shows
+}
+
+void EventTools::loadConfiguration() {
+    QStringList rules;
+    for (const auto& [key, value] : loadSection(configPath_, RulesSection)) rules << value;
+    // A rule the file holds but the filter does not understand is said once.
+    if (const std::optional<QString> error = setAlertRules(rules)) {
+        window_.statusBar()->showMessage(QStringLiteral("ZINDRA.INI, Alarmregeln: ") + *error);
+    }
+}
+
+void EventTools::onEvent(const decoders::EventRecord& record, trace::ChunkTime time) {
+    store_.add(record, time);
+    if (!syncTimer_->isActive()) syncTimer_->start();
+    if (!alerts_ || !live_()) return;
+    const std::int64_t now = time ? *time : QDateTime::currentMSecsSinceEpoch() * 1000;
+    const std::vector<std::size_t> fired = alerts_->fire(record, time, now);
+    if (fired.empty()) return;
+    model_->markAlert(store_.size() - 1);
+    for (std::size_t rule : fired) alert(rule, record);
+}
+
+void EventTools::alert(std::size_t rule, const decoders::EventRecord& record) {
+    const QString title = QStringLiteral("Alarmregel \u201E%1\u201C").arg(rules_[static_cast<qsizetype>(rule)]);
+    const std::string& what = record.line.empty() ? record.printerText : record.line;
+    const QString body = QStringLiteral("%1: %2")
+                             .arg(QString::fromUtf8(decoders::protocolName(record.protocol).data()),
+                                  fromCp1252(what).simplified());
+    alertsShown_ << title + QStringLiteral(" \u2013 ") + body;
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        if (tray_ == nullptr) {
+            tray_ = new QSystemTrayIcon(QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning), this);
+            tray_->setToolTip(QStringLiteral("Zindra"));
+            connect(tray_, &QSystemTrayIcon::messageClicked, this, &EventTools::showList);
+            tray_->show();
+        }
+        tray_->showMessage(title, body, QSystemTrayIcon::Warning, 15000);
+    } else {
+        // Without a tray the window's status bar carries it.
+        window_.statusBar()->showMessage(alertsShown_.back());
+    }
+}
+
+void EventTools::sync() {
+    syncTimer_->stop();
+    model_->sync();
+}
+
+void EventTools::clear() {
+    syncTimer_->stop();
+    store_.clear();
+    model_->reset();
+}
+
+void EventTools::showList() {
+    sync();
+    list_->show();
+    list_->raise();
+    list_->activateWindow();
+}
+
+std::optional<QString> EventTools::setAlertRules(const QStringList& rules) {
+    std::vector<events::Filter> filters;
+    for (qsizetype i = 0; i < rules.size(); ++i) {
+        events::FilterParse parsed = events::parseFilter(rules[i].toUtf8().toStdString());
+        if (!parsed.filter) {
+            return QStringLiteral("Regel %1 (%2): %3").arg(i + 1).arg(rules[i], QString::fromStdString(parsed.error));
+        }
+        filters.push_back(std::move(*parsed.filter));
+    }
+    rules_ = rules;
+    alerts_ = filters.empty() ? nullptr : std::make_unique<events::AlertMatcher>(std::move(filters));
+    return std::nullopt;
+}
+
+void EventTools::editAlertRules() {
+    AlertRulesDialog box(list_->isActiveWindow() ? static_cast<QWidget*>(list_) : &window_, rules_,
+                         [this](const QStringList& rules) { return setAlertRules(rules); });
+    if (box.exec() != QDialog::Accepted) return;
+    IniPairs pairs;
+    for (qsizetype i = 0; i < rules_.size(); ++i) pairs.emplace_back(QStringLiteral("Regel%1").arg(i + 1), rules_[i]);
+    if (!saveSection(configPath_, RulesSection, pairs)) {
+        dialogs_.error(&window_, QStringLiteral("\n Die Alarmregeln gelten, konnten aber nicht gespeichert werden: \n %1 \n")
+                                     .arg(QDir::toNativeSeparators(configPath_)));
+    }
+}
+
+bool EventTools::exportEvents(bool onlyMatches) {
+    sync();
+    const SaveFileRequest request{onlyMatches ? QStringLiteral("Gefilterte Ereignisse exportieren")
+                                              : QStringLiteral("Ereignisse exportieren"),
+                                  QStringLiteral("CSV f\u00FCr Tabellen (*.csv);;JSON Lines (*.jsonl);;"
+                                                 "Wireshark pcapng (*.pcapng)"),
+                                  QStringLiteral("csv"), QStringLiteral("Ereignisse.csv")};
+    const QString name = dialogs_.saveFile(&window_, request);
+    if (name.isEmpty()) return false;
+    if (QFileInfo::exists(name) &&
+        !dialogs_.ask(&window_, QStringLiteral("\n Die Datei gibt es schon: \n\n   %1 \n\n Soll sie ersetzt werden? \n")
+                                    .arg(QDir::toNativeSeparators(name)))) {
+        return false;
+    }
+    return exportTo(name, onlyMatches);
+}
+
+bool EventTools::exportTo(const QString& path, bool onlyMatches) {
+    const std::optional<events::ExportFormat> format = formatOf(path);
+    if (!format) {
+        dialogs_.error(&window_, QStringLiteral("\n Exportiert wird als .csv, .jsonl oder .pcapng; \n"
+                                                " die Endung des Namens w\u00E4hlt das Format: \n %1 \n")
+                                     .arg(QDir::toNativeSeparators(path)));
+        return false;
+    }
+    std::vector<std::size_t> which;
+    if (onlyMatches && model_->filterActive()) {
+        which = model_->matchingEvents();
+    } else {
+        which.resize(store_.size());
+        for (std::size_t e = 0; e < which.size(); ++e) which[e] = e;
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const std::string error = events::writeEvents(QFile::encodeName(path).toStdString(), *format, store_, which);
+    QApplication::restoreOverrideCursor();
+    if (!error.empty()) {
+        dialogs_.error(&window_, QStringLiteral("\n Der Export konnte nicht geschrieben werden: \n %1 \n\n %2 \n")
+                                     .arg(QDir::toNativeSeparators(path), QString::fromStdString(error)));
+        return false;
+    }
+    window_.statusBar()->showMessage(
+        QStringLiteral("%1 Ereignisse exportiert nach %2").arg(which.size()).arg(QDir::toNativeSeparators(path)));
+    return true;
+}
+
+}  // namespace zindra::app
