@@ -55,6 +55,42 @@ std::string utf8FromCp1252(std::string_view bytes) {
     return out;
 }
 
+std::optional<std::string> cp1252FromText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (b < 0x80) {
+            out.push_back(static_cast<char>(b));
+            ++i;
+            continue;
+        }
+        // One UTF-8 sequence of two or three bytes (Windows-1252 has nothing
+        // beyond U+FFFF); anything else means the text is not UTF-8.
+        const std::size_t length = (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
+        bool valid = length != 0 && i + length <= text.size();
+        char32_t u = length == 2 ? (b & 0x1F) : length == 3 ? (b & 0x0F) : (b & 0x07);
+        for (std::size_t k = 1; valid && k < length; ++k) {
+            const auto c = static_cast<unsigned char>(text[i + k]);
+            valid = (c & 0xC0) == 0x80;
+            u = (u << 6) | (c & 0x3F);
+        }
+        if (valid) valid = u >= (length == 2 ? 0x80u : length == 3 ? 0x800u : 0x10000u);  // no overlong forms
+        if (!valid) return std::string(text);
+        if (u >= 0xA0 && u <= 0xFF) {
+            out.push_back(static_cast<char>(u));
+        } else {
+            std::size_t k = 0;
+            while (k < 32 && High[k] != u) ++k;
+            if (k == 32) return std::nullopt;
+            out.push_back(static_cast<char>(0x80 + k));
+        }
+        i += length;
+    }
+    return out;
+}
+
 std::string hexBytes(std::string_view bytes) {
     static constexpr char Digits[] = "0123456789ABCDEF";
     std::string out;
@@ -68,9 +104,9 @@ std::string hexBytes(std::string_view bytes) {
     return out;
 }
 
-std::vector<std::string> eventCells(const decoders::EventRecord& r, trace::ChunkTime time) {
+std::vector<std::string> eventCells(const EventView& r) {
     std::vector<std::string> cells(ColumnNames.size());
-    if (time) cells[TimeColumn] = isoTime(*time);
+    if (r.time) cells[TimeColumn] = isoTime(*r.time);
     cells[ProtocolColumn] = std::string(decoders::protocolName(r.protocol));
     cells[LeadColumn] = number(r.leadNumber);
     cells[LinieColumn] = number(r.numberA);
@@ -116,10 +152,13 @@ std::string csvHeader() {
     return csvLine(std::vector<std::string>(ColumnNames.begin(), ColumnNames.end()));
 }
 
-std::string csvEventLine(const decoders::EventRecord& record, trace::ChunkTime time) {
-    std::vector<bool> numeric(ColumnNames.size());
-    for (std::size_t i = 0; i < numeric.size(); ++i) numeric[i] = isNumberColumn(i);
-    return csvLine(eventCells(record, time), numeric);
+std::string csvEventLine(const EventView& event) {
+    static const std::vector<bool> numeric = [] {
+        std::vector<bool> n(ColumnNames.size());
+        for (std::size_t i = 0; i < n.size(); ++i) n[i] = isNumberColumn(i);
+        return n;
+    }();
+    return csvLine(eventCells(event), numeric);
 }
 
 }  // namespace zindra::events

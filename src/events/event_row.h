@@ -4,11 +4,13 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "decoders/event_record.h"
+#include "events/event_view.h"
 #include "trace/routing.h"
 
 namespace zindra::events {
@@ -48,11 +50,20 @@ enum Column : std::size_t {
 // points, so nothing is lost).
 std::string utf8FromCp1252(std::string_view bytes);
 
+// Text a person typed (a filter, a table in ZINDRA.INI) as the Windows-1252
+// bytes of the events' texts.  UTF-8 is converted; bytes that are not UTF-8
+// are taken as Windows-1252 already.  Empty when the text holds a character
+// Windows-1252 does not have.
+std::optional<std::string> cp1252FromText(std::string_view text);
+
 // "02 3A FF": bytes as two hex digits each, separated by single spaces.
 std::string hexBytes(std::string_view bytes);
 
 // The cells of one event; numbers a record does not have stay empty.
-std::vector<std::string> eventCells(const decoders::EventRecord& record, trace::ChunkTime time);
+std::vector<std::string> eventCells(const EventView& event);
+inline std::vector<std::string> eventCells(const decoders::EventRecord& record, trace::ChunkTime time) {
+    return eventCells(viewOf(record, time));
+}
 
 // Which cells hold numbers (written as they are, never quoted or protected).
 bool isNumberColumn(std::size_t column);
@@ -67,6 +78,9 @@ std::string csvLine(const std::vector<std::string>& cells, const std::vector<boo
 // byte order mark (CsvBom) so that spreadsheets pick the encoding.
 inline constexpr std::string_view CsvBom = "\xEF\xBB\xBF";
 std::string csvHeader();
-std::string csvEventLine(const decoders::EventRecord& record, trace::ChunkTime time);
+std::string csvEventLine(const EventView& event);
+inline std::string csvEventLine(const decoders::EventRecord& record, trace::ChunkTime time) {
+    return csvEventLine(viewOf(record, time));
+}
 
 }  // namespace zindra::events
