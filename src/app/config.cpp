@@ -5,8 +5,11 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QStringDecoder>
 #include <QStringList>
 #include <optional>
+
+#include "app/cp1252.h"
 
 namespace zindra::app {
 namespace {
@@ -86,14 +89,17 @@ Place find(const QStringList& lines, const char* section, const char* key) {
     return p;
 }
 
+// The value of a "key=value" line; a value in quotes is the text between them.
+QString lineValue(const QString& line) {
+    QString v = line.mid(line.indexOf(QLatin1Char('=')) + 1).trimmed();
+    if (v.size() >= 2 && v.startsWith(QLatin1Char('"')) && v.endsWith(QLatin1Char('"'))) v = v.mid(1, v.size() - 2);
+    return v;
+}
+
 std::optional<QString> value(const QStringList& lines, const char* section, const char* key) {
     const Place p = find(lines, section, key);
     if (p.key < 0) return std::nullopt;
-    const QString& line = lines[p.key];
-    QString v = line.mid(line.indexOf(QLatin1Char('=')) + 1).trimmed();
-    // A value in quotes is the text between them.
-    if (v.size() >= 2 && v.startsWith(QLatin1Char('"')) && v.endsWith(QLatin1Char('"'))) v = v.mid(1, v.size() - 2);
-    return v;
+    return lineValue(lines[p.key]);
 }
 
 // Replaces the key's line, or adds it at the end of its section, or adds the
@@ -180,7 +186,13 @@ IniPairs loadSection(const QString& path, const char* section) {
     for (qsizetype i = range->first + 1; i < range->second; ++i) {
         const QString key = keyName(lines[i]);
         if (key.isEmpty()) continue;
-        pairs.emplace_back(key, lines[i].mid(lines[i].indexOf(QLatin1Char('=')) + 1).trimmed());
+        // A file saved by an editor as UTF-8 reads as that; else its bytes
+        // are Windows-1252, as the program writes them.
+        const QByteArray bytes = lineValue(lines[i]).toLatin1();
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        QString v = utf8(bytes);
+        if (utf8.hasError()) v = fromCp1252(bytes.toStdString());
+        pairs.emplace_back(key, v);
     }
     return pairs;
 }

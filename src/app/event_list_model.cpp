@@ -36,38 +36,36 @@ bool numeric(int column) {
 }
 
 // A numeric cell as a number for sorting; events without it sort first.
-std::optional<std::int64_t> number(const decoders::EventRecord& r, trace::ChunkTime t, int column) {
+std::optional<std::int64_t> number(const events::EventView& v, int column) {
     switch (column) {
-        case EventListModel::TimeColumn: return t;
-        case EventListModel::LinieColumn: return r.numberA;
-        case EventListModel::MelderColumn: return r.numberB;
+        case EventListModel::TimeColumn: return v.time;
+        case EventListModel::LinieColumn: return v.numberA;
+        case EventListModel::MelderColumn: return v.numberB;
         case EventListModel::CodeColumn:
-            if (r.stateCode) return *r.stateCode;
+            if (v.stateCode) return *v.stateCode;
             return std::nullopt;
         default: return std::nullopt;
     }
 }
 
 // The state column shows the printed text of printer lines, which have no state.
-const std::string& stateOrPrint(const decoders::EventRecord& r) {
-    return r.stateText.empty() ? r.printerText : r.stateText;
-}
+std::string_view stateOrPrint(const events::EventView& v) { return v.stateText.empty() ? v.printerText : v.stateText; }
 
-const std::string& text(const decoders::EventRecord& r, int column, std::string& scratch) {
+std::string_view text(const events::EventView& v, int column) {
     switch (column) {
-        case EventListModel::ProtocolColumn: scratch = decoders::protocolName(r.protocol); return scratch;
-        case EventListModel::HexColumn: return r.stateHex;
-        default: return stateOrPrint(r);
+        case EventListModel::ProtocolColumn: return decoders::protocolName(v.protocol);
+        case EventListModel::HexColumn: return v.stateHex;
+        default: return stateOrPrint(v);
     }
 }
 
 }  // namespace
 
-QColor kindColour(events::Kind kind) {
+QColor kindColour(events::EventKind kind) {
     switch (kind) {
-        case events::Kind::Alarm: return {255, 96, 96};
-        case events::Kind::Fault: return {255, 224, 64};
-        case events::Kind::Off: return {192, 192, 192};
+        case events::EventKind::Alarm: return {255, 96, 96};
+        case events::EventKind::Fault: return {255, 224, 64};
+        case events::EventKind::Off: return {192, 192, 192};
         default: return {};
     }
 }
@@ -88,11 +86,7 @@ void EventListModel::sync() {
     std::vector<std::size_t> added;
     added.reserve(size - known_);
     for (std::size_t e = known_; e < size; ++e) {
-        if (filter_) {
-            const bool m = filter_->matches(store_.record(e), store_.time(e));
-            matched_.push_back(m);
-            if (m) ++matchCount_;
-        }
+        if (filter_ && filter_->matches(store_.at(e))) matches_.push_back(static_cast<std::uint32_t>(e));
         if (shown(e)) added.push_back(e);
     }
     known_ = size;
@@ -114,7 +108,7 @@ void EventListModel::sync() {
     } else {
         for (std::size_t e : added) {
             const auto at = std::upper_bound(rows_.begin(), rows_.end(), e,
-                                             [this](std::size_t a, std::size_t b) { return before(a, b); });
+                                             [this](std::size_t x, std::size_t y) { return before(x, y); });
             const int row = static_cast<int>(at - rows_.begin());
             beginInsertRows({}, row, row);
             rows_.insert(at, e);
@@ -128,16 +122,17 @@ void EventListModel::reset() {
     beginResetModel();
     known_ = 0;
     rows_.clear();
-    matched_.clear();
-    matchCount_ = 0;
+    matches_.clear();
     alerted_.clear();
-    if (pending_) {
-        pending_->matched.clear();
-        pending_->matchCount = 0;
-    }
     endResetModel();
+    // A filter run under way starts again on what the store holds now.
+    if (pending_) pending_->run = events::FilterRun(store_, pending_->filter);
     sync();
     emit statusChanged();
+}
+
+bool EventListModel::matches(std::size_t event) const {
+    return std::binary_search(matches_.begin(), matches_.end(), static_cast<std::uint32_t>(event));
 }
 
 int EventListModel::rowCount(const QModelIndex& parent) const {
@@ -175,8 +170,8 @@ QVariant EventListModel::data(const QModelIndex& index, int role) const {
         role != Qt::ForegroundRole) {
         return {};
     }
-    const decoders::EventRecord r = store_.record(e);
-    const events::Kind kind = kinds_.kindOf(r.stateText);
+    const events::EventView v = store_.at(e);
+    const events::EventKind kind = kinds_.kindOf(v);
     switch (role) {
         case KindRole: return static_cast<int>(kind);
         case Qt::BackgroundRole: {
@@ -186,15 +181,15 @@ QVariant EventListModel::data(const QModelIndex& index, int role) const {
         case Qt::ForegroundRole: return kindColour(kind).isValid() ? QVariant(QColor(Qt::black)) : QVariant();
         case Qt::ToolTipRole: {
             // The raw telegram on demand.
-            QString tip = QStringLiteral("Telegramm: ") + QString::fromStdString(events::hexBytes(r.raw));
-            if (!r.line.empty()) tip.prepend(QStringLiteral("Ereignis: ") + fromCp1252(r.line) + QLatin1Char('\n'));
+            QString tip = QStringLiteral("Telegramm: ") + QString::fromStdString(events::hexBytes(v.raw));
+            if (!v.line.empty()) tip.prepend(QStringLiteral("Ereignis: ") + fromCp1252(v.line) + QLatin1Char('\n'));
             return tip;
         }
         default: break;
     }
     if (index.column() == NumberColumn) return QString::number(e + 1);
-    if (index.column() == StateColumn) return fromCp1252(stateOrPrint(r));
-    return utf8(events::eventCells(r, store_.time(e))[RowCell[index.column()]]);
+    if (index.column() == StateColumn) return fromCp1252(stateOrPrint(v));
+    return utf8(events::eventCells(v)[RowCell[index.column()]]);
 }
 
 QVariant EventListModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -205,16 +200,15 @@ QVariant EventListModel::headerData(int section, Qt::Orientation orientation, in
 bool EventListModel::before(std::size_t a, std::size_t b) const {
     const bool desc = sortOrder_ == Qt::DescendingOrder;
     if (sortColumn_ == NumberColumn) return desc ? b < a : a < b;
-    const decoders::EventRecord ra = store_.record(a);
-    const decoders::EventRecord rb = store_.record(b);
+    const events::EventView va = store_.at(a);
+    const events::EventView vb = store_.at(b);
     int cmp = 0;
     if (numeric(sortColumn_)) {
-        const auto na = number(ra, store_.time(a), sortColumn_);
-        const auto nb = number(rb, store_.time(b), sortColumn_);
+        const auto na = number(va, sortColumn_);
+        const auto nb = number(vb, sortColumn_);
         cmp = na == nb ? 0 : (na < nb ? -1 : 1);  // empty first
     } else {
-        std::string sa, sb;
-        cmp = text(ra, sortColumn_, sa).compare(text(rb, sortColumn_, sb));
+        cmp = text(va, sortColumn_).compare(text(vb, sortColumn_));
     }
     if (cmp == 0) return a < b;  // ties keep store order either way
     return desc ? cmp > 0 : cmp < 0;
@@ -229,22 +223,15 @@ void EventListModel::sortIndices(std::vector<std::size_t>& idx) const {
     // Keys taken once per event, not once per comparison.
     struct Key {
         std::optional<std::int64_t> n;
-        std::string s;
+        std::string_view s;  // into the store, which does not move it
         std::size_t e;
     };
     std::vector<Key> keys;
     keys.reserve(idx.size());
     const bool num = numeric(sortColumn_);
     for (std::size_t e : idx) {
-        const decoders::EventRecord r = store_.record(e);
-        Key k{std::nullopt, {}, e};
-        if (num) {
-            k.n = number(r, store_.time(e), sortColumn_);
-        } else {
-            std::string scratch;
-            k.s = text(r, sortColumn_, scratch);
-        }
-        keys.push_back(std::move(k));
+        const events::EventView v = store_.at(e);
+        keys.push_back(num ? Key{number(v, sortColumn_), {}, e} : Key{std::nullopt, text(v, sortColumn_), e});
     }
     const bool desc = sortOrder_ == Qt::DescendingOrder;
     std::sort(keys.begin(), keys.end(), [num, desc](const Key& a, const Key& b) {
@@ -297,23 +284,21 @@ std::optional<std::string> EventListModel::setFilterText(const QString& text) {
         pending_.reset();
         filterText_.clear();
         filter_.reset();
-        matched_.clear();
-        matchCount_ = 0;
+        matches_.clear();
         rebuildRows();
         return std::nullopt;
     }
     events::FilterParse parsed = events::parseFilter(text.toUtf8().toStdString());
-    if (!parsed.filter) return parsed.error;
-    pending_ = Run{text, std::move(*parsed.filter), {}, 0};
-    pending_->matched.reserve(store_.size());
+    if (!parsed.ok()) return parsed.error;
+    pending_.emplace(Run{text, parsed.filter, events::FilterRun(store_, parsed.filter)});
     sliceTimer_.start();
     emit statusChanged();
     return std::nullopt;
 }
 
 int EventListModel::filterProgress() const {
-    if (!pending_ || known_ == 0) return 100;
-    return static_cast<int>(pending_->matched.size() * 100 / known_);
+    if (!pending_ || store_.empty()) return 100;
+    return static_cast<int>(pending_->run.tested() * 100 / store_.size());
 }
 
 void EventListModel::filterSlice() {
@@ -321,30 +306,22 @@ void EventListModel::filterSlice() {
         sliceTimer_.stop();
         return;
     }
-    Run& run = *pending_;
     QElapsedTimer clock;
     clock.start();
-    const std::size_t size = known_;
-    std::size_t e = run.matched.size();
-    while (e < size) {
-        // The clock is read every 4096 events only.
-        const std::size_t end = std::min(size, e + 4096);
-        for (; e < end; ++e) {
-            const bool m = run.filter.matches(store_.record(e), store_.time(e));
-            run.matched.push_back(m);
-            if (m) ++run.matchCount;
-        }
-        if (clock.elapsed() >= SliceMilliseconds) break;
-    }
-    if (e < size) {
+    // The clock is read every 16384 events only.
+    bool done = pending_->run.step(16384);
+    while (!done && clock.elapsed() < SliceMilliseconds) done = pending_->run.step(16384);
+    if (!done) {
         emit statusChanged();
         return;
     }
     sliceTimer_.stop();
-    filterText_ = run.text;
-    filter_ = std::move(run.filter);
-    matched_ = std::move(run.matched);
-    matchCount_ = run.matchCount;
+    filterText_ = pending_->text;
+    filter_ = std::move(pending_->filter);
+    matches_ = pending_->run.takeMatches();
+    // The run has seen events the list has not taken yet: they come in now.
+    known_ = std::max(known_, pending_->run.tested());
+    alerted_.resize(known_, false);
     pending_.reset();
     rebuildRows();
 }
@@ -352,8 +329,11 @@ void EventListModel::filterSlice() {
 void EventListModel::rebuildRows() {
     beginResetModel();
     rows_.clear();
-    for (std::size_t e = 0; e < known_; ++e) {
-        if (shown(e)) rows_.push_back(e);
+    if (filter_ && onlyMatches_) {
+        rows_.assign(matches_.begin(), matches_.end());
+    } else {
+        rows_.resize(known_);
+        for (std::size_t e = 0; e < known_; ++e) rows_[e] = e;
     }
     if (sortColumn_ != NumberColumn || sortOrder_ != Qt::AscendingOrder) sortIndices(rows_);
     endResetModel();
@@ -366,23 +346,9 @@ void EventListModel::setOnlyMatches(bool only) {
     if (filter_) rebuildRows();
 }
 
-std::vector<std::size_t> EventListModel::matchingEvents() const {
-    std::vector<std::size_t> v;
-    if (!filter_) {
-        v.resize(known_);
-        for (std::size_t e = 0; e < known_; ++e) v[e] = e;
-        return v;
-    }
-    v.reserve(matchCount_);
-    for (std::size_t e = 0; e < known_; ++e) {
-        if (matches(e)) v.push_back(e);
-    }
-    return v;
-}
-
 std::optional<int> EventListModel::nextMatch(int row, bool backwards) const {
     const int n = rowCount();
-    if (n == 0 || (filter_ && matchCount_ == 0)) return std::nullopt;
+    if (n == 0 || (filter_ && matches_.empty())) return std::nullopt;
     const int step = backwards ? -1 : 1;
     // From before the first row (or after the last) when nothing is chosen.
     int r = row < 0 || row >= n ? (backwards ? n : -1) : row;

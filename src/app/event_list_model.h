@@ -10,12 +10,14 @@
 #include <optional>
 #include <vector>
 
-#include "app/events_standin.h"
+#include "events/event_store.h"
+#include "events/filter.h"
+#include "events/kinds.h"
 
 namespace zindra::app {
 
 // Row colours by kind; Other keeps the view's own.
-QColor kindColour(events::Kind kind);
+QColor kindColour(events::EventKind kind);
 
 class EventListModel final : public QAbstractTableModel {
     Q_OBJECT
@@ -24,7 +26,7 @@ public:
                   StateColumn, ColumnCount };
     enum Role {
         EventIndexRole = Qt::UserRole,  // the row's index in the store
-        KindRole,                       // events::Kind as int
+        KindRole,                       // events::EventKind as int
         AlertRole,                      // true when an alert rule fired on the event
         MatchRole,                      // true when the filter matches the event
     };
@@ -54,12 +56,13 @@ public:
     // Rows for every event (matches marked) or only for the matches.
     void setOnlyMatches(bool only);
     bool onlyMatches() const { return onlyMatches_; }
-    std::size_t matchCount() const { return matchCount_; }
+    std::size_t matchCount() const { return matches_.size(); }
     std::size_t eventCount() const { return known_; }
-    bool filterActive() const { return !filterText_.isEmpty(); }
+    bool filterActive() const { return filter_.has_value(); }
     const QString& filterText() const { return filterText_; }
-    // The store indices of the matches, in store order.
-    std::vector<std::size_t> matchingEvents() const;
+    // The store indices of the filter's matches, ascending (empty without a
+    // filter).
+    const std::vector<std::uint32_t>& matchingEvents() const { return matches_; }
     // The next row after (before, for backwards) row whose event matches,
     // wrapping round; none when nothing matches.
     std::optional<int> nextMatch(int row, bool backwards) const;
@@ -77,7 +80,7 @@ signals:
     void statusChanged();
 
 private:
-    bool matches(std::size_t event) const { return event < matched_.size() && matched_[event]; }
+    bool matches(std::size_t event) const;
     bool shown(std::size_t event) const { return !onlyMatches_ || !filterActive() || matches(event); }
     void filterSlice();
     void rebuildRows();
@@ -86,11 +89,10 @@ private:
     bool before(std::size_t a, std::size_t b) const;
 
     const events::EventStore& store_;
-    events::KindTable kinds_;
+    events::KindTable kinds_ = events::KindTable::defaults();
     std::size_t known_ = 0;            // store events the model has taken
     std::vector<std::size_t> rows_;    // store index per row
-    std::vector<bool> matched_;        // per store event; empty without a filter
-    std::size_t matchCount_ = 0;
+    std::vector<std::uint32_t> matches_;  // ascending; empty without a filter
     std::vector<bool> alerted_;
     QString filterText_;
     std::optional<events::Filter> filter_;
@@ -98,12 +100,11 @@ private:
     int sortColumn_ = NumberColumn;
     Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
 
-    // A filter run in progress: its text, filter, results so far.
+    // A filter run in progress and its text.
     struct Run {
         QString text;
         events::Filter filter;
-        std::vector<bool> matched;
-        std::size_t matchCount = 0;
+        events::FilterRun run;
     };
     std::optional<Run> pending_;
     QTimer sliceTimer_;

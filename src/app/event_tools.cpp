@@ -9,7 +9,9 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMainWindow>
+#include <QLocale>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QStatusBar>
 #include <QStyle>
 #include <QSystemTrayIcon>
@@ -23,6 +25,7 @@
 #include "app/event_list.h"
 #include "app/event_list_model.h"
 #include "app/menus.h"
+#include "events/export.h"
 #include "trace/session.h"
 
 namespace zindra::app {
@@ -31,7 +34,15 @@ namespace {
 // New events reach the list at most this often, as one insert.
 constexpr int SyncMilliseconds = 100;
 
-const char* const RulesSection = "Alarmregeln";
+// One section of ZINDRA.INI as the event core takes it: keys and values as
+// UTF-8.
+events::IniEntries iniEntries(const QString& path, std::string_view section) {
+    events::IniEntries entries;
+    for (const auto& [key, value] : loadSection(path, std::string(section).c_str())) {
+        entries.emplace_back(key.toStdString(), value.toUtf8().toStdString());
+    }
+    return entries;
+}
 
 // The rules, one per line, in a box that says which line it does not
 // understand and stays open until every line parses or the user cancels.
@@ -78,11 +89,7 @@ private:
 };
 
 std::optional<events::ExportFormat> formatOf(const QString& path) {
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix == QLatin1String("csv")) return events::ExportFormat::Csv;
-    if (suffix == QLatin1String("jsonl")) return events::ExportFormat::Jsonl;
-    if (suffix == QLatin1String("pcapng")) return events::ExportFormat::Pcapng;
-    return std::nullopt;
+    return events::exportFormatNamed(QFileInfo(path).suffix().toLower().toStdString());
 }
 
 }  // namespace
@@ -131,23 +138,31 @@ EventTools::~EventTools() {
 }
 
 void EventTools::loadConfiguration() {
-    QStringList rules;
-    for (const auto& [key, value] : loadSection(configPath_, RulesSection)) rules << value;
-    // A rule the file holds but the filter does not understand is said once.
-    if (const std::optional<QString> error = setAlertRules(rules)) {
-        window_.statusBar()->showMessage(QStringLiteral("ZINDRA.INI, Alarmregeln: ") + *error);
+    // What the file holds but the program does not understand is said in
+    // the status bar; the rest applies.
+    QStringList problems;
+    events::KindTableParse kinds = events::parseKindTable(iniEntries(configPath_, events::KindSection));
+    model_->setKinds(std::move(kinds.table));
+    events::AlertRulesParse rules = events::parseAlertRules(iniEntries(configPath_, events::AlertSection));
+    for (const std::string& text : kinds.warnings) problems << QString::fromStdString(text);
+    for (const std::string& text : rules.errors) problems << QString::fromStdString(text);
+    rules_.clear();
+    for (const events::AlertRule& rule : rules.rules) rules_ << QString::fromStdString(rule.text);
+    alerts_.setRules(std::move(rules.rules));
+    if (!problems.isEmpty()) {
+        window_.statusBar()->showMessage(QStringLiteral("ZINDRA.INI: ") + problems.join(QStringLiteral("; ")));
     }
 }
 
 void EventTools::onEvent(const decoders::EventRecord& record, trace::ChunkTime time) {
     store_.add(record, time);
     if (!syncTimer_->isActive()) syncTimer_->start();
-    if (!alerts_ || !live_()) return;
-    const std::int64_t now = time ? *time : QDateTime::currentMSecsSinceEpoch() * 1000;
-    const std::vector<std::size_t> fired = alerts_->fire(record, time, now);
-    if (fired.empty()) return;
+    if (alerts_.rules().empty() || !live_()) return;
+    const events::AlertMatcher::Hits hits =
+        alerts_.check(events::viewOf(record, time), QDateTime::currentMSecsSinceEpoch() * 1000);
+    if (!hits.any()) return;
     model_->markAlert(store_.size() - 1);
-    for (std::size_t rule : fired) alert(rule, record);
+    for (std::size_t rule : hits.notify) alert(rule, record);
 }
 
 void EventTools::alert(std::size_t rule, const decoders::EventRecord& record) {
@@ -190,16 +205,15 @@ void EventTools::showList() {
 }
 
 std::optional<QString> EventTools::setAlertRules(const QStringList& rules) {
-    std::vector<events::Filter> filters;
+    std::vector<events::AlertRule> parsed;
     for (qsizetype i = 0; i < rules.size(); ++i) {
-        events::FilterParse parsed = events::parseFilter(rules[i].toUtf8().toStdString());
-        if (!parsed.filter) {
-            return QStringLiteral("Regel %1 (%2): %3").arg(i + 1).arg(rules[i], QString::fromStdString(parsed.error));
-        }
-        filters.push_back(std::move(*parsed.filter));
+        std::string error;
+        std::optional<events::AlertRule> rule = events::makeAlertRule(rules[i].toUtf8().toStdString(), &error);
+        if (!rule) return QStringLiteral("Regel %1 (%2): %3").arg(i + 1).arg(rules[i], QString::fromStdString(error));
+        parsed.push_back(std::move(*rule));
     }
     rules_ = rules;
-    alerts_ = filters.empty() ? nullptr : std::make_unique<events::AlertMatcher>(std::move(filters));
+    alerts_.setRules(std::move(parsed));
     return std::nullopt;
 }
 
@@ -208,8 +222,10 @@ void EventTools::editAlertRules() {
                          [this](const QStringList& rules) { return setAlertRules(rules); });
     if (box.exec() != QDialog::Accepted) return;
     IniPairs pairs;
-    for (qsizetype i = 0; i < rules_.size(); ++i) pairs.emplace_back(QStringLiteral("Regel%1").arg(i + 1), rules_[i]);
-    if (!saveSection(configPath_, RulesSection, pairs)) {
+    for (const auto& [key, value] : events::formatAlertRules(alerts_.rules())) {
+        pairs.emplace_back(QString::fromStdString(key), QString::fromStdString(value));
+    }
+    if (!saveSection(configPath_, std::string(events::AlertSection).c_str(), pairs)) {
         dialogs_.error(&window_, QStringLiteral("\n Die Alarmregeln gelten, konnten aber nicht gespeichert werden: \n %1 \n")
                                      .arg(QDir::toNativeSeparators(configPath_)));
     }
@@ -240,23 +256,33 @@ bool EventTools::exportTo(const QString& path, bool onlyMatches) {
                                      .arg(QDir::toNativeSeparators(path)));
         return false;
     }
-    std::vector<std::size_t> which;
-    if (onlyMatches && model_->filterActive()) {
-        which = model_->matchingEvents();
-    } else {
-        which.resize(store_.size());
-        for (std::size_t e = 0; e < which.size(); ++e) which[e] = e;
-    }
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const std::string error = events::writeEvents(QFile::encodeName(path).toStdString(), *format, store_, which);
-    QApplication::restoreOverrideCursor();
-    if (!error.empty()) {
-        dialogs_.error(&window_, QStringLiteral("\n Der Export konnte nicht geschrieben werden: \n %1 \n\n %2 \n")
-                                     .arg(QDir::toNativeSeparators(path), QString::fromStdString(error)));
+    const bool filtered = onlyMatches && model_->filterActive();
+    // A long export shows how far it is and may be cancelled; a cancelled
+    // or failed one leaves no file.
+    QProgressDialog progress(QStringLiteral("Ereignisse werden exportiert\u2026"), QStringLiteral("Abbrechen"), 0, 1000,
+                             &window_);
+    progress.setWindowTitle(QStringLiteral("Exportieren"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    const events::ExportResult result = events::exportToFile(
+        QFile::encodeName(path).toStdString(), *format, store_, filtered ? &model_->matchingEvents() : nullptr,
+        {}, [&progress](std::size_t done, std::size_t total) {
+            progress.setValue(total == 0 ? 1000 : static_cast<int>(done * 1000 / total));
+            return !progress.wasCanceled();
+        });
+    progress.reset();
+    if (result.cancelled) {
+        window_.statusBar()->showMessage(QStringLiteral("Export abgebrochen, nichts geschrieben."));
         return false;
     }
-    window_.statusBar()->showMessage(
-        QStringLiteral("%1 Ereignisse exportiert nach %2").arg(which.size()).arg(QDir::toNativeSeparators(path)));
+    if (result.error) {
+        dialogs_.error(&window_, QStringLiteral("\n Der Export konnte nicht geschrieben werden: \n %1 \n\n %2 \n")
+                                     .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(result.error.message())));
+        return false;
+    }
+    window_.statusBar()->showMessage(QStringLiteral("%1 Ereignisse exportiert nach %2")
+                                         .arg(QLocale(QLocale::German).toString(static_cast<qulonglong>(result.events)),
+                                              QDir::toNativeSeparators(path)));
     return true;
 }
 

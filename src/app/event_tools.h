@@ -12,7 +12,8 @@
 #include <optional>
 #include <vector>
 
-#include "app/events_standin.h"
+#include "events/alerts.h"
+#include "events/event_store.h"
 #include "trace/routing.h"
 
 class QMainWindow;
@@ -54,8 +55,8 @@ public:
     // "Alarmregeln…": the rules, one per line, edited in a box and kept in
     // the configuration.
     void editAlertRules();
-    // Rules given as filter texts (UTF-8); the first that does not parse
-    // gives "Regel N: why" and changes nothing.
+    // Rules given as filter texts; the first that does not parse gives
+    // "Regel N (text): why" and changes nothing.
     std::optional<QString> setAlertRules(const QStringList& rules);
     const QStringList& alertRules() const { return rules_; }
 
@@ -83,7 +84,7 @@ private:
     EventListWindow* list_ = nullptr;
     QTimer* syncTimer_ = nullptr;
     QStringList rules_;
-    std::unique_ptr<events::AlertMatcher> alerts_;
+    events::AlertMatcher alerts_;
     QSystemTrayIcon* tray_ = nullptr;
     QStringList alertsShown_;
 };

@@ -18,6 +18,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <fstream>
 #include <memory>
 
@@ -172,7 +173,7 @@ struct Fat {
 };
 
 TEST_F(EventList, AnAlertFiresOncePerMinutePerRuleDuringALiveTraceAndMarksItsRow) {
-    open("[Alarmregeln]\r\nRegel1=Alarm\r\nRegel2=Linie=1234\r\n");
+    open("[Benachrichtigung]\r\nRegel1=Alarm\r\nRegel2=Linie=1234\r\n");
     EXPECT_EQ(tools().alertRules(), (QStringList{"Alarm", "Linie=1234"}));
     Fat fat;
     w().comm().setDeviceName(fat.name);
@@ -188,11 +189,12 @@ TEST_F(EventList, AnAlertFiresOncePerMinutePerRuleDuringALiveTraceAndMarksItsRow
               QString::fromUtf16(u"Alarmregel \u201EAlarm\u201C \u2013 SDN: 1234 03 Alarm"));
     // No tray offscreen: the status bar says it.
     EXPECT_EQ(w().statusBar()->currentMessage(), tools().alertsShown()[1]);
+    // Every matching row is marked, also while its rule keeps quiet.
     EXPECT_TRUE(value(0, 0, EventListModel::AlertRole).toBool());
-    EXPECT_FALSE(value(1, 0, EventListModel::AlertRole).toBool());
+    EXPECT_TRUE(value(1, 0, EventListModel::AlertRole).toBool());
 
     // A minute later each rule speaks again.
-    const auto later = tools().store().time(1).value() + 61'000'000;
+    const auto later = tools().store().at(1).time.value() + 61'000'000;
     w().session().receiveChunk(reinterpret_cast<const std::uint8_t*>(AlarmTelegram.data()), AlarmTelegram.size(),
                                later);
     tools().sync();
@@ -204,6 +206,8 @@ TEST_F(EventList, AnAlertFiresOncePerMinutePerRuleDuringALiveTraceAndMarksItsRow
     replay("sdn.TRC");
     EXPECT_EQ(tools().store().size(), 13u);
     EXPECT_EQ(tools().alertsShown().size(), 4);
+    EXPECT_EQ(cell(3, EventListModel::StateColumn), QStringLiteral("Alarm"));
+    EXPECT_FALSE(value(3, 0, EventListModel::AlertRole).toBool());
 
     // Rules edited in the window are checked and kept in ZINDRA.INI.
     EXPECT_TRUE(tools().setAlertRules({"Alarm", "Linie=7 text~St\u00F6r", "Melder="}).has_value());
@@ -229,7 +233,19 @@ TEST_F(EventList, ExportsTheFilteredRowsAndLeavesNothingWhereItCannotWrite) {
     dialogs.askAnswer = true;
     trigger("Exportieren1");
     EXPECT_EQ(dialogs.asked.size(), 1);
-    EXPECT_EQ(std::count(readAll(path("alarme.csv")).begin(), readAll(path("alarme.csv")).end(), '\n'), 11);
+    const std::string all = readAll(path("alarme.csv"));
+    EXPECT_EQ(std::count(all.begin(), all.end(), '\n'), 11);
+
+    // The name's suffix chooses the format.
+    dialogs.saveAnswer = QString::fromStdString(path("alarme.jsonl"));
+    trigger("GefiltertExportieren1");
+    const std::string jsonl = readAll(path("alarme.jsonl"));
+    EXPECT_EQ(std::count(jsonl.begin(), jsonl.end(), '\n'), 4);
+    EXPECT_EQ(jsonl.front(), '{');
+    dialogs.saveAnswer = QString::fromStdString(path("alarme.pcapng"));
+    trigger("GefiltertExportieren1");
+    EXPECT_EQ(readAll(path("alarme.pcapng")).rfind("\x0A\x0D\x0D\x0A", 0), 0u);  // a section header block
+    EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join('|').toStdString();
 
     // A folder that is a file: the message, and no file.
     std::ofstream(path("plain")) << "x";
