@@ -1,6 +1,7 @@
 #include "app/event_list.h"
 
 #include <QCheckBox>
+#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -67,6 +68,8 @@ EventListWindow::EventListWindow(EventListModel& model, QWidget* parent)
     detail_->setObjectName(QStringLiteral("EventDetail"));
     detail_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     detail_->setWordWrap(true);
+    // The event line keeps its columns.
+    detail_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
 
     auto* bar = new QHBoxLayout;
     bar->addWidget(filter_, 1);

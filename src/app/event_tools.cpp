@@ -220,7 +220,10 @@ std::optional<QString> EventTools::setAlertRules(const QStringList& rules) {
 void EventTools::editAlertRules() {
     AlertRulesDialog box(list_->isActiveWindow() ? static_cast<QWidget*>(list_) : &window_, rules_,
                          [this](const QStringList& rules) { return setAlertRules(rules); });
-    if (box.exec() != QDialog::Accepted) return;
+    if (box.exec() == QDialog::Accepted) saveAlertRules();
+}
+
+void EventTools::saveAlertRules() {
     IniPairs pairs;
     for (const auto& [key, value] : events::formatAlertRules(alerts_.rules())) {
         pairs.emplace_back(QString::fromStdString(key), QString::fromStdString(value));
@@ -256,7 +259,10 @@ bool EventTools::exportTo(const QString& path, bool onlyMatches) {
                                      .arg(QDir::toNativeSeparators(path)));
         return false;
     }
-    const bool filtered = onlyMatches && model_->filterActive();
+    // The matches as they are now: the list may take new events while the
+    // progress box lets the event loop run.
+    const std::optional<std::vector<std::uint32_t>> rows =
+        onlyMatches && model_->filterActive() ? std::optional(model_->matchingEvents()) : std::nullopt;
     // A long export shows how far it is and may be cancelled; a cancelled
     // or failed one leaves no file.
     QProgressDialog progress(QStringLiteral("Ereignisse werden exportiert\u2026"), QStringLiteral("Abbrechen"), 0, 1000,
@@ -265,7 +271,7 @@ bool EventTools::exportTo(const QString& path, bool onlyMatches) {
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(500);
     const events::ExportResult result = events::exportToFile(
-        QFile::encodeName(path).toStdString(), *format, store_, filtered ? &model_->matchingEvents() : nullptr,
+        QFile::encodeName(path).toStdString(), *format, store_, rows ? &*rows : nullptr,
         {}, [&progress](std::size_t done, std::size_t total) {
             progress.setValue(total == 0 ? 1000 : static_cast<int>(done * 1000 / total));
             return !progress.wasCanceled();

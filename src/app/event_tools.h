@@ -59,6 +59,8 @@ public:
     // "Regel N (text): why" and changes nothing.
     std::optional<QString> setAlertRules(const QStringList& rules);
     const QStringList& alertRules() const { return rules_; }
+    // Writes the rules to the configuration (a box says so when it cannot).
+    void saveAlertRules();
 
     // Takes the store's new events into the list now (otherwise a moment
     // after they come, in one batch).

@@ -210,8 +210,14 @@ TEST_F(EventList, AnAlertFiresOncePerMinutePerRuleDuringALiveTraceAndMarksItsRow
     EXPECT_FALSE(value(3, 0, EventListModel::AlertRole).toBool());
 
     // Rules edited in the window are checked and kept in ZINDRA.INI.
-    EXPECT_TRUE(tools().setAlertRules({"Alarm", "Linie=7 text~St\u00F6r", "Melder="}).has_value());
-    EXPECT_EQ(tools().alertRules().size(), 2);
+    const QStringList rules = {QString::fromUtf16(u"Linie=7 text~St\u00F6r"), QStringLiteral("\"Linie aus\"")};
+    const std::optional<QString> error = tools().setAlertRules(rules + QStringList{QStringLiteral("Melder=")});
+    ASSERT_TRUE(error.has_value());
+    EXPECT_TRUE(error->startsWith(QStringLiteral("Regel 3 (Melder=): "))) << error->toStdString();
+    EXPECT_EQ(tools().alertRules().size(), 2);  // unchanged
+    ASSERT_FALSE(tools().setAlertRules(rules).has_value());
+    tools().saveAlertRules();
+    EXPECT_EQ(TraceWindow(dialogs, w().configPath()).eventTools().alertRules(), rules);
 }
 
 TEST_F(EventList, ExportsTheFilteredRowsAndLeavesNothingWhereItCannotWrite) {
