@@ -4,10 +4,6 @@
 // of the samples, real files.
 #include <gtest/gtest.h>
 
-#include <pty.h>
-#include <termios.h>
-#include <unistd.h>
-
 #include <QAction>
 #include <QCheckBox>
 #include <QDateTime>
@@ -26,6 +22,7 @@
 #include "app/event_list_model.h"
 #include "app/event_tools.h"
 #include "app/pane_search.h"
+#include "fake_fat.h"
 #include "gui_support.h"
 #include "serial/comm.h"
 #include "support/process.h"
@@ -152,30 +149,10 @@ TEST_F(EventList, FillsDuringALiveTraceFiltersColoursSortsAndFindsMatches) {
     EXPECT_EQ(list().countLabel().text(), QStringLiteral("0 Treffer von 0"));
 }
 
-// A FAT on a pseudo-terminal that the test plays.
-struct Fat {
-    int master = -1, slave = -1;
-    std::string name;
-    Fat() {
-        char buf[256] = {};
-        if (::openpty(&master, &slave, buf, nullptr, nullptr) != 0) return;
-        name = buf;
-        termios t{};
-        ::tcgetattr(slave, &t);
-        ::cfmakeraw(&t);
-        ::tcsetattr(slave, TCSANOW, &t);
-    }
-    ~Fat() {
-        ::close(slave);
-        ::close(master);
-    }
-    void send(const std::string& s) const { (void)!::write(master, s.data(), s.size()); }
-};
-
 TEST_F(EventList, AnAlertFiresOncePerMinutePerRuleDuringALiveTraceAndMarksItsRow) {
     open("[Benachrichtigung]\r\nRegel1=Alarm\r\nRegel2=Linie=1234\r\n");
     EXPECT_EQ(tools().alertRules(), (QStringList{"Alarm", "Linie=1234"}));
-    Fat fat;
+    testing::FakeFat fat;
     w().comm().setDeviceName(fat.name);
     w().findChild<QPushButton*>(QStringLiteral("StartTrace"))->click();
     fat.send("SDN\r\n");

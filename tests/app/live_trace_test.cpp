@@ -24,6 +24,7 @@
 #include <thread>
 
 #include "app/settings_dialog.h"
+#include "fake_fat.h"
 #include "gui_support.h"
 #include "serial/comm.h"
 #include "support/process.h"
@@ -33,6 +34,7 @@ namespace zindra::app {
 namespace {
 
 using Lines = std::vector<std::string>;
+using testing::FakeFat;
 using testing::readAll;
 using namespace std::chrono_literals;
 
@@ -43,47 +45,6 @@ const std::string TelegramEvent = "   786       07       65    41";
 const QString NoAnswer = QString::fromUtf16(
     u"\n Es konnte keine Verbindung \n zum FAT aufgebaut werden.\n Versuchen Sie es noch einmal. \n\n"
     u" \u00DCberpr\u00FCfen Sie das Kabel zwischen\n PC und FAT. \n\n Stimmt die Schnittstelleneinstellung ???\n\n");
-
-// A pseudo-terminal whose master end the test drives as the FAT.
-struct FakeFat {
-    int master = -1, slave = -1;
-    std::string name;
-    std::string got;
-
-    FakeFat() {
-        char buf[256] = {};
-        if (::openpty(&master, &slave, buf, nullptr, nullptr) != 0) return;
-        name = buf;
-        termios t{};
-        ::tcgetattr(slave, &t);
-        ::cfmakeraw(&t);
-        ::tcsetattr(slave, TCSANOW, &t);
-    }
-    ~FakeFat() { hangUp(); }
-    // The FAT goes away: both ends closed.
-    void hangUp() {
-        if (slave >= 0) ::close(slave);
-        if (master >= 0) ::close(master);
-        slave = master = -1;
-    }
-    void send(const std::string& s) const { (void)!::write(master, s.data(), s.size()); }
-    // Collects what the host sent, with the window's event loop running,
-    // until `want` has come.
-    bool await(const std::string& want, int timeoutMs = 5000) {
-        return testing::waitUntil(
-            [&] {
-                pollfd p{master, POLLIN, 0};
-                while (::poll(&p, 1, 0) > 0 && (p.revents & POLLIN) != 0) {
-                    char b[256];
-                    const ssize_t n = ::read(master, b, sizeof b);
-                    if (n <= 0) break;
-                    got.append(b, static_cast<std::size_t>(n));
-                }
-                return got.find(want) != std::string::npos;
-            },
-            timeoutMs);
-    }
-};
 
 class LiveTrace : public ::testing::Test {
 protected:
