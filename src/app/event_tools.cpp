@@ -128,6 +128,9 @@ EventTools::EventTools(QMainWindow& window, trace::TraceSession& session, Dialog
     menu.addSeparator();
     entry("Alarmregeln1", QStringLiteral("&Alarmregeln\u2026"), [this] { editAlertRules(); });
 
+    // The status bar is there from the start: alerts without a tray, and
+    // what ZINDRA.INI holds that the program does not understand, are said in it.
+    window_.statusBar();
     loadConfiguration();
     session_.eventListeners().add(*this);
 }
