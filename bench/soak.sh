@@ -2,12 +2,15 @@
 # A long live trace: zindra-cli trace against zindra-cli simulate on a
 # pseudo-terminal at a raised line rate.  Reports bytes traced, lines
 # produced, resident memory after the first minute and at the end, and CPU
-# time.
-#   bench/soak.sh MINUTES [BAUD]
+# time.  With "record" it is an overnight watch in small: the trace records
+# (--record) and the simulator pulls the cable every 2 MB for 3 seconds; the
+# recording's size, segments and gaps are reported as well.
+#   bench/soak.sh MINUTES [BAUD] [record]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-minutes="${1:?usage: bench/soak.sh MINUTES [BAUD]}"
+minutes="${1:?usage: bench/soak.sh MINUTES [BAUD] [record]}"
 baud="${2:-115200}"
+record="${3:-}"
 cli=build/bin/zindra-cli
 [ -x "$cli" ] || { echo "build first (./test.sh or ./run.sh)" >&2; exit 1; }
 
@@ -24,11 +27,17 @@ while len(out) < 50_000_000:
 open(sys.argv[1], "wb").write(out)
 PY
 
-"$cli" simulate "$work/soak.TRC" --baud "$baud" > "$work/sim.out" 2> "$work/sim.err" &
+sim_args=()
+trace_args=()
+if [ "$record" = record ]; then
+  sim_args=(--pull-after 2000000 --pull-for 3 --link "$work/fat")
+  trace_args=(--record "$work/rec")
+fi
+"$cli" simulate "$work/soak.TRC" --baud "$baud" "${sim_args[@]}" > "$work/sim.out" 2> "$work/sim.err" &
 sim=$!
 for _ in $(seq 50); do [ -s "$work/sim.out" ] && break; sleep 0.1; done
 pty=$(head -1 "$work/sim.out")
-"$cli" trace --port "$pty" --pane hex --save "$work/saved" > "$work/trace.out" 2> "$work/trace.err" &
+"$cli" trace --port "$pty" --pane hex --save "$work/saved" "${trace_args[@]}" > "$work/trace.out" 2> "$work/trace.err" &
 tr=$!
 
 rss() { awk '/VmRSS/ {print $2}' "/proc/$1/status"; }
@@ -53,3 +62,9 @@ echo "resident after 1 min: ${rss_first} KiB"
 echo "resident at end:      ${rss_end} KiB (difference $(( rss_end - rss_first )) KiB)"
 echo "CPU time:           ${cpu_end} s in all (${cpu_first} s in the first minute)"
 echo "saved .TRC:         $(stat -c %s "$work/saved.TRC") bytes"
+if [ "$record" = record ]; then
+  rec=$(ls -d "$work"/rec/*/)
+  echo "recording:          $(du -sk "$rec" | cut -f1) KiB on disk, $(ls "$rec" | grep -c '\.TRC$') segments," \
+       "$(grep -c '^gap=' "$rec/manifest.txt") gaps, $(( $(wc -l < "$rec/events.csv") - 1 )) event file rows"
+  echo "pulls:              $(grep -c '^PULL' "$work/sim.err")"
+fi

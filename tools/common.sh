@@ -17,13 +17,16 @@ ensure_packages() {
     local sudo=""
     if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
     export DEBIAN_FRONTEND=noninteractive
+    # tshark asks whether ordinary users may capture; they need not.
+    echo "wireshark-common wireshark-common/install-setuid boolean false" | $sudo debconf-set-selections 2>/dev/null || true
     $sudo apt-get update -qq >/dev/null
     $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
   fi
 }
 
 base_packages() {
-  ensure_packages cmake g++ make libgtest-dev libgmock-dev qt6-base-dev libgl-dev fonts-dejavu-core qt6-translations-l10n
+  ensure_packages cmake g++ make libgtest-dev libgmock-dev qt6-base-dev libgl-dev fonts-dejavu-core qt6-translations-l10n \
+    python3 tshark
 }
 
 # configure_and_build BUILD_DIR [cmake options...]

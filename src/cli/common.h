@@ -5,6 +5,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "events/event_row.h"
+
 namespace zindra::cli {
 
 enum ExitCode : int {
@@ -15,9 +17,8 @@ enum ExitCode : int {
     ExitPort = 4,
 };
 
-// A byte string in a printable form for messages: \r, \n, \t and other
-// control or non-ASCII bytes escaped.
-std::string printable(std::string_view bytes);
+// A byte string in a printable form for messages (events::printable).
+using events::printable;
 
 // printable() of at most the first 80 bytes, "..." marking a cut.
 std::string printableStart(std::string_view bytes);
@@ -32,6 +33,10 @@ std::string reasonText(const std::error_code& code);
 bool outputFailed(std::FILE* out, int error = 0);
 
 int replayCommand(int argc, char** argv);
+// replay of a recording folder; pane is "text", "hex", "event" or "all".
+class ExportOutput;
+// With exporter, the events go out through it instead of a pane.
+int replayFolder(const std::string& dir, const std::string& pane, bool timestamps, ExportOutput* exporter = nullptr);
 int simulateCommand(int argc, char** argv);
 int traceCommand(int argc, char** argv);
 

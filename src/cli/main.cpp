@@ -14,8 +14,9 @@ namespace {
 
 const char* const Usage =
     "usage: zindra-cli replay [--protocol REPLY] [--pane text|hex|event|all] FILE\n"
-    "       zindra-cli trace --port DEVICE [--pane text|hex|event] [--save BASE]\n"
-    "       zindra-cli simulate FILE.TRC [--baud N]\n";
+    "       zindra-cli replay [--timestamps] [--pane text|hex|event|all] RECORDING-FOLDER\n"
+    "       zindra-cli trace --port DEVICE [--pane text|hex|event] [--save BASE] [--record DIR] [--watch]\n"
+    "       zindra-cli simulate FILE.TRC [--baud N] [--pull-after BYTES --pull-for SECONDS] [--link PATH]\n";
 
 }  // namespace
 

@@ -1,6 +1,7 @@
 // zindra-cli replay: a .TRC file through identification and the decoders,
 // exactly as the window's Replay, with one pane written to standard output.
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -8,6 +9,7 @@
 
 #include "cli/common.h"
 #include "cli/output_pane.h"
+#include "cli/export_output.h"
 #include "trace/replay.h"
 #include "trace/session.h"
 
@@ -15,9 +17,11 @@ namespace zindra::cli {
 namespace {
 
 const char* const ReplayUsage =
-    "usage: zindra-cli replay [--protocol REPLY] [--pane text|hex|event|all] FILE\n";
+    "usage: zindra-cli replay [--protocol REPLY] [--pane text|hex|event|all] FILE\n"
+    "       zindra-cli replay [--timestamps] [--pane text|hex|event|all] RECORDING-FOLDER\n"
+    "       zindra-cli replay [--protocol REPLY] --format csv|jsonl|pcapng [--output FILE] FILE|RECORDING-FOLDER\n";
 
-enum class PaneChoice { Text, Hex, Event, All };
+enum class PaneChoice { Text, Hex, Event, All, None };
 
 void writeLines(std::FILE* out, const trace::MemoryPane& pane) {
     for (const std::string& line : pane.lines()) {
@@ -31,7 +35,12 @@ void writeLines(std::FILE* out, const trace::MemoryPane& pane) {
 int replayCommand(int argc, char** argv) {
     std::optional<std::string> protocol;
     PaneChoice choice = PaneChoice::Event;
+    bool paneGiven = false;
+    std::optional<events::ExportFormat> format;
+    std::optional<std::string> output;
     std::optional<std::string> file;
+    std::string paneName = "event";
+    bool timestamps = false;
     bool options = true;
     for (int i = 0; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -43,8 +52,18 @@ int replayCommand(int argc, char** argv) {
             while (!protocol->empty() && (protocol->back() == '\n' || protocol->back() == '\r')) {
                 protocol->pop_back();
             }
+        } else if (options && arg == "--format" && i + 1 < argc) {
+            format = events::exportFormatNamed(argv[++i]);
+            if (!format) {
+                std::fputs(ReplayUsage, stderr);
+                return ExitUsage;
+            }
+        } else if (options && arg == "--output" && i + 1 < argc) {
+            output = argv[++i];
         } else if (options && arg == "--pane" && i + 1 < argc) {
+            paneGiven = true;
             const std::string p = argv[++i];
+            paneName = p;
             if (p == "text") {
                 choice = PaneChoice::Text;
             } else if (p == "hex") {
@@ -57,6 +76,8 @@ int replayCommand(int argc, char** argv) {
                 std::fputs(ReplayUsage, stderr);
                 return ExitUsage;
             }
+        } else if (options && arg == "--timestamps") {
+            timestamps = true;
         } else if (options && arg.size() > 1 && arg[0] == '-') {
             std::fputs(ReplayUsage, stderr);
             return ExitUsage;
@@ -67,10 +88,29 @@ int replayCommand(int argc, char** argv) {
             return ExitUsage;
         }
     }
-    if (!file) {
+    // The events go out instead of a pane; an output file needs a format.
+    if (!file || (format && (paneGiven || timestamps)) || (output && !format)) {
         std::fputs(ReplayUsage, stderr);
         return ExitUsage;
     }
+    std::error_code ec;
+    const bool folder = std::filesystem::is_directory(*file, ec);
+    if (folder && protocol) {
+        std::fputs("zindra-cli: --protocol is for a .TRC file; a recording knows its reply line\n", stderr);
+        return ExitUsage;
+    }
+    if (!folder && timestamps) {
+        std::fputs("zindra-cli: --timestamps needs a recording folder; a .TRC file holds no times\n", stderr);
+        return ExitUsage;
+    }
+    // The events instead of a pane; a plain trace file has no times.
+    std::optional<ExportOutput> exporter;
+    if (format) {
+        choice = PaneChoice::None;
+        exporter.emplace(*format, output, *file, !folder);
+        if (const int status = exporter->open(); status != ExitOk) return status;
+    }
+    if (folder) return replayFolder(*file, paneName, timestamps, exporter ? &*exporter : nullptr);
 
     trace::FilePtr in(nullptr, &std::fclose);
     try {
@@ -93,6 +133,7 @@ int replayCommand(int argc, char** argv) {
         case PaneChoice::Hex: stream = std::make_unique<StreamPane>(stdout); hex = stream.get(); break;
         case PaneChoice::Event: stream = std::make_unique<StreamPane>(stdout); event = stream.get(); break;
         case PaneChoice::All: text = &memText; hex = &memHex; event = &memEvent; break;
+        case PaneChoice::None: break;
     }
     trace::Panes panes{*text, *hex, *event};
     trace::NullUi ui;
@@ -100,6 +141,8 @@ int replayCommand(int argc, char** argv) {
     // As after the start-up Clear: both start-new-line flags set.
     session->flags().textStartNewLine = true;
     session->flags().hexStartNewLine = true;
+
+    if (exporter) exporter->attach(*session);
 
     session->startReplay();
     if (protocol) session->identifyReply(*protocol);
@@ -109,7 +152,13 @@ int replayCommand(int argc, char** argv) {
         // Output that can no longer be written ends the replay.
         trace::replayStream(*session, in.get(), *file, [&] {
             if (stream && stream->failed()) session->stopp();
+            if (exporter) {
+                if (exporter->failed()) session->stopp();
+                // Before each chunk: where the chunk about to be decoded ends.
+                exporter->setBytePosition(static_cast<std::uint64_t>(std::ftell(in.get())));
+            }
         });
+        if (exporter) exporter->setBytePosition(static_cast<std::uint64_t>(std::ftell(in.get())));
     } catch (const std::system_error& e) {
         // Nothing of a file that cannot be read is written.
         std::fprintf(stderr, "zindra-cli: cannot read %s: %s\n", file->c_str(), reasonText(e.code()).c_str());
@@ -128,7 +177,9 @@ int replayCommand(int argc, char** argv) {
         status = ExitIdent;
     }
 
-    if (stream) {
+    if (exporter) {
+        if (const int written = exporter->finish(*session); written != ExitOk) return written;
+    } else if (stream) {
         stream->flush();
         if (outputFailed(stdout, stream->error())) return ExitFile;
     } else {

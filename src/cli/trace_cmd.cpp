@@ -14,6 +14,7 @@
 #include "cli/output_pane.h"
 #include "serial/comm.h"
 #include "serial/ui_loop.h"
+#include "recording/recorder.h"
 #include "trace/comm_port.h"
 #include "trace/control.h"
 #include "trace/save.h"
@@ -22,10 +23,24 @@
 namespace zindra::cli {
 namespace {
 
-const char* const TraceUsage = "usage: zindra-cli trace --port DEVICE [--pane text|hex|event] [--save BASE]\n";
+const char* const TraceUsage =
+    "usage: zindra-cli trace --port DEVICE [--pane text|hex|event] [--save BASE] [--record DIR] [--watch]\n";
 
 volatile std::sig_atomic_t interrupted = 0;
-void onInterrupt(int) { interrupted = 1; }
+void onInterrupt(int sig) { interrupted = sig; }
+
+std::string signalName(int sig) {
+    switch (sig) {
+        case SIGINT: return "SIGINT (Ctrl-C)";
+        case SIGTERM: return "SIGTERM";
+#ifdef _WIN32
+        case SIGBREAK: return "Ctrl-Break";
+#else
+        case SIGHUP: return "SIGHUP";
+#endif
+        default: return "signal " + std::to_string(sig);
+    }
+}
 
 // Windows-1252 message text for a terminal: UTF-8, carriage returns dropped.
 std::string terminalText(const std::string& cp1252) {
@@ -75,6 +90,8 @@ int traceCommand(int argc, char** argv) {
     std::string device;
     std::string paneName = "event";
     std::optional<std::string> saveBase;
+    std::optional<std::string> recordDir;
+    bool watch = false;
     for (int i = 0; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--port" && i + 1 < argc) {
@@ -87,6 +104,12 @@ int traceCommand(int argc, char** argv) {
             }
         } else if (arg == "--save" && i + 1 < argc) {
             saveBase = argv[++i];
+        } else if (arg == "--record" && i + 1 < argc) {
+            // A recording is a watch: it goes on through cable pulls.
+            recordDir = argv[++i];
+            watch = true;
+        } else if (arg == "--watch") {
+            watch = true;
         } else {
             std::fputs(TraceUsage, stderr);
             return ExitUsage;
@@ -108,6 +131,20 @@ int traceCommand(int argc, char** argv) {
             std::fprintf(stderr, "zindra-cli: %s\n", problem->c_str());
             return ExitFile;
         }
+    }
+
+    // The recording's folder is made before the port opens, so that a
+    // folder that cannot be written ends the command at once.
+    std::unique_ptr<recording::Recorder> recorder;
+    if (recordDir) {
+        try {
+            recorder = std::make_unique<recording::Recorder>(
+                recording::RecorderOptions{*recordDir, device, "Zindra " ZINDRA_VERSION});
+        } catch (const recording::RecordingError& e) {
+            std::fprintf(stderr, "zindra-cli: %s\n", e.what());
+            return ExitFile;
+        }
+        std::fprintf(stderr, "zindra-cli: recording into %s\n", recorder->folder().c_str());
     }
 
     serial::UiLoop loop;
@@ -141,6 +178,10 @@ int traceCommand(int argc, char** argv) {
     trace::Panes panes{*text, hex, event};
     trace::TraceSession session(panes, ui, trace::RoutingLimits::unlimited());
     session.clear();
+    if (recorder) {
+        session.setChunkSink(recorder.get());
+        session.eventListeners().add(*recorder);
+    }
 
     comm.onRxChar = [&](serial::Comm&, int) { trace::receiveFromPort(session, port); };
     comm.onHangup = [&](serial::Comm& c) {
@@ -164,15 +205,44 @@ int traceCommand(int argc, char** argv) {
 
     try {
         comm.setDeviceName(device);
-        if (!trace::startTrace(session, port)) return ExitPort;
+        if (!trace::startTrace(session, port)) {
+            if (recorder) recorder->finish("the port could not be opened");
+            return ExitPort;
+        }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "zindra-cli: %s\n", e.what());
+        if (recorder) recorder->finish(std::string("the port could not be opened: ") + e.what());
         return ExitPort;
     }
 
     bool limitTold = false;
-    while (!interrupted && !gone && session.running() && !chosen.failed()) {
+    int recordStatus = ExitOk;
+    bool recordErrorTold = false;
+    trace::CableWatch cable;
+    while (!interrupted && session.running() && !chosen.failed()) {
+        if (gone) {
+            if (!watch) break;
+            // Watch mode: the trace waits for the device to come back.
+            gone = false;
+            const std::int64_t at = trace::utcMicrosNow();
+            cable.lost(port, at);
+            if (recorder) recorder->gapBegan(at);
+            std::fprintf(stderr, "zindra-cli: trying to open %s again every %d s\n", device.c_str(),
+                         static_cast<int>(trace::ReopenInterval.count() / 1000));
+        }
         loop.runOnce(std::chrono::milliseconds(50));
+        if (cable.disconnected() && cable.retry(session, port)) {
+            if (recorder) recorder->gapEnded(trace::utcMicrosNow());
+            std::fprintf(stderr, "zindra-cli: %s is back; \"\\nTRACEON\" sent again\n", device.c_str());
+        }
+        if (recorder) {
+            recorder->tick();
+            const recording::RecorderStatus st = recorder->status();
+            if (!recordErrorTold && !st.lastError.empty()) {
+                recordErrorTold = true;
+                std::fprintf(stderr, "zindra-cli: %s; the trace goes on without it\n", st.lastError.c_str());
+            }
+        }
         if (ui.deadline && std::chrono::steady_clock::now() >= *ui.deadline) {
             ui.deadline.reset();
             session.answerTimeoutCheck();
@@ -194,8 +264,30 @@ int traceCommand(int argc, char** argv) {
     }();
     trace::stopTrace(session, port);
     chosen.flush();
+    if (recorder) {
+        std::string reason = "Stopp";
+        if (interrupted != 0) {
+            reason = signalName(interrupted);
+        } else if (gone) {
+            reason = "the device went away";
+        } else if (outcome == trace::IdentOutcome::NoReply) {
+            reason = "no answer from the FAT";
+        } else if (outcome == trace::IdentOutcome::Unmatched) {
+            reason = "the reply names no known panel type";
+        } else if (chosen.failed()) {
+            reason = "standard output could not be written";
+        }
+        recorder->finish(reason);
+        const recording::RecorderStatus st = recorder->status();
+        std::fprintf(stderr, "zindra-cli: recorded %llu bytes in %d segment(s), %zu gap(s), into %s\n",
+                     static_cast<unsigned long long>(st.bytes), st.segments, st.gaps.size(), st.folder.c_str());
+        if (!st.lastError.empty()) {
+            if (!recordErrorTold) std::fprintf(stderr, "zindra-cli: %s\n", st.lastError.c_str());
+            recordStatus = ExitFile;
+        }
+    }
 
-    int status = ExitOk;
+    int status = recordStatus;
     // No reply, an unknown reply, or the end before a complete reply line.
     if (outcome != trace::IdentOutcome::Matched) status = ExitIdent;
     if (outputFailed(stdout, chosen.error())) status = ExitFile;

@@ -1,5 +1,7 @@
 #include "events/event_row.h"
 
+#include <cstdio>
+
 #include "events/time_text.h"
 
 namespace zindra::events {
@@ -89,6 +91,29 @@ std::optional<std::string> cp1252FromText(std::string_view text) {
         i += length;
     }
     return out;
+}
+
+std::string printable(std::string_view bytes) {
+    std::string s;
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b == '\r') {
+            s += "\\r";
+        } else if (b == '\n') {
+            s += "\\n";
+        } else if (b == '\t') {
+            s += "\\t";
+        } else if (b == '\\') {
+            s += "\\\\";
+        } else if (b < 0x20 || b >= 0x7F) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\x%02X", b);
+            s += buf;
+        } else {
+            s.push_back(c);
+        }
+    }
+    return s;
 }
 
 std::string hexBytes(std::string_view bytes) {

@@ -56,6 +56,10 @@ std::string utf8FromCp1252(std::string_view bytes);
 // Windows-1252 does not have.
 std::optional<std::string> cp1252FromText(std::string_view text);
 
+// A byte string in a printable form for messages and one-line fields: \r,
+// \n, \t, the backslash and other control or non-ASCII bytes escaped (\xNN).
+std::string printable(std::string_view bytes);
+
 // "02 3A FF": bytes as two hex digits each, separated by single spaces.
 std::string hexBytes(std::string_view bytes);
 

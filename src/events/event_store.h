@@ -39,8 +39,9 @@ public:
     bool empty() const { return size_ == 0; }
     // Event i (0 = first decoded); valid until the store is cleared.
     EventView at(std::size_t i) const;
-    // An id per distinct state text, 0 .. stateTextCount()-1, for work that
-    // is the same for every event of one state text (kinds, filters).
+    // An id per distinct state text, below stateTextCount(), for work that
+    // is the same for every event of one state text (kinds, filters).  The
+    // hex codes share the numbering, so not every id is a state text.
     std::uint32_t stateTextId(std::size_t i) const { return slot(i).stateText; }
     std::size_t stateTextCount() const { return texts_.size(); }
 

@@ -123,8 +123,9 @@ public:
         std::string comment = "Zindra: Ereignisse";
         if (!options_.source.empty()) comment += " aus " + options_.source;
         comment += options_.timesAreByteOffsets
-                       ? ". Die Datei hat keine Zeiten: die Zeit eines Pakets ist die Byte-Position in der "
-                         "Datei, an der das Telegramm endet (1 s = 1 Byte)."
+                       ? ". Die Datei hat keine Zeiten: die Zeit eines Pakets ist eine Byte-Position in der "
+                         "Datei (1 s = 1 Byte), das Ende des 80-Byte-Blocks, mit dem das Telegramm vollst\xC3\xA4ndig "
+                         "wurde."
                        : ". Zeiten: Empfangszeit (UTC).";
         putOption(shb, 1, optionText(comment));  // opt_comment
         putOption(shb, 4, "Zindra");             // shb_userappl
@@ -224,6 +225,30 @@ std::unique_ptr<EventWriter> makeEventWriter(ExportFormat format, const ExportOp
         case ExportFormat::Pcapng: return std::make_unique<PcapngWriter>(options);
     }
     return std::make_unique<CsvWriter>();
+}
+
+StreamingExport::StreamingExport(ExportFormat format, ExportOptions options, Sink sink)
+    : writer_(makeEventWriter(format, options)),
+      // Only pcapng needs a time for every packet; the other formats leave it empty.
+      offsetTimes_(options.timesAreByteOffsets && format == ExportFormat::Pcapng),
+      sink_(std::move(sink)) {
+    put(writer_->begin(), false);
+}
+
+void StreamingExport::onEvent(const decoders::EventRecord& record, trace::ChunkTime time) {
+    if (!time && offsetTimes_) time = static_cast<std::int64_t>(position_) * 1000000;
+    put(writer_->event(viewOf(record, time)), false);
+    ++events_;
+}
+
+void StreamingExport::finish() { put(writer_->end(), true); }
+
+void StreamingExport::put(std::string bytes, bool force) {
+    if (failed_) return;
+    buffer_ += bytes;
+    if (buffer_.size() < (1 << 16) && !force) return;
+    if (!buffer_.empty() && !sink_(buffer_)) failed_ = true;
+    buffer_.clear();
 }
 
 AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {

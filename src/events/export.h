@@ -32,8 +32,9 @@ std::string_view exportSuffix(ExportFormat format);
 inline bool isBinary(ExportFormat format) { return format == ExportFormat::Pcapng; }
 
 struct ExportOptions {
-    // pcapng: the events' times are byte offsets in a trace file that has no
-    // times (1 s = 1 byte); the file's comment says so.
+    // pcapng: events without a time get byte offsets in the trace file as
+    // times (1 s = 1 byte; StreamingExport::setBytePosition); the file's
+    // comment says so.  The other formats leave such times empty.
     bool timesAreByteOffsets = false;
     // pcapng: where the events come from, for the file's comment.
     std::string source;
@@ -53,6 +54,36 @@ std::unique_ptr<EventWriter> makeEventWriter(ExportFormat format, const ExportOp
 
 // One JSON Lines object (with its "\n") for an event.
 std::string jsonEventLine(const EventView& event);
+
+// Writes every event a session decodes, as it is decoded, through a writer
+// to a sink (standard output, an AtomicFile).  The sink returns false once
+// it cannot take more; the export then stops writing and reports failed().
+class StreamingExport final : public trace::EventListener {
+public:
+    using Sink = std::function<bool(std::string_view)>;
+    StreamingExport(ExportFormat format, ExportOptions options, Sink sink);
+
+    // Without times of their own (a plain trace file), pcapng packets get
+    // the position in the file where the chunk that completed them ends.
+    void setBytePosition(std::uint64_t position) { position_ = position; }
+    void onEvent(const decoders::EventRecord& record, trace::ChunkTime time) override;
+    // Writes what the format has after the last event, and what is buffered.
+    void finish();
+
+    std::size_t events() const { return events_; }
+    bool failed() const { return failed_; }
+
+private:
+    void put(std::string bytes, bool force);
+
+    std::unique_ptr<EventWriter> writer_;
+    bool offsetTimes_;
+    Sink sink_;
+    std::string buffer_;
+    std::uint64_t position_ = 0;
+    std::size_t events_ = 0;
+    bool failed_ = false;
+};
 
 // A file written under a temporary name beside path and renamed to path by
 // commit(); destroyed without a commit, it removes the temporary file.

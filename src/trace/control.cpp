@@ -2,6 +2,7 @@
 
 #include <array>
 #include <chrono>
+#include <exception>
 
 #include "trace/identify.h"
 
@@ -13,13 +14,16 @@ const std::uint8_t TraceOff[8] = {'\n', 'T', 'R', 'A', 'C', 'E', 'O', 'F'};
 
 }  // namespace
 
-bool startTrace(TraceSession& session, TracePort& port) {
-    if (port.deviceName().empty()) session.ui().showError(NoPortText);
-    port.open();
-    if (!port.active()) {
-        port.close();
-        return false;
-    }
+std::int64_t utcMicrosNow() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+namespace {
+
+// Start's steps once the port is open: a fresh reply awaited on a clean line.
+void beginOnOpenPort(TraceSession& session, TracePort& port) {
     session.clearIdentText();
     std::array<std::uint8_t, ReceiveChunk> drop{};
     for (std::size_t total = 0; total < ReadOnLimit;) {
@@ -30,7 +34,51 @@ bool startTrace(TraceSession& session, TracePort& port) {
     port.write(TraceOn, sizeof TraceOn);
     session.enterWaiting();
     session.ui().armAnswerTimer(AnswerTimeoutMs);
+}
+
+}  // namespace
+
+bool startTrace(TraceSession& session, TracePort& port) {
+    if (port.deviceName().empty()) session.ui().showError(NoPortText);
+    port.open();
+    if (!port.active()) {
+        port.close();
+        return false;
+    }
+    beginOnOpenPort(session, port);
     return true;
+}
+
+bool reopenTrace(TraceSession& session, TracePort& port) {
+    try {
+        port.open();
+    } catch (const std::exception&) {
+        // Still gone: the next try comes after the interval.
+    }
+    if (!port.active()) {
+        port.close();
+        return false;
+    }
+    beginOnOpenPort(session, port);
+    return true;
+}
+
+void CableWatch::lost(TracePort& port, std::int64_t utcNow, Clock::time_point now) {
+    port.close();
+    if (lostSince_) return;
+    lostSince_ = utcNow;
+    lastTry_ = now;
+    attempts_ = 0;
+}
+
+std::optional<std::int64_t> CableWatch::retry(TraceSession& session, TracePort& port, Clock::time_point now) {
+    if (!lostSince_ || now - lastTry_ < ReopenInterval) return std::nullopt;
+    lastTry_ = now;
+    ++attempts_;
+    if (!reopenTrace(session, port)) return std::nullopt;
+    const std::int64_t from = *lostSince_;
+    lostSince_.reset();
+    return from;
 }
 
 std::size_t receiveFromPort(TraceSession& session, TracePort& port) {
@@ -40,9 +88,7 @@ std::size_t receiveFromPort(TraceSession& session, TracePort& port) {
         const std::size_t n = port.read(buf.data(), ReceiveChunk);
         if (n == 0 && total > 0) break;
         // A chunk's time is taken once, where it is read, and travels with it.
-        const auto now = std::chrono::duration_cast<std::chrono::microseconds>(
-            std::chrono::system_clock::now().time_since_epoch());
-        session.receiveChunk(buf.data(), n, now.count());
+        session.receiveChunk(buf.data(), n, utcMicrosNow());
         total += n;
         if (n < ReceiveChunk || total >= ReadOnLimit) break;
     }

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstddef>
+#include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "trace/session.h"
@@ -55,6 +57,45 @@ std::size_t drainPort(TraceSession& session, TracePort& port);
 // the identifying chunk left in the ring; then runs Stopp if the trace still
 // runs (the drained bytes may have ended it).  During a replay: Stopp only.
 void stopTrace(TraceSession& session, TracePort& port);
+
+// Watch mode's reopen: opens the port again after the device vanished
+// (an error to open counts as "not yet": nothing is thrown), drops what
+// waits from before, sends "\nTRACEON" again and waits for the reply again
+// (the answer timer armed as at Start).  Returns whether the port is open.
+bool reopenTrace(TraceSession& session, TracePort& port);
+
+inline constexpr std::chrono::milliseconds ReopenInterval{2000};
+
+// Watch mode through cable pulls: a vanished device does not end the trace.
+// The owner reports the loss (its port's hang-up notice) and calls retry()
+// now and then (at least every ReopenInterval); every ReopenInterval a
+// reopen is tried until one succeeds.  Stopp ends the trace as always;
+// calling nothing more of this object is all it takes.
+class CableWatch {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    // The device went away: closes the port and remembers when (UTC
+    // microseconds, for the gap).  Nothing when already lost.
+    void lost(TracePort& port, std::int64_t utcNow, Clock::time_point now = Clock::now());
+    // While lost and at least ReopenInterval after the loss or the last try:
+    // tries reopenTrace.  Returns the gap's start when the port is open
+    // again (the gap ends now); nullopt otherwise.
+    std::optional<std::int64_t> retry(TraceSession& session, TracePort& port, Clock::time_point now = Clock::now());
+    bool disconnected() const { return lostSince_.has_value(); }
+    // When the device was lost (UTC microseconds), while it is.
+    std::optional<std::int64_t> lostSince() const { return lostSince_; }
+    // Reopen attempts since the loss.
+    int attempts() const { return attempts_; }
+
+private:
+    std::optional<std::int64_t> lostSince_;
+    Clock::time_point lastTry_{};
+    int attempts_ = 0;
+};
+
+// Now, as a chunk's time: UTC microseconds since 1970-01-01.
+std::int64_t utcMicrosNow();
 
 // Stopp's port steps: "\nTRACEOF", then close.  Close drops output still
 // queued, so the command is given a moment to leave first: a FAT that never

@@ -27,6 +27,15 @@ public:
     virtual void onEvent(const decoders::EventRecord& record, ChunkTime time) = 0;
 };
 
+// Receives every chunk the receive handler takes from the port, before it is
+// decoded, with the time it was read (the recording's raw hook).  The bytes
+// are valid only during the call.
+class ChunkSink {
+public:
+    virtual ~ChunkSink() = default;
+    virtual void onChunk(const std::uint8_t* bytes, std::size_t n, ChunkTime time) = 0;
+};
+
 // The listeners of one session, called in the order they were added.  A
 // listener must stay alive until it is removed; none may be added or removed
 // from inside onEvent.

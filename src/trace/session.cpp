@@ -12,6 +12,7 @@ TraceSession::TraceSession(Panes& panes, TraceUi& ui, RoutingLimits limits)
     : panes_(panes), ui_(ui), limits_(limits), decoder_(registry_.get(Protocol::Default)) {}
 
 void TraceSession::receiveChunk(const std::uint8_t* chunk, std::size_t n, ChunkTime time) {
+    if (chunkSink_ != nullptr && n > 0) chunkSink_->onChunk(chunk, n, time);
     capture_.append(chunk, n);
     feedChunk(chunk, n, time);
 }

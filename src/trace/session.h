@@ -84,6 +84,9 @@ public:
     RoutingFlags& flags() { return flags_; }
     // Who receives the event records (the window's list, the CLI, a recording).
     EventListeners& eventListeners() { return listeners_; }
+    // Who receives every chunk read from the port (a recording); nullptr for none.
+    // The sink must stay alive while it is set.
+    void setChunkSink(ChunkSink* sink) { chunkSink_ = sink; }
     Panes& panes() { return panes_; }
     TraceUi& ui() { return ui_; }
 
@@ -118,6 +121,7 @@ private:
     CaptureStore capture_;
     RoutingFlags flags_;
     EventListeners listeners_;
+    ChunkSink* chunkSink_ = nullptr;
     std::string identText_;
     std::size_t identLf_ = std::string::npos;  // IdentText's first line feed
     bool awaitingIdent_ = false;

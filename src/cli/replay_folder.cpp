@@ -1,0 +1,106 @@
+// zindra-cli replay DIR: a recording folder, its segments in order with the
+// recorded times, through the same session as a .TRC replay.
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <system_error>
+
+#include "cli/common.h"
+#include "cli/export_output.h"
+#include "cli/output_pane.h"
+#include "events/time_text.h"
+#include "recording/reader.h"
+#include "trace/session.h"
+
+namespace zindra::cli {
+namespace {
+
+// Puts the time of the chunk being decoded before each line.
+class TimedPane final : public trace::Pane {
+public:
+    TimedPane(trace::Pane& inner, const trace::ChunkTime& now) : inner_(inner), now_(now) {}
+    std::size_t lineCount() const override { return inner_.lineCount(); }
+    void addLine(std::string_view line) override {
+        inner_.addLine((now_ ? events::isoTime(*now_) : std::string("-")) + " " + std::string(line));
+    }
+    void appendToLastLine(std::string_view text) override { inner_.appendToLastLine(text); }
+    void removeFirstLines(std::size_t n) override { inner_.removeFirstLines(n); }
+    void clear() override { inner_.clear(); }
+
+private:
+    trace::Pane& inner_;
+    const trace::ChunkTime& now_;
+};
+
+void writeLines(std::FILE* out, const char* title, const trace::MemoryPane& pane) {
+    std::fputs(title, out);
+    for (const std::string& line : pane.lines()) {
+        std::fwrite(line.data(), 1, line.size(), out);
+        std::fputc('\n', out);
+    }
+}
+
+}  // namespace
+
+int replayFolder(const std::string& dir, const std::string& paneName, bool timestamps, ExportOutput* exporter) {
+    recording::Recording rec;
+    try {
+        rec = recording::readRecording(dir);
+    } catch (const recording::RecordingError& e) {
+        std::fprintf(stderr, "zindra-cli: cannot read %s: %s; %s\n", dir.c_str(),
+                     reasonText(std::error_code(EISDIR, std::generic_category())).c_str(), e.what());
+        return ExitFile;
+    }
+
+    trace::ChunkTime now;
+    const bool all = paneName == "all";
+    trace::MemoryPane memText, memHex, memEvent;
+    CountingPane countText, countHex, countEvent;
+    std::unique_ptr<StreamPane> stream;
+    trace::Pane* text = all ? static_cast<trace::Pane*>(&memText) : &countText;
+    trace::Pane* hex = all ? static_cast<trace::Pane*>(&memHex) : &countHex;
+    trace::Pane* event = all ? static_cast<trace::Pane*>(&memEvent) : &countEvent;
+    if (!all && !exporter) {
+        stream = std::make_unique<StreamPane>(stdout, paneName == "event");
+        (paneName == "text" ? text : paneName == "hex" ? hex : event) = stream.get();
+    }
+    TimedPane timedEvent(*event, now);
+    trace::Panes panes{*text, *hex, timestamps ? static_cast<trace::Pane&>(timedEvent) : *event};
+    trace::NullUi ui;
+    auto session = std::make_unique<trace::TraceSession>(panes, ui, trace::RoutingLimits::unlimited());
+    session->flags().textStartNewLine = true;
+    session->flags().hexStartNewLine = true;
+
+    if (exporter) exporter->attach(*session);
+    recording::replayRecording(
+        *session, rec, [&] {
+            if ((stream && stream->failed()) || (exporter && exporter->failed())) session->stopp();
+        },
+        [&](trace::ChunkTime t) { now = t; });
+
+    int status = ExitOk;
+    if (session->identOutcome() == trace::IdentOutcome::Unmatched) {
+        std::fprintf(stderr, "zindra-cli: the reply \"%s\" names no known panel type\n",
+                     printableStart(session->identText()).c_str());
+        status = ExitIdent;
+    }
+    // What is wrong, after everything readable has been shown.
+    for (const std::string& p : rec.problems) std::fprintf(stderr, "zindra-cli: %s\n", p.c_str());
+    if (rec.damaged && status == ExitOk) status = ExitFile;
+
+    if (exporter) {
+        if (const int written = exporter->finish(*session); written != ExitOk) return written;
+    } else if (stream) {
+        stream->flush();
+        if (outputFailed(stdout, stream->error())) return ExitFile;
+    } else {
+        writeLines(stdout, "--- hex ---\n", memHex);
+        writeLines(stdout, "--- text ---\n", memText);
+        writeLines(stdout, "--- event ---\n", memEvent);
+        if (outputFailed(stdout)) return ExitFile;
+    }
+    return status;
+}
+
+}  // namespace zindra::cli
