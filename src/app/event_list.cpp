@@ -94,6 +94,8 @@ EventListWindow::EventListWindow(EventListModel& model, QWidget* parent)
     connect(next_, &QPushButton::clicked, this, &EventListWindow::nextMatch);
     connect(&model_, &EventListModel::statusChanged, this, &EventListWindow::showStatus);
     connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &EventListWindow::showDetail);
+    // A new filter or Clear leaves no chosen row, and no detail of one.
+    connect(&model_, &QAbstractItemModel::modelReset, this, &EventListWindow::showDetail);
     // New rows keep the view at the end while it is there.
     connect(&model_, &QAbstractItemModel::rowsAboutToBeInserted, this, [this] {
         const QScrollBar* v = table_->verticalScrollBar();

@@ -144,8 +144,10 @@ TEST_F(EventList, FillsDuringALiveTraceFiltersColoursSortsAndFindsMatches) {
     EXPECT_EQ(cell(current(), 0), QStringLiteral("6"));
     EXPECT_EQ(cell(9, EventListModel::LinieColumn), QStringLiteral("7"));
 
+    EXPECT_TRUE(list().findChild<QLabel*>(QStringLiteral("EventDetail"))->text().startsWith(QStringLiteral("Ereignis: ")));
     trigger("Clear1");
     EXPECT_EQ(model().rowCount(), 0);
+    EXPECT_TRUE(list().findChild<QLabel*>(QStringLiteral("EventDetail"))->text().isEmpty());
     EXPECT_EQ(list().countLabel().text(), QStringLiteral("0 Treffer von 0"));
 }
 
