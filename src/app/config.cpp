@@ -5,8 +5,11 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QStringDecoder>
 #include <QStringList>
 #include <optional>
+
+#include "app/cp1252.h"
 
 namespace zindra::app {
 namespace {
@@ -86,14 +89,17 @@ Place find(const QStringList& lines, const char* section, const char* key) {
     return p;
 }
 
+// The value of a "key=value" line; a value in quotes is the text between them.
+QString lineValue(const QString& line) {
+    QString v = line.mid(line.indexOf(QLatin1Char('=')) + 1).trimmed();
+    if (v.size() >= 2 && v.startsWith(QLatin1Char('"')) && v.endsWith(QLatin1Char('"'))) v = v.mid(1, v.size() - 2);
+    return v;
+}
+
 std::optional<QString> value(const QStringList& lines, const char* section, const char* key) {
     const Place p = find(lines, section, key);
     if (p.key < 0) return std::nullopt;
-    const QString& line = lines[p.key];
-    QString v = line.mid(line.indexOf(QLatin1Char('=')) + 1).trimmed();
-    // A value in quotes is the text between them.
-    if (v.size() >= 2 && v.startsWith(QLatin1Char('"')) && v.endsWith(QLatin1Char('"'))) v = v.mid(1, v.size() - 2);
-    return v;
+    return lineValue(lines[p.key]);
 }
 
 // Replaces the key's line, or adds it at the end of its section, or adds the
@@ -108,6 +114,32 @@ void setValue(QStringList& lines, const char* section, const char* key, const QS
     } else {
         lines << QLatin1Char('[') + QLatin1String(section) + QLatin1Char(']') << line;
     }
+}
+
+// Where a section's lines are: its heading and the index after its last
+// line; none when the file has no such section.
+std::optional<std::pair<qsizetype, qsizetype>> sectionRange(const QStringList& lines, const char* section) {
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const auto name = sectionName(lines[i]);
+        if (!name || !same(*name, section)) continue;
+        qsizetype end = i + 1;
+        while (end < lines.size() && !sectionName(lines[end])) ++end;
+        return std::make_pair(i, end);
+    }
+    return std::nullopt;
+}
+
+bool writeIni(const QString& path, const IniText& ini) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QString text = ini.lines.join(ini.lineEnd);
+    if (ini.endsWithLineEnd) text += ini.lineEnd;
+    // Written beside the old file and put in its place only when complete.
+    QSaveFile out(path);
+    // A file the user may write in a folder he may not still gets written.
+    out.setDirectWriteFallback(true);
+    if (!out.open(QIODevice::WriteOnly)) return false;
+    out.write(text.toLatin1());
+    return out.commit();
 }
 
 int sizeValue(const QStringList& lines, const char* key, int fallback, int max) {
@@ -143,17 +175,46 @@ bool saveConfig(const QString& path, const Config& config) {
     setValue(ini.lines, "DeskTop", "Width", QString::number(config.width));
     setValue(ini.lines, "Port", "Nummer", QString::fromLatin1(config.deviceName));
     if (ini.lines == before && QFileInfo::exists(path)) return true;  // nothing to write
+    return writeIni(path, ini);
+}
 
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QString text = ini.lines.join(ini.lineEnd);
-    if (ini.endsWithLineEnd) text += ini.lineEnd;
-    // Written beside the old file and put in its place only when complete.
-    QSaveFile out(path);
-    // A file the user may write in a folder he may not still gets written.
-    out.setDirectWriteFallback(true);
-    if (!out.open(QIODevice::WriteOnly)) return false;
-    out.write(text.toLatin1());
-    return out.commit();
+IniPairs loadSection(const QString& path, const char* section) {
+    IniPairs pairs;
+    const QStringList lines = readIni(path).lines;
+    const auto range = sectionRange(lines, section);
+    if (!range) return pairs;
+    for (qsizetype i = range->first + 1; i < range->second; ++i) {
+        const QString key = keyName(lines[i]);
+        if (key.isEmpty()) continue;
+        // A file saved by an editor as UTF-8 reads as that; else its bytes
+        // are Windows-1252, as the program writes them.
+        const QByteArray bytes = lineValue(lines[i]).toLatin1();
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        QString v = utf8(bytes);
+        if (utf8.hasError()) v = fromCp1252(bytes.toStdString());
+        pairs.emplace_back(key, v);
+    }
+    return pairs;
+}
+
+bool saveSection(const QString& path, const char* section, const IniPairs& pairs) {
+    IniText ini = readIni(path);
+    QStringList keys;
+    for (const auto& [key, value] : pairs) keys << key + QLatin1Char('=') + value;
+    if (const auto range = sectionRange(ini.lines, section)) {
+        // Comments stay; the keys follow them, before blank lines at the end.
+        QStringList body;
+        for (qsizetype i = range->first + 1; i < range->second; ++i) {
+            if (keyName(ini.lines[i]).isEmpty()) body << ini.lines[i];
+        }
+        qsizetype tail = body.size();
+        while (tail > 0 && body[tail - 1].trimmed().isEmpty()) --tail;
+        for (qsizetype k = 0; k < keys.size(); ++k) body.insert(tail + k, keys[k]);
+        ini.lines = ini.lines.mid(0, range->first + 1) + body + ini.lines.mid(range->second);
+    } else {
+        ini.lines << QLatin1Char('[') + QLatin1String(section) + QLatin1Char(']') << keys;
+    }
+    return writeIni(path, ini);
 }
 
 }  // namespace zindra::app

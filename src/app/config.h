@@ -4,6 +4,8 @@
 #include <QSize>
 #include <QString>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace zindra::app {
 
@@ -29,5 +31,17 @@ Config loadConfig(const QString& path, QSize maxSize);
 // Writes Height, Width and Nummer, in that order, creating the folder when
 // needed.  False when the file could not be written.
 bool saveConfig(const QString& path, const Config& config);
+
+// The "key=value" lines of one section, in the file's order, with the keys
+// as written and values as the profile functions give them (without one pair
+// of quotes around them), read as UTF-8 where they are, else as
+// Windows-1252; empty when the file or the section is missing.
+using IniPairs = std::vector<std::pair<QString, QString>>;
+IniPairs loadSection(const QString& path, const char* section);
+
+// Makes pairs the section's keys, written in Windows-1252: the section's old
+// keys go, the rest of the file (other sections, comments) stays.  False when
+// the file could not be written.
+bool saveSection(const QString& path, const char* section, const IniPairs& pairs);
 
 }  // namespace zindra::app

@@ -24,6 +24,8 @@
 #include "app/dialogs.h"
 #include "app/event_times.h"
 #include "app/recording_control.h"
+#include "app/event_tools.h"
+#include "app/pane_search.h"
 #include "app/settings_dialog.h"
 #include "app/ui_bridge.h"
 #include "serial/comm.h"
@@ -111,6 +113,8 @@ TraceWindow::TraceWindow(Dialogs& dialogs, const QString& configPath, QWidget* p
             runGuarded(dialogs_, this, [this, handler] { (recording_.get()->*handler)(); });
         });
     });
+    paneSearch_ = new PaneSearch(*this, {eventBox_, hexBox_, textBox_});
+    eventTools_ = std::make_unique<EventTools>(*this, *session_, dialogs_, configPath_, [this] { return comm_->active(); });
 
     loadSettings();
     formResize();
@@ -361,7 +365,10 @@ void TraceWindow::aboutBoxShow() {
     clear();
 }
 
-void TraceWindow::clear() { session_->clear(); }
+void TraceWindow::clear() {
+    session_->clear();
+    eventTools_->clear();
+}
 
 void TraceWindow::hilfeClick() { aboutBox_->exec(); }
 

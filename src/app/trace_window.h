@@ -34,6 +34,8 @@ class AboutBox;
 class RecordingControl;
 class TimedBox;
 class Dialogs;
+class EventTools;
+class PaneSearch;
 class SettingsDialog;
 class UiBridge;
 
@@ -91,6 +93,8 @@ public:
     TextBoxPane& hexPane() { return *hexPane_; }      // Memo2
     TextBoxPane& eventPane() { return *eventPane_; }  // Memo3
     AboutBox& aboutBox() { return *aboutBox_; }
+    EventTools& eventTools() { return *eventTools_; }
+    PaneSearch& paneSearch() { return *paneSearch_; }
     SettingsDialog& settingsDialog() { return *settingsDialog_; }
     QTimer& timer1() { return *timer1_; }
     serial::Comm& comm() { return *comm_; }  // SpComm1
@@ -164,6 +168,10 @@ private:
     std::unique_ptr<trace::CommPort> port_;
     // Recordings and watch mode; gone before the port and the session.
     std::unique_ptr<RecordingControl> recording_;
+    // The event list, alerts and export; leaves the session's listeners
+    // before the session goes.
+    std::unique_ptr<EventTools> eventTools_;
+    PaneSearch* paneSearch_ = nullptr;
 
     SettingsDialog* settingsDialog_ = nullptr;
     AboutBox* aboutBox_ = nullptr;

@@ -342,6 +342,33 @@ TEST_F(ConfigTest, OnlyOurKeysAreWrittenAndTheRestOfTheUsersFileStaysAsItWas) {
     EXPECT_TRUE(dialogs.errors.isEmpty());
 }
 
+TEST_F(ConfigTest, ASectionIsReadAsWrittenAndReplacedWithItsCommentsAndTheRestKept) {
+    writeIni("[Port]\r\nNummer=COM3\r\n"
+             "[benachrichtigung]\r\n"
+             "; night shift\r\n"
+             "Regel1=text~St\xF6r\r\n"           // Windows-1252, as the program writes
+             "regel2 = Zustand~\xC3\x84nderung\r\n"  // UTF-8, as an editor may save
+             "Regel3=\"\"Linie aus\"\"\r\n"
+             "\r\n"
+             "[DeskTop]\r\nWidth=800\r\n");
+    const IniPairs read = loadSection(iniPath(), "Benachrichtigung");
+    EXPECT_EQ(read, (IniPairs{{"Regel1", QString::fromUtf16(u"text~St\u00F6r")},
+                              {"regel2", QString::fromUtf16(u"Zustand~\u00C4nderung")},
+                              {"Regel3", QStringLiteral("\"Linie aus\"")}}));
+    EXPECT_TRUE(loadSection(iniPath(), "Nirgends").empty());
+
+    ASSERT_TRUE(saveSection(iniPath(), "Benachrichtigung", {{"Regel1", QString::fromUtf16(u"Zustand~\u00C4nderung")}}));
+    EXPECT_EQ(testing::readAll(QFile::encodeName(iniPath()).toStdString()),
+              "[Port]\r\nNummer=COM3\r\n"
+              "[benachrichtigung]\r\n"
+              "; night shift\r\n"
+              "Regel1=Zustand~\xC4nderung\r\n"
+              "\r\n"
+              "[DeskTop]\r\nWidth=800\r\n");
+    ASSERT_TRUE(saveSection(iniPath(), "Ereignisarten", {{"Alarm", "Alarm, Feuer"}}));
+    EXPECT_EQ(loadSection(iniPath(), "ereignisarten"), (IniPairs{{"Alarm", "Alarm, Feuer"}}));
+}
+
 #ifndef _WIN32  // a pseudo-terminal as the open port
 TEST_F(ConfigTest, KonfigurationWhileThePortIsOpenShowsThePortsErrorAndChangesNothing) {
     int master = -1, slave = -1;

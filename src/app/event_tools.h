@@ -1,0 +1,94 @@
+// The window's event tools: every event of the session kept in a store and
+// shown in the event list, alert rules watching a live trace, and the export
+// of the list.  They hang off the main window through its menu bar and the
+// session's event listeners; the panes are untouched.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "events/alerts.h"
+#include "events/event_store.h"
+#include "trace/routing.h"
+
+class QMainWindow;
+class QMenu;
+class QSystemTrayIcon;
+class QTimer;
+
+namespace zindra::trace {
+class TraceSession;
+}
+
+namespace zindra::app {
+
+class Dialogs;
+class EventListModel;
+class EventListWindow;
+class PaneSearch;
+
+class EventTools final : public QObject, public trace::EventListener {
+    Q_OBJECT
+public:
+    // live tells whether a live trace runs (alerts watch only those).  The
+    // kind table and the alert rules come from the configuration at path.
+    EventTools(QMainWindow& window, trace::TraceSession& session, Dialogs& dialogs, QString configPath,
+               std::function<bool()> live);
+    ~EventTools() override;
+
+    void onEvent(const decoders::EventRecord& record, trace::ChunkTime time) override;
+
+    // "&Neu" and "&Clear": the list empties with the panes.
+    void clear();
+    // "Ereignisliste": shows the list's window.
+    void showList();
+    // "Exportieren…" (every event) and "Gefilterte exportieren…" (the filter's
+    // matches): the format follows the name's suffix (.csv, .jsonl, .pcapng).
+    // False when nothing was written.
+    bool exportEvents(bool onlyMatches);
+    bool exportTo(const QString& path, bool onlyMatches);
+    // "Alarmregeln…": the rules, one per line, edited in a box and kept in
+    // the configuration.
+    void editAlertRules();
+    // Rules given as filter texts; the first that does not parse gives
+    // "Regel N (text): why" and changes nothing.
+    std::optional<QString> setAlertRules(const QStringList& rules);
+    const QStringList& alertRules() const { return rules_; }
+    // Writes the rules to the configuration (a box says so when it cannot).
+    void saveAlertRules();
+
+    // Takes the store's new events into the list now (otherwise a moment
+    // after they come, in one batch).
+    void sync();
+
+    events::EventStore& store() { return store_; }
+    EventListModel& model() { return *model_; }
+    EventListWindow& listWindow() { return *list_; }
+    // The alert messages shown so far, newest last.
+    const QStringList& alertsShown() const { return alertsShown_; }
+
+private:
+    void loadConfiguration();
+    void alert(std::size_t rule, const decoders::EventRecord& record);
+
+    QMainWindow& window_;
+    trace::TraceSession& session_;
+    Dialogs& dialogs_;
+    QString configPath_;
+    std::function<bool()> live_;
+    events::EventStore store_;
+    std::unique_ptr<EventListModel> model_;
+    EventListWindow* list_ = nullptr;
+    QTimer* syncTimer_ = nullptr;
+    QStringList rules_;
+    events::AlertMatcher alerts_;
+    QSystemTrayIcon* tray_ = nullptr;
+    QStringList alertsShown_;
+};
+
+}  // namespace zindra::app
