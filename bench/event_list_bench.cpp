@@ -18,6 +18,7 @@
 #include "app/event_list_model.h"
 #include "app/event_tools.h"
 #include "app/trace_window.h"
+#include "bench_dialogs.h"
 
 namespace {
 
@@ -25,16 +26,6 @@ using namespace zindra;
 
 constexpr std::size_t Events = 1'000'000;
 
-class QuietDialogs final : public app::Dialogs {
-public:
-    void error(QWidget*, const QString&) override {}
-    void exception(QWidget*, const QString&) override {}
-    app::Answer confirm(QWidget*, const QString&) override { return app::Answer::No; }
-    bool ask(QWidget*, const QString&) override { return false; }
-    QString chooseItem(QWidget*, const QString&, const QString&, const QStringList&) override { return {}; }
-    QString openFile(QWidget*, const app::OpenFileRequest&) override { return {}; }
-    QString saveFile(QWidget*, const app::SaveFileRequest&) override { return {}; }
-};
 
 // Resident memory of this process in bytes.
 double residentBytes() {
@@ -61,7 +52,7 @@ decoders::EventRecord event(std::size_t i) {
 }
 
 void MillionEventsInTheList(benchmark::State& state) {
-    QuietDialogs dialogs;
+    bench::FixedDialogs dialogs;
     for (auto _ : state) {
         app::TraceWindow window(dialogs, QStringLiteral("/nonexistent/ZINDRA.INI"));
         app::EventTools& tools = window.eventTools();

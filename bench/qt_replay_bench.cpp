@@ -21,25 +21,14 @@
 #include "app/application.h"
 #include "app/dialogs.h"
 #include "app/trace_window.h"
+#include "bench_dialogs.h"
 #include "recording/recorder.h"
 
 namespace {
 
 using namespace zindra;
 
-// Answers the open dialog with the prepared file; everything else is quiet.
-class FixedDialogs final : public app::Dialogs {
-public:
-    void error(QWidget*, const QString&) override {}
-    void exception(QWidget*, const QString&) override {}
-    app::Answer confirm(QWidget*, const QString&) override { return app::Answer::No; }
-    bool ask(QWidget*, const QString&) override { return false; }
-    QString chooseItem(QWidget*, const QString&, const QString&, const QStringList&) override { return {}; }
-    QString openFile(QWidget*, const app::OpenFileRequest&) override { return file; }
-    QString saveFile(QWidget*, const app::SaveFileRequest&) override { return {}; }
-    QString chooseFolder(QWidget*, const QString&, const QString&) override { return {}; }
-    QString file;
-};
+using bench::FixedDialogs;
 
 void waitFor(const std::function<bool()>& pred, int ms) {
     QElapsedTimer t;
