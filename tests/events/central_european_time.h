@@ -10,16 +10,19 @@
 namespace zindra::events {
 
 // Times in a fixed zone, whatever the machine's: Central European, with
-// summer time, as on the panels' sites.
+// summer time, as on the panels' sites.  The zone is set once for the whole
+// suite: the Windows C runtime keeps the summer-time dates it worked out for
+// a year across a change of TZ, so a zone unset and set again between two
+// tests would lose its summer time.
 class CentralEuropeanTime : public ::testing::Test {
 protected:
-    void SetUp() override {
+    static void SetUpTestSuite() {
         const char* old = std::getenv("TZ");
-        if (old) saved_ = old;
         hadTz_ = old != nullptr;
+        saved_ = old ? old : "";
         setTz("CET-1CEST,M3.5.0,M10.5.0/3");
     }
-    void TearDown() override {
+    static void TearDownTestSuite() {
         if (hadTz_) setTz(saved_.c_str());
         else unsetTz();
     }
@@ -43,8 +46,8 @@ private:
         tzset();
 #endif
     }
-    std::string saved_;
-    bool hadTz_ = false;
+    static inline std::string saved_;
+    static inline bool hadTz_ = false;
 };
 
 }  // namespace zindra::events
