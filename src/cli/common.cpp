@@ -3,6 +3,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
+
+#include "cli/export_output.h"
+#include "cli/output_pane.h"
 
 namespace zindra::cli {
 
@@ -31,6 +35,25 @@ bool outputFailed(std::FILE* out, int error) {
     if (error == 0) error = errno != 0 ? errno : EIO;
     std::fprintf(stderr, "zindra-cli: cannot write the output: %s\n", systemText(error).c_str());
     return true;
+}
+
+int finishReplayOutput(ExportOutput* exporter, trace::TraceSession& session, StreamPane* stream,
+                       const trace::MemoryPane& hex, const trace::MemoryPane& text, const trace::MemoryPane& event) {
+    if (exporter) return exporter->finish(session);
+    if (stream) {
+        stream->flush();
+        return outputFailed(stdout, stream->error()) ? ExitFile : ExitOk;
+    }
+    const std::pair<const char*, const trace::MemoryPane*> panes[] = {
+        {"--- hex ---\n", &hex}, {"--- text ---\n", &text}, {"--- event ---\n", &event}};
+    for (const auto& [title, pane] : panes) {
+        std::fputs(title, stdout);
+        for (const std::string& line : pane->lines()) {
+            std::fwrite(line.data(), 1, line.size(), stdout);
+            std::fputc('\n', stdout);
+        }
+    }
+    return outputFailed(stdout) ? ExitFile : ExitOk;
 }
 
 }  // namespace zindra::cli

@@ -6,6 +6,8 @@
 #include <system_error>
 
 #include "events/event_row.h"
+#include "trace/panes.h"
+#include "trace/session.h"
 
 namespace zindra::cli {
 
@@ -32,9 +34,17 @@ std::string reasonText(const std::error_code& code);
 // written (a full disk, a closed pipe): returns whether it failed.
 bool outputFailed(std::FILE* out, int error = 0);
 
+class ExportOutput;
+class StreamPane;
+
+// The end of a replay's output, once the session has stopped: the export
+// finished, or the one pane's stream flushed, or (with neither) all three
+// panes written under their titles.  Returns ExitOk, or the writing's failure.
+int finishReplayOutput(ExportOutput* exporter, trace::TraceSession& session, StreamPane* stream,
+                       const trace::MemoryPane& hex, const trace::MemoryPane& text, const trace::MemoryPane& event);
+
 int replayCommand(int argc, char** argv);
 // replay of a recording folder; pane is "text", "hex", "event" or "all".
-class ExportOutput;
 // With exporter, the events go out through it instead of a pane.
 int replayFolder(const std::string& dir, const std::string& pane, bool timestamps, ExportOutput* exporter = nullptr);
 int simulateCommand(int argc, char** argv);

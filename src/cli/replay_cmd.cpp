@@ -23,13 +23,6 @@ const char* const ReplayUsage =
 
 enum class PaneChoice { Text, Hex, Event, All, None };
 
-void writeLines(std::FILE* out, const trace::MemoryPane& pane) {
-    for (const std::string& line : pane.lines()) {
-        std::fwrite(line.data(), 1, line.size(), out);
-        std::fputc('\n', out);
-    }
-}
-
 }  // namespace
 
 int replayCommand(int argc, char** argv) {
@@ -177,19 +170,10 @@ int replayCommand(int argc, char** argv) {
         status = ExitIdent;
     }
 
-    if (exporter) {
-        if (const int written = exporter->finish(*session); written != ExitOk) return written;
-    } else if (stream) {
-        stream->flush();
-        if (outputFailed(stdout, stream->error())) return ExitFile;
-    } else {
-        std::fputs("--- hex ---\n", stdout);
-        writeLines(stdout, memHex);
-        std::fputs("--- text ---\n", stdout);
-        writeLines(stdout, memText);
-        std::fputs("--- event ---\n", stdout);
-        writeLines(stdout, memEvent);
-        if (outputFailed(stdout)) return ExitFile;
+    if (const int written = finishReplayOutput(exporter ? &*exporter : nullptr, *session, stream.get(), memHex,
+                                               memText, memEvent);
+        written != ExitOk) {
+        return written;
     }
     return status;
 }

@@ -33,14 +33,6 @@ private:
     const trace::ChunkTime& now_;
 };
 
-void writeLines(std::FILE* out, const char* title, const trace::MemoryPane& pane) {
-    std::fputs(title, out);
-    for (const std::string& line : pane.lines()) {
-        std::fwrite(line.data(), 1, line.size(), out);
-        std::fputc('\n', out);
-    }
-}
-
 }  // namespace
 
 int replayFolder(const std::string& dir, const std::string& paneName, bool timestamps, ExportOutput* exporter) {
@@ -89,16 +81,9 @@ int replayFolder(const std::string& dir, const std::string& paneName, bool times
     for (const std::string& p : rec.problems) std::fprintf(stderr, "zindra-cli: %s\n", p.c_str());
     if (rec.damaged && status == ExitOk) status = ExitFile;
 
-    if (exporter) {
-        if (const int written = exporter->finish(*session); written != ExitOk) return written;
-    } else if (stream) {
-        stream->flush();
-        if (outputFailed(stdout, stream->error())) return ExitFile;
-    } else {
-        writeLines(stdout, "--- hex ---\n", memHex);
-        writeLines(stdout, "--- text ---\n", memText);
-        writeLines(stdout, "--- event ---\n", memEvent);
-        if (outputFailed(stdout)) return ExitFile;
+    if (const int written = finishReplayOutput(exporter, *session, stream.get(), memHex, memText, memEvent);
+        written != ExitOk) {
+        return written;
     }
     return status;
 }
