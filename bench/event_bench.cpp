@@ -122,8 +122,13 @@ void FilterMillion(benchmark::State& st, const char* text, std::size_t slice) {
 }
 
 const bool registered = [] {
-    const char* filters[] = {"Alarm", "Linie=3", "Zustand~St\xC3\xB6r", "Linie=3 text~St\xC3\xB6r Melder<100",
-                             "Telegramm~0D0A", "Protokoll=SM88 Zustand!=Ruhe", "nirgends"};
+    const char* filters[] = {"Alarm",
+                             "Linie=3",
+                             "Zustand~St\xC3\xB6r",
+                             "Linie=3 text~St\xC3\xB6r Melder<100",
+                             "Telegramm~0D0A",
+                             "Protokoll=SM88 Zustand!=Ruhe",
+                             "nirgends"};
     for (const char* f : filters) {
         benchmark::RegisterBenchmark((std::string("FilterMillion/") + f).c_str(), FilterMillion, f, Million)
             ->Unit(benchmark::kMillisecond);
@@ -145,9 +150,15 @@ void ExportMillion(benchmark::State& st, events::ExportFormat format) {
     std::remove(path.c_str());
     st.counters["file_MB"] = static_cast<double>(size) / 1e6;
 }
-BENCHMARK_CAPTURE(ExportMillion, csv, events::ExportFormat::Csv)->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK_CAPTURE(ExportMillion, jsonl, events::ExportFormat::JsonLines)->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK_CAPTURE(ExportMillion, pcapng, events::ExportFormat::Pcapng)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK_CAPTURE(ExportMillion, csv, events::ExportFormat::Csv)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK_CAPTURE(ExportMillion, jsonl, events::ExportFormat::JsonLines)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK_CAPTURE(ExportMillion, pcapng, events::ExportFormat::Pcapng)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 }  // namespace
 

@@ -26,7 +26,6 @@ using namespace zindra;
 
 constexpr std::size_t Events = 1'000'000;
 
-
 // Resident memory of this process in bytes.
 double residentBytes() {
     std::ifstream statm("/proc/self/statm");
@@ -47,7 +46,11 @@ decoders::EventRecord event(std::size_t i) {
     std::snprintf(line, sizeof line, "%6lld       %02lld    %s", static_cast<long long>(*r.numberA),
                   static_cast<long long>(*r.numberB), r.stateText.c_str());
     r.line = line;
-    r.raw = "\x02" "01:504030023" "\x03" "Z";
+    r.raw =
+        "\x02"
+        "01:504030023"
+        "\x03"
+        "Z";
     return r;
 }
 

@@ -75,12 +75,17 @@ void runReplay(benchmark::State& st, const std::string& bytes, bool recorded = f
         replay->trigger();
         QCoreApplication::processEvents();  // let the panes paint
     }
-    st.SetBytesProcessed(static_cast<std::int64_t>(st.iterations()) * static_cast<std::int64_t>(bytes.size()));
+    st.SetBytesProcessed(static_cast<std::int64_t>(st.iterations()) *
+                         static_cast<std::int64_t>(bytes.size()));
 }
 
 void FullCaptureDefault(benchmark::State& st) {
     std::string file = "UNBEKANNT\r\n";
-    const std::string block("\x02" "0123456789ABCD" "\x10\x06", 17);
+    const std::string block(
+        "\x02"
+        "0123456789ABCD"
+        "\x10\x06",
+        17);
     while (file.size() < 19999) file += block;
     file.resize(19999);
     runReplay(st, file);

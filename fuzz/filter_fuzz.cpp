@@ -71,8 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (p.filter.matches(views[i])) direct.push_back(static_cast<std::uint32_t>(i));
     }
     events::FilterRun run(store, p.filter);
-    while (!run.step(2)) {
-    }
+    while (!run.step(2)) {}
     if (run.matches() != direct) std::abort();
 
     const events::KindTableParse kinds = events::parseKindTable({{"Alarm", std::string(text)}});
@@ -82,7 +81,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // reader, which takes a value's text between its outer quotes.
     events::IniEntries written = events::formatAlertRules(rules.rules);
     for (auto& [key, value] : written) {
-        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+            value = value.substr(1, value.size() - 2);
     }
     const events::AlertRulesParse again = events::parseAlertRules(written);
     if (again.rules.size() != rules.rules.size()) std::abort();

@@ -31,13 +31,15 @@ void check(const decoders::DecoderState& st, const decoders::DecoderOutput& out)
     if (st.frameLength < 0 || st.frameLength > 256 || (st.inFrame && st.frameLength >= 256)) {
         fail("FrameLength out of range");
     }
-    if (st.readIndex < 0 || st.readIndex > 1024 || st.writeIndex < 0 || st.writeIndex > 1024) fail("ring index");
+    if (st.readIndex < 0 || st.readIndex > 1024 || st.writeIndex < 0 || st.writeIndex > 1024)
+        fail("ring index");
     const bool any = !out.textLine.empty() || !out.hexLine.empty() || !out.textHeader.empty() ||
                      !out.hexHeader.empty() || !out.eventLine.empty();
     if (any && out.hexLine.empty() && out.hexHeader.empty()) fail("output without HexLine or HexHeader");
     if (!st.moreData && !st.ringEmpty()) fail("MoreData false with bytes in the ring");
     // A header is cut once it reaches 240 characters; one byte adds at most 7.
-    if (out.textHeader.size() > 247 || out.hexHeader.size() > 247) fail("header longer than the split allows");
+    if (out.textHeader.size() > 247 || out.hexHeader.size() > 247)
+        fail("header longer than the split allows");
 }
 
 // A number as its column shows it, "0"-filled to zeroWidth characters.
@@ -55,10 +57,12 @@ void checkRecord(decoders::Protocol protocol, const decoders::DecoderOutput& out
     if (r.protocol != protocol) fail("record of another protocol");
     if (r.line != out.eventLine) fail("record line differs from the event line");
     if (r.raw.empty()) fail("record without raw bytes");
-    if (!r.stateText.empty() && r.line.find(r.stateText) == std::string::npos) fail("state text not in the line");
+    if (!r.stateText.empty() && r.line.find(r.stateText) == std::string::npos)
+        fail("state text not in the line");
     if (!r.printerText.empty() && !r.line.empty()) fail("printer text beside an event line");
     std::vector<std::string> cols;
-    for (std::size_t p = r.line.find_first_not_of(' '); p != std::string::npos; p = r.line.find_first_not_of(' ', p)) {
+    for (std::size_t p = r.line.find_first_not_of(' '); p != std::string::npos;
+         p = r.line.find_first_not_of(' ', p)) {
         const std::size_t end = r.line.find(' ', p);
         cols.push_back(r.line.substr(p, end - p));
         p = end;
@@ -72,9 +76,11 @@ void checkRecord(decoders::Protocol protocol, const decoders::DecoderOutput& out
     if (r.numberB && at(lead ? 3 : 1) != column(*r.numberB, 2)) fail("number B differs from the line");
     if (lead && (at(4) != r.stateHex + "H" || !r.qualifier)) fail("FILNET state bytes differ from the line");
     const bool codeColumns = !lead && r.stateCode && r.stateHex.size() == 2;
-    if (codeColumns && (at(2) != column(*r.stateCode, 2) || at(3) != r.stateHex)) fail("code C differs from the line");
+    if (codeColumns && (at(2) != column(*r.stateCode, 2) || at(3) != r.stateHex))
+        fail("code C differs from the line");
     if (!r.stateHex.empty() && !lead && !codeColumns &&
-        r.line.compare(r.line.size() - std::min(r.line.size(), r.stateHex.size()), std::string::npos, r.stateHex) != 0) {
+        r.line.compare(r.line.size() - std::min(r.line.size(), r.stateHex.size()), std::string::npos,
+                       r.stateHex) != 0) {
         fail("code as received is not at the end of the line");
     }
 }

@@ -65,8 +65,9 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
     QLabel* version = addLabel("Version", QStringLiteral("Version " ZINDRA_VERSION), 88, 40);
     version->setFont(bold);
     version->adjustSize();
-    addLabel("Comments", QStringLiteral("Trace der Verbindung zwischen\nBrandmeldezentrale (BMZ) und\n"
-                                        "Feuerwehr-Anzeigetableau (FAT)"),
+    addLabel("Comments",
+             QStringLiteral("Trace der Verbindung zwischen\nBrandmeldezentrale (BMZ) und\n"
+                            "Feuerwehr-Anzeigetableau (FAT)"),
              8, 80);
 
     okButton_ = new QPushButton(QStringLiteral("OK"), this);

@@ -92,7 +92,8 @@ Place find(const QStringList& lines, const char* section, const char* key) {
 // The value of a "key=value" line; a value in quotes is the text between them.
 QString lineValue(const QString& line) {
     QString v = line.mid(line.indexOf(QLatin1Char('=')) + 1).trimmed();
-    if (v.size() >= 2 && v.startsWith(QLatin1Char('"')) && v.endsWith(QLatin1Char('"'))) v = v.mid(1, v.size() - 2);
+    if (v.size() >= 2 && v.startsWith(QLatin1Char('"')) && v.endsWith(QLatin1Char('"')))
+        v = v.mid(1, v.size() - 2);
     return v;
 }
 
@@ -154,7 +155,8 @@ int sizeValue(const QStringList& lines, const char* key, int fallback, int max) 
 }  // namespace
 
 QString configFilePath() {
-    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + QStringLiteral("/ZINDRA.INI");
+    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
+           QStringLiteral("/ZINDRA.INI");
 }
 
 Config loadConfig(const QString& path, QSize maxSize) {

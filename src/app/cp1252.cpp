@@ -28,8 +28,10 @@ QString fromCp1252(std::string_view bytes, Controls controls) {
         if (b >= 0x80 && b <= 0x9F) {
             u = High[b - 0x80];
         } else if (controls == Controls::Pictures) {
-            if (b < 0x20) u = static_cast<char16_t>(PictureBase + b);
-            else if (b == 0x7F) u = PictureDel;
+            if (b < 0x20)
+                u = static_cast<char16_t>(PictureBase + b);
+            else if (b == 0x7F)
+                u = PictureDel;
         }
         *out++ = QChar(u);
     }

@@ -31,7 +31,8 @@ EventListWindow::EventListWindow(EventListModel& model, QWidget* parent)
 
     filter_ = new QLineEdit(this);
     filter_->setObjectName(QStringLiteral("EventFilter"));
-    filter_->setPlaceholderText(QStringLiteral("Filter: Text, oder Felder wie Linie=3 Melder=12 text~St\u00F6r"));
+    filter_->setPlaceholderText(
+        QStringLiteral("Filter: Text, oder Felder wie Linie=3 Melder=12 text~St\u00F6r"));
     filter_->setClearButtonEnabled(true);
     onlyMatches_ = new QCheckBox(QStringLiteral("Nur &Treffer"), this);
     onlyMatches_->setObjectName(QStringLiteral("OnlyMatches"));
@@ -93,7 +94,8 @@ EventListWindow::EventListWindow(EventListModel& model, QWidget* parent)
     connect(previous_, &QPushButton::clicked, this, &EventListWindow::previousMatch);
     connect(next_, &QPushButton::clicked, this, &EventListWindow::nextMatch);
     connect(&model_, &EventListModel::statusChanged, this, &EventListWindow::showStatus);
-    connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &EventListWindow::showDetail);
+    connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &EventListWindow::showDetail);
     // A new filter or Clear leaves no chosen row, and no detail of one.
     connect(&model_, &QAbstractItemModel::modelReset, this, &EventListWindow::showDetail);
     // New rows keep the view at the end while it is there.
@@ -105,8 +107,10 @@ EventListWindow::EventListWindow(EventListModel& model, QWidget* parent)
         if (follow_) table_->scrollToBottom();
     });
     // The keys of the panes' search do the same here.
-    connect(new QShortcut(QKeySequence::Find, this), &QShortcut::activated, this, &EventListWindow::focusFilter);
-    connect(new QShortcut(QKeySequence(Qt::Key_F3), this), &QShortcut::activated, this, &EventListWindow::nextMatch);
+    connect(new QShortcut(QKeySequence::Find, this), &QShortcut::activated, this,
+            &EventListWindow::focusFilter);
+    connect(new QShortcut(QKeySequence(Qt::Key_F3), this), &QShortcut::activated, this,
+            &EventListWindow::nextMatch);
     connect(new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3), this), &QShortcut::activated, this,
             &EventListWindow::previousMatch);
     showStatus();

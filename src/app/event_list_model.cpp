@@ -18,9 +18,14 @@ constexpr int SliceMilliseconds = 15;
 constexpr std::size_t SortedInsertLimit = 256;
 
 // The exported row's cell each column shows (the number column has none).
-constexpr std::size_t RowCell[EventListModel::ColumnCount] = {
-    0, events::TimeColumn, events::ProtocolColumn, events::LinieColumn, events::MelderColumn, events::CodeColumn,
-    events::HexColumn, events::StateColumn};
+constexpr std::size_t RowCell[EventListModel::ColumnCount] = {0,
+                                                              events::TimeColumn,
+                                                              events::ProtocolColumn,
+                                                              events::LinieColumn,
+                                                              events::MelderColumn,
+                                                              events::CodeColumn,
+                                                              events::HexColumn,
+                                                              events::StateColumn};
 
 QString utf8(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
@@ -49,7 +54,9 @@ std::optional<std::int64_t> number(const events::EventView& v, int column) {
 }
 
 // The state column shows the printed text of printer lines, which have no state.
-std::string_view stateOrPrint(const events::EventView& v) { return v.stateText.empty() ? v.printerText : v.stateText; }
+std::string_view stateOrPrint(const events::EventView& v) {
+    return v.stateText.empty() ? v.printerText : v.stateText;
+}
 
 std::string_view text(const events::EventView& v, int column) {
     switch (column) {
@@ -139,7 +146,9 @@ int EventListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(rows_.size());
 }
 
-int EventListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount; }
+int EventListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ColumnCount;
+}
 
 QVariant EventListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount()) return {};
@@ -166,8 +175,8 @@ QVariant EventListModel::data(const QModelIndex& index, int role) const {
                        : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
         default: break;
     }
-    if (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != Qt::BackgroundRole && role != KindRole &&
-        role != Qt::ForegroundRole) {
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != Qt::BackgroundRole &&
+        role != KindRole && role != Qt::ForegroundRole) {
         return {};
     }
     const events::EventView v = store_.at(e);
@@ -182,7 +191,8 @@ QVariant EventListModel::data(const QModelIndex& index, int role) const {
         case Qt::ToolTipRole: {
             // The raw telegram on demand.
             QString tip = QStringLiteral("Telegramm: ") + QString::fromStdString(events::hexBytes(v.raw));
-            if (!v.line.empty()) tip.prepend(QStringLiteral("Ereignis: ") + fromCp1252(v.line) + QLatin1Char('\n'));
+            if (!v.line.empty())
+                tip.prepend(QStringLiteral("Ereignis: ") + fromCp1252(v.line) + QLatin1Char('\n'));
             return tip;
         }
         default: break;
@@ -193,7 +203,8 @@ QVariant EventListModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant EventListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= ColumnCount) return {};
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= ColumnCount)
+        return {};
     return headerText(section);
 }
 
@@ -266,7 +277,9 @@ void EventListModel::sort(int column, Qt::SortOrder order) {
 std::optional<int> EventListModel::rowOf(std::size_t event) const {
     if (sortColumn_ == NumberColumn) {
         // Rows in store order (or its reverse): a binary search.
-        const auto cmp = [this](std::size_t a, std::size_t b) { return sortOrder_ == Qt::AscendingOrder ? a < b : b < a; };
+        const auto cmp = [this](std::size_t a, std::size_t b) {
+            return sortOrder_ == Qt::AscendingOrder ? a < b : b < a;
+        };
         const auto at = std::lower_bound(rows_.begin(), rows_.end(), event, cmp);
         if (at != rows_.end() && *at == event) return static_cast<int>(at - rows_.begin());
         return std::nullopt;

@@ -22,8 +22,17 @@ QColor kindColour(events::EventKind kind);
 class EventListModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { NumberColumn, TimeColumn, ProtocolColumn, LinieColumn, MelderColumn, CodeColumn, HexColumn,
-                  StateColumn, ColumnCount };
+    enum Column {
+        NumberColumn,
+        TimeColumn,
+        ProtocolColumn,
+        LinieColumn,
+        MelderColumn,
+        CodeColumn,
+        HexColumn,
+        StateColumn,
+        ColumnCount
+    };
     enum Role {
         EventIndexRole = Qt::UserRole,  // the row's index in the store
         KindRole,                       // events::EventKind as int
@@ -90,8 +99,8 @@ private:
 
     const events::EventStore& store_;
     events::KindTable kinds_ = events::KindTable::defaults();
-    std::size_t known_ = 0;            // store events the model has taken
-    std::vector<std::size_t> rows_;    // store index per row
+    std::size_t known_ = 0;               // store events the model has taken
+    std::vector<std::size_t> rows_;       // store index per row
     std::vector<std::uint32_t> matches_;  // ascending; empty without a filter
     std::vector<bool> alerted_;
     QString filterText_;

@@ -8,8 +8,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
-#include <QMainWindow>
 #include <QLocale>
+#include <QMainWindow>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QStatusBar>
@@ -48,15 +48,17 @@ events::IniEntries iniEntries(const QString& path, std::string_view section) {
 // understand and stays open until every line parses or the user cancels.
 class AlertRulesDialog final : public QDialog {
 public:
-    AlertRulesDialog(QWidget* parent, const QStringList& rules, std::function<std::optional<QString>(QStringList)> apply)
+    AlertRulesDialog(QWidget* parent, const QStringList& rules,
+                     std::function<std::optional<QString>(QStringList)> apply)
         : QDialog(parent), apply_(std::move(apply)) {
         setObjectName(QStringLiteral("Alarmregeln"));
         setWindowTitle(QStringLiteral("Alarmregeln"));
-        auto* hint = new QLabel(QStringLiteral("Eine Regel je Zeile, in der Schreibweise des Filters der Ereignisliste, "
-                                               "z.\u00A0B. <tt>Alarm</tt> oder <tt>Linie=3 text~St\u00F6r</tt>.<br>"
-                                               "Ein passendes Ereignis w\u00E4hrend eines Trace meldet sich, "
-                                               "je Regel h\u00F6chstens einmal in der Minute."),
-                                this);
+        auto* hint = new QLabel(
+            QStringLiteral("Eine Regel je Zeile, in der Schreibweise des Filters der Ereignisliste, "
+                           "z.\u00A0B. <tt>Alarm</tt> oder <tt>Linie=3 text~St\u00F6r</tt>.<br>"
+                           "Ein passendes Ereignis w\u00E4hrend eines Trace meldet sich, "
+                           "je Regel h\u00F6chstens einmal in der Minute."),
+            this);
         hint->setWordWrap(true);
         text_ = new QPlainTextEdit(rules.join(QLatin1Char('\n')), this);
         error_ = new QLabel(this);
@@ -94,8 +96,8 @@ std::optional<events::ExportFormat> formatOf(const QString& path) {
 
 }  // namespace
 
-EventTools::EventTools(QMainWindow& window, trace::TraceSession& session, Dialogs& dialogs, QString configPath,
-                       std::function<bool()> live)
+EventTools::EventTools(QMainWindow& window, trace::TraceSession& session, Dialogs& dialogs,
+                       QString configPath, std::function<bool()> live)
     : window_(window),
       session_(session),
       dialogs_(dialogs),
@@ -113,15 +115,17 @@ EventTools::EventTools(QMainWindow& window, trace::TraceSession& session, Dialog
         auto* action = new QAction(text, &menu);
         action->setObjectName(QString::fromLatin1(name));
         menu.addAction(action);
-        connect(action, &QAction::triggered, this, [this, handler] { runGuarded(dialogs_, &window_, handler); });
+        connect(action, &QAction::triggered, this,
+                [this, handler] { runGuarded(dialogs_, &window_, handler); });
         return action;
     };
-    entry("Ereignisliste1", QStringLiteral("Ereignis&liste"), [this] { showList(); })
-        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    entry("Ereignisliste1", QStringLiteral("Ereignis&liste"), [this] {
+        showList();
+    })->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     menu.addSeparator();
     entry("Exportieren1", QStringLiteral("&Exportieren\u2026"), [this] { exportEvents(false); });
-    QAction* filtered =
-        entry("GefiltertExportieren1", QStringLiteral("&Gefilterte exportieren\u2026"), [this] { exportEvents(true); });
+    QAction* filtered = entry("GefiltertExportieren1", QStringLiteral("&Gefilterte exportieren\u2026"),
+                              [this] { exportEvents(true); });
     connect(model_.get(), &EventListModel::statusChanged, filtered,
             [this, filtered] { filtered->setEnabled(model_->filterActive()); });
     filtered->setEnabled(false);
@@ -153,7 +157,8 @@ void EventTools::loadConfiguration() {
     for (const events::AlertRule& rule : rules.rules) rules_ << QString::fromStdString(rule.text);
     alerts_.setRules(std::move(rules.rules));
     if (!problems.isEmpty()) {
-        window_.statusBar()->showMessage(QStringLiteral("ZINDRA.INI: ") + problems.join(QStringLiteral("; ")));
+        window_.statusBar()->showMessage(QStringLiteral("ZINDRA.INI: ") +
+                                         problems.join(QStringLiteral("; ")));
     }
 }
 
@@ -169,15 +174,16 @@ void EventTools::onEvent(const decoders::EventRecord& record, trace::ChunkTime t
 }
 
 void EventTools::alert(std::size_t rule, const decoders::EventRecord& record) {
-    const QString title = QStringLiteral("Alarmregel \u201E%1\u201C").arg(rules_[static_cast<qsizetype>(rule)]);
+    const QString title =
+        QStringLiteral("Alarmregel \u201E%1\u201C").arg(rules_[static_cast<qsizetype>(rule)]);
     const std::string& what = record.line.empty() ? record.printerText : record.line;
-    const QString body = QStringLiteral("%1: %2")
-                             .arg(QString::fromUtf8(decoders::protocolName(record.protocol).data()),
-                                  fromCp1252(what).simplified());
+    const QString body = QStringLiteral("%1: %2").arg(
+        QString::fromUtf8(decoders::protocolName(record.protocol).data()), fromCp1252(what).simplified());
     alertsShown_ << title + QStringLiteral(" \u2013 ") + body;
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         if (tray_ == nullptr) {
-            tray_ = new QSystemTrayIcon(QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning), this);
+            tray_ =
+                new QSystemTrayIcon(QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning), this);
             tray_->setToolTip(QStringLiteral("Zindra"));
             connect(tray_, &QSystemTrayIcon::messageClicked, this, &EventTools::showList);
             tray_->show();
@@ -211,8 +217,12 @@ std::optional<QString> EventTools::setAlertRules(const QStringList& rules) {
     std::vector<events::AlertRule> parsed;
     for (qsizetype i = 0; i < rules.size(); ++i) {
         std::string error;
-        std::optional<events::AlertRule> rule = events::makeAlertRule(rules[i].toUtf8().toStdString(), &error);
-        if (!rule) return QStringLiteral("Regel %1 (%2): %3").arg(i + 1).arg(rules[i], QString::fromStdString(error));
+        std::optional<events::AlertRule> rule =
+            events::makeAlertRule(rules[i].toUtf8().toStdString(), &error);
+        if (!rule)
+            return QStringLiteral("Regel %1 (%2): %3")
+                .arg(i + 1)
+                .arg(rules[i], QString::fromStdString(error));
         parsed.push_back(std::move(*rule));
     }
     rules_ = rules;
@@ -232,8 +242,10 @@ void EventTools::saveAlertRules() {
         pairs.emplace_back(QString::fromStdString(key), QString::fromStdString(value));
     }
     if (!saveSection(configPath_, std::string(events::AlertSection).c_str(), pairs)) {
-        dialogs_.error(&window_, QStringLiteral("\n Die Alarmregeln gelten, konnten aber nicht gespeichert werden: \n %1 \n")
-                                     .arg(QDir::toNativeSeparators(configPath_)));
+        dialogs_.error(
+            &window_,
+            QStringLiteral("\n Die Alarmregeln gelten, konnten aber nicht gespeichert werden: \n %1 \n")
+                .arg(QDir::toNativeSeparators(configPath_)));
     }
 }
 
@@ -247,8 +259,9 @@ bool EventTools::exportEvents(bool onlyMatches) {
     const QString name = dialogs_.saveFile(&window_, request);
     if (name.isEmpty()) return false;
     if (QFileInfo::exists(name) &&
-        !dialogs_.ask(&window_, QStringLiteral("\n Die Datei gibt es schon: \n\n   %1 \n\n Soll sie ersetzt werden? \n")
-                                    .arg(QDir::toNativeSeparators(name)))) {
+        !dialogs_.ask(&window_,
+                      QStringLiteral("\n Die Datei gibt es schon: \n\n   %1 \n\n Soll sie ersetzt werden? \n")
+                          .arg(QDir::toNativeSeparators(name)))) {
         return false;
     }
     return exportTo(name, onlyMatches);
@@ -268,30 +281,33 @@ bool EventTools::exportTo(const QString& path, bool onlyMatches) {
         onlyMatches && model_->filterActive() ? std::optional(model_->matchingEvents()) : std::nullopt;
     // A long export shows how far it is and may be cancelled; a cancelled
     // or failed one leaves no file.
-    QProgressDialog progress(QStringLiteral("Ereignisse werden exportiert\u2026"), QStringLiteral("Abbrechen"), 0, 1000,
-                             &window_);
+    QProgressDialog progress(QStringLiteral("Ereignisse werden exportiert\u2026"),
+                             QStringLiteral("Abbrechen"), 0, 1000, &window_);
     progress.setWindowTitle(QStringLiteral("Exportieren"));
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(500);
-    const events::ExportResult result = events::exportToFile(
-        QFile::encodeName(path).toStdString(), *format, store_, rows ? &*rows : nullptr,
-        {}, [&progress](std::size_t done, std::size_t total) {
-            progress.setValue(total == 0 ? 1000 : static_cast<int>(done * 1000 / total));
-            return !progress.wasCanceled();
-        });
+    const events::ExportResult result =
+        events::exportToFile(QFile::encodeName(path).toStdString(), *format, store_, rows ? &*rows : nullptr,
+                             {}, [&progress](std::size_t done, std::size_t total) {
+                                 progress.setValue(total == 0 ? 1000 : static_cast<int>(done * 1000 / total));
+                                 return !progress.wasCanceled();
+                             });
     progress.reset();
     if (result.cancelled) {
         window_.statusBar()->showMessage(QStringLiteral("Export abgebrochen, nichts geschrieben."));
         return false;
     }
     if (result.error) {
-        dialogs_.error(&window_, QStringLiteral("\n Der Export konnte nicht geschrieben werden: \n %1 \n\n %2 \n")
-                                     .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(result.error.message())));
+        dialogs_.error(
+            &window_,
+            QStringLiteral("\n Der Export konnte nicht geschrieben werden: \n %1 \n\n %2 \n")
+                .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(result.error.message())));
         return false;
     }
-    window_.statusBar()->showMessage(QStringLiteral("%1 Ereignisse exportiert nach %2")
-                                         .arg(QLocale(QLocale::German).toString(static_cast<qulonglong>(result.events)),
-                                              QDir::toNativeSeparators(path)));
+    window_.statusBar()->showMessage(
+        QStringLiteral("%1 Ereignisse exportiert nach %2")
+            .arg(QLocale(QLocale::German).toString(static_cast<qulonglong>(result.events)),
+                 QDir::toNativeSeparators(path)));
     return true;
 }
 

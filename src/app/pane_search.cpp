@@ -75,9 +75,10 @@ PaneSearch::PaneSearch(QMainWindow& window, std::vector<QPlainTextEdit*> panes)
         return action;
     };
     entry("Suchen1", QStringLiteral("&Suchen\u2026"), QKeySequence::Find, [this] { open(); });
-    entry("Weitersuchen1", QStringLiteral("&Weitersuchen"), QKeySequence(Qt::Key_F3), [this] { findNext(false); });
-    entry("Rueckwaertssuchen1", QStringLiteral("&R\u00FCckw\u00E4rts suchen"), QKeySequence(Qt::SHIFT | Qt::Key_F3),
-          [this] { findNext(true); });
+    entry("Weitersuchen1", QStringLiteral("&Weitersuchen"), QKeySequence(Qt::Key_F3),
+          [this] { findNext(false); });
+    entry("Rueckwaertssuchen1", QStringLiteral("&R\u00FCckw\u00E4rts suchen"),
+          QKeySequence(Qt::SHIFT | Qt::Key_F3), [this] { findNext(true); });
 }
 
 void PaneSearch::open() {
@@ -116,11 +117,13 @@ bool PaneSearch::findNext(bool backwards) {
     from.movePosition(backwards ? QTextCursor::End : QTextCursor::Start);
     pane.setTextCursor(from);
     if (pane.find(text, flags)) {
-        status_->setText(backwards ? QStringLiteral("Am Ende fortgesetzt.") : QStringLiteral("Am Anfang fortgesetzt."));
+        status_->setText(backwards ? QStringLiteral("Am Ende fortgesetzt.")
+                                   : QStringLiteral("Am Anfang fortgesetzt."));
         return true;
     }
     pane.setTextCursor(kept);
-    status_->setText(QStringLiteral("\u201E%1\u201C kommt im Bereich %2 nicht vor.").arg(text, paneTitle(&pane)));
+    status_->setText(
+        QStringLiteral("\u201E%1\u201C kommt im Bereich %2 nicht vor.").arg(text, paneTitle(&pane)));
     return false;
 }
 

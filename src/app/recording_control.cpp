@@ -20,12 +20,15 @@ namespace zindra::app {
 namespace {
 
 std::string localPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
-QString shownPath(const std::string& path) { return QDir::toNativeSeparators(QFile::decodeName(path.c_str())); }
+QString shownPath(const std::string& path) {
+    return QDir::toNativeSeparators(QFile::decodeName(path.c_str()));
+}
 
 // "812 KB", "12,3 MB"
 QString sizeText(std::uint64_t bytes) {
     const QLocale german(QLocale::German);
-    if (bytes < 1000000) return german.toString(static_cast<qulonglong>((bytes + 999) / 1000)) + QStringLiteral(" KB");
+    if (bytes < 1000000)
+        return german.toString(static_cast<qulonglong>((bytes + 999) / 1000)) + QStringLiteral(" KB");
     return german.toString(static_cast<double>(bytes) / 1e6, 'f', 1) + QStringLiteral(" MB");
 }
 
@@ -42,7 +45,8 @@ QString clock(std::int64_t utc) { return QString::fromLatin1(events::clockTime(u
 
 }  // namespace
 
-RecordingControl::RecordingControl(TraceWindow& window, Dialogs& dialogs, trace::TracePort& port, TimedBox& eventBox)
+RecordingControl::RecordingControl(TraceWindow& window, Dialogs& dialogs, trace::TracePort& port,
+                                   TimedBox& eventBox)
     : window_(window),
       dialogs_(dialogs),
       port_(port),
@@ -99,7 +103,8 @@ void RecordingControl::startRecordingClick() {
     const QString initial = lastParent_.isEmpty() ? defaultFolder() : lastParent_;
     // The default folder is made for the dialog to open in.
     if (lastParent_.isEmpty()) QDir().mkpath(initial);
-    const QString parent = dialogs_.chooseFolder(&window_, QStringLiteral("Ordner f\u00FCr die Aufzeichnung"), initial);
+    const QString parent =
+        dialogs_.chooseFolder(&window_, QStringLiteral("Ordner f\u00FCr die Aufzeichnung"), initial);
     if (parent.isEmpty()) return;
     lastParent_ = parent;
     reason_.clear();
@@ -135,7 +140,8 @@ void RecordingControl::replayRecordingClick() {
     const QString initial = !lastRecording_.isEmpty() ? lastRecording_
                             : !lastParent_.isEmpty()  ? lastParent_
                                                       : defaultFolder();
-    const QString folder = dialogs_.chooseFolder(&window_, QStringLiteral("Aufzeichnung wiedergeben"), initial);
+    const QString folder =
+        dialogs_.chooseFolder(&window_, QStringLiteral("Aufzeichnung wiedergeben"), initial);
     if (folder.isEmpty()) return;
     window_.replayPath(folder);
 }
@@ -268,10 +274,10 @@ void RecordingControl::showStatus() {
         const recording::RecorderStatus s = recorder_->status();
         failed = !s.lastError.empty();
         folder = shownPath(s.folder);
-        parts << (failed ? QStringLiteral("Aufzeichnung angehalten")
+        parts << (failed      ? QStringLiteral("Aufzeichnung angehalten")
                   : watching_ ? QStringLiteral("Aufzeichnung")
-                              : QStringLiteral("Aufzeichnung beendet"))
-                         + QStringLiteral(": ") + sizeText(s.bytes);
+                              : QStringLiteral("Aufzeichnung beendet")) +
+                     QStringLiteral(": ") + sizeText(s.bytes);
         parts << durationText(s.elapsedUs);
     } else if (watching_) {
         parts << QStringLiteral("\u00DCberwachung ohne Aufzeichnung");
@@ -282,7 +288,8 @@ void RecordingControl::showStatus() {
     QString gaps = QStringLiteral("Unterbrechungen: %1").arg(gaps_.size());
     if (!gaps_.empty()) {
         const recording::Gap& g = gaps_.back();
-        gaps += QStringLiteral(" (zuletzt %1\u2013%2)").arg(clock(g.from), g.to ? clock(*g.to) : QStringLiteral("\u2026"));
+        gaps += QStringLiteral(" (zuletzt %1\u2013%2)")
+                    .arg(clock(g.from), g.to ? clock(*g.to) : QStringLiteral("\u2026"));
     }
     parts << gaps;
     if (watching_ && cable_.disconnected()) {

@@ -63,7 +63,8 @@ std::vector<std::string> comPortsAfterCom9(const std::vector<std::string>& names
 std::vector<std::string> scanSerialDevices() {
     std::vector<std::string> names;
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) !=
+        ERROR_SUCCESS) {
         return names;
     }
     for (DWORD i = 0;; ++i) {

@@ -1,10 +1,10 @@
 #include "app/settings_dialog.h"
 
-#include <QComboBox>
 #include <QAbstractItemView>
+#include <QComboBox>
 #include <QLabel>
-#include <QScrollBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QStringList>
 #include <algorithm>
@@ -26,8 +26,8 @@ const QString NotPresent = QStringLiteral(" (nicht vorhanden)");
 
 // The baud rates of the list, in its order.
 constexpr Baudrate BaudRates[] = {
-    Baudrate::br110,   Baudrate::br300,   Baudrate::br600,   Baudrate::br1200,   Baudrate::br2400,
-    Baudrate::br4800,  Baudrate::br9600,  Baudrate::br14400, Baudrate::br19200,  Baudrate::br38400,
+    Baudrate::br110,   Baudrate::br300,    Baudrate::br600,    Baudrate::br1200,  Baudrate::br2400,
+    Baudrate::br4800,  Baudrate::br9600,   Baudrate::br14400,  Baudrate::br19200, Baudrate::br38400,
     Baudrate::br56000, Baudrate::br128000, Baudrate::br256000,
 };
 
@@ -44,7 +44,8 @@ constexpr FlowRow FlowRows[] = {
 }  // namespace
 
 SettingsDialog::SettingsDialog(QWidget* parent, DeviceScanner scanner)
-    : QDialog(parent), scanner_(scanner ? std::move(scanner) : DeviceScanner([] { return scanSerialDevices(); })) {
+    : QDialog(parent),
+      scanner_(scanner ? std::move(scanner) : DeviceScanner([] { return scanSerialDevices(); })) {
     setObjectName(QStringLiteral("frmSettings"));
     setWindowTitle(QStringLiteral("Settings"));
     // A close button in the title bar and nothing else; closing it that way
@@ -59,9 +60,11 @@ SettingsDialog::SettingsDialog(QWidget* parent, DeviceScanner scanner)
         QStringList entries;
     };
     const ListSpec specs[6] = {
-        {"Comm Port:", "cboPort",
+        {"Comm Port:",
+         "cboPort",
          {"(none)", "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8", "COM9"}},
-        {"Baud Rate:", "cboBaud",
+        {"Baud Rate:",
+         "cboBaud",
          {"110", "300", "600", "1200", "2400", "4800", "9600", "14400", "19200", "38400", "56000", "128000",
           "256000"}},
         {"Data bits:", "cboData", {"4", "5", "6", "7", "8"}},
@@ -193,7 +196,8 @@ void SettingsDialog::showEvent(QShowEvent* event) {
     // The size is the outer one, title bar and border included; the frame is
     // known once the dialog has been shown.
     const QSize frame = frameGeometry().size() - geometry().size();
-    if ((frame.width() > 0 || frame.height() > 0) && size() != OuterSize - frame) setFixedSize(OuterSize - frame);
+    if ((frame.width() > 0 || frame.height() > 0) && size() != OuterSize - frame)
+        setFixedSize(OuterSize - frame);
 }
 
 }  // namespace zindra::app

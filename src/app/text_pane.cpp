@@ -21,9 +21,10 @@ TextBoxPane::TextBoxPane(QPlainTextEdit& box)
     box_.setUndoRedoEnabled(false);
     timer_->setSingleShot(true);
     QObject::connect(timer_.get(), &QTimer::timeout, timer_.get(), [this] { flush(); });
-    QObject::connect(box_.document(), &QTextDocument::contentsChange, timer_.get(), [this](int, int removed, int added) {
-        if (!writing_ && (removed != 0 || added != 0)) typed_ = true;
-    });
+    QObject::connect(box_.document(), &QTextDocument::contentsChange, timer_.get(),
+                     [this](int, int removed, int added) {
+                         if (!writing_ && (removed != 0 || added != 0)) typed_ = true;
+                     });
     sinceWrite_->start();
 }
 
@@ -78,7 +79,8 @@ void TextBoxPane::writeBox() const {
             c.select(QTextCursor::Document);
             c.removeSelectedText();
         } else {
-            c.setPosition(doc->findBlockByNumber(static_cast<int>(dropped_)).position(), QTextCursor::KeepAnchor);
+            c.setPosition(doc->findBlockByNumber(static_cast<int>(dropped_)).position(),
+                          QTextCursor::KeepAnchor);
             c.removeSelectedText();
         }
         // A view held still keeps its lines in sight as the oldest go.

@@ -76,7 +76,7 @@ private:
     QPlainTextEdit& box_;
     // What the box shows once it is up to date.
     mutable std::deque<std::string> lines_;
-    mutable std::deque<trace::ChunkTime> times_;      // beside lines_
+    mutable std::deque<trace::ChunkTime> times_;       // beside lines_
     mutable std::deque<trace::ChunkTime> shownTimes_;  // beside the box's lines
     // The box as last written: its first `dropped_` lines are gone from
     // lines_, the next `kept_` are lines_'s first, unchanged except that the

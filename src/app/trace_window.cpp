@@ -23,9 +23,9 @@
 #include "app/cp1252.h"
 #include "app/dialogs.h"
 #include "app/event_times.h"
-#include "app/recording_control.h"
 #include "app/event_tools.h"
 #include "app/pane_search.h"
+#include "app/recording_control.h"
 #include "app/settings_dialog.h"
 #include "app/ui_bridge.h"
 #include "serial/comm.h"
@@ -55,8 +55,8 @@ Box* makeBox(QWidget* parent, const char* name, QRect geometry) {
 }
 
 OpenFileRequest replayRequest(const QString& initialName) {
-    return {QStringLiteral("\u00D6ffnen Tracedatei"), QStringLiteral("Trace Daten (*.TRC)"), QStringLiteral("TRC"),
-            initialName};
+    return {QStringLiteral("\u00D6ffnen Tracedatei"), QStringLiteral("Trace Daten (*.TRC)"),
+            QStringLiteral("TRC"), initialName};
 }
 
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, QPoint pos) {
@@ -90,7 +90,8 @@ void TraceWindow::bind(Sender* sender, Signal signal, void (TraceWindow::*handle
             [this, handler] { runGuarded(dialogs_, this, [this, handler] { (this->*handler)(); }); });
 }
 
-TraceWindow::TraceWindow(Dialogs& dialogs, QWidget* parent) : TraceWindow(dialogs, configFilePath(), parent) {}
+TraceWindow::TraceWindow(Dialogs& dialogs, QWidget* parent)
+    : TraceWindow(dialogs, configFilePath(), parent) {}
 
 TraceWindow::TraceWindow(Dialogs& dialogs, const QString& configPath, QWidget* parent)
     : QMainWindow(parent), dialogs_(dialogs), configPath_(configPath), bridge_(std::make_unique<UiBridge>()) {
@@ -114,7 +115,8 @@ TraceWindow::TraceWindow(Dialogs& dialogs, const QString& configPath, QWidget* p
         });
     });
     paneSearch_ = new PaneSearch(*this, {eventBox_, hexBox_, textBox_});
-    eventTools_ = std::make_unique<EventTools>(*this, *session_, dialogs_, configPath_, [this] { return comm_->active(); });
+    eventTools_ = std::make_unique<EventTools>(*this, *session_, dialogs_, configPath_,
+                                               [this] { return comm_->active(); });
 
     loadSettings();
     formResize();
@@ -204,7 +206,8 @@ void TraceWindow::placeColumnLabels() {
 
 void TraceWindow::createMenus() {
     QMenuBar* bar = menuBar();
-    auto entry = [this](QWidget* menu, const char* name, const QString& text, void (TraceWindow::*handler)()) {
+    auto entry = [this](QWidget* menu, const char* name, const QString& text,
+                        void (TraceWindow::*handler)()) {
         auto* action = new QAction(text, menu);
         action->setObjectName(QString::fromLatin1(name));
         menu->addAction(action);
@@ -290,8 +293,8 @@ void TraceWindow::setOuterSize(int width, int height) {
     // after, the frame is not known; adoptFrame sets the size again then.
     configuredFrame_ = frameGeometry().size() - geometry().size();
     configuredOuter_ = QSize(width, height);
-    configuredInner_ = QSize(std::max(0, width - configuredFrame_.width()),
-                             std::max(0, height - configuredFrame_.height()));
+    configuredInner_ =
+        QSize(std::max(0, width - configuredFrame_.width()), std::max(0, height - configuredFrame_.height()));
     resize(configuredInner_);
 }
 
@@ -380,7 +383,8 @@ void TraceWindow::replayClick() {
 
 void TraceWindow::protokollWaehlenClick() {
     QStringList replies;
-    for (int i = 0; i < trace::PanelTypeCount; ++i) replies << QString::fromLatin1(trace::panelTypes()[i].reply);
+    for (int i = 0; i < trace::PanelTypeCount; ++i)
+        replies << QString::fromLatin1(trace::panelTypes()[i].reply);
     const QString reply = dialogs_.chooseItem(this, QStringLiteral("Protokoll w\u00E4hlen"),
                                               QStringLiteral("Antwort des FAT:"), replies);
     if (reply.isEmpty()) return;
@@ -411,9 +415,10 @@ void TraceWindow::replay(const QString& name, const std::optional<std::string>& 
     lastReplayFile_ = name;
     trace::replayFile(*session_, QFile::encodeName(name).toStdString(), processEvents, reply);
     if (!reply && !replayStopped_ && session_->identOutcome() == trace::IdentOutcome::None) {
-        dialogs_.error(this, QStringLiteral("\n Die Datei enth\u00E4lt keine Antwortzeile des FAT, \n"
-                                            " das Protokoll ist nicht bekannt. \n\n"
-                                            " W\u00E4hlen Sie es unter Trace > Protokoll w\u00E4hlen\u2026 \n"));
+        dialogs_.error(this,
+                       QStringLiteral("\n Die Datei enth\u00E4lt keine Antwortzeile des FAT, \n"
+                                      " das Protokoll ist nicht bekannt. \n\n"
+                                      " W\u00E4hlen Sie es unter Trace > Protokoll w\u00E4hlen\u2026 \n"));
     }
 }
 
@@ -434,12 +439,13 @@ void TraceWindow::setCaptureFull(bool full) {
     if (full == captureFull_) return;
     captureFull_ = full;
     QPalette pal = countLabel_->palette();
-    pal.setColor(QPalette::WindowText, full ? QColor(255, 0, 0) : QApplication::palette().color(QPalette::WindowText));
+    pal.setColor(QPalette::WindowText,
+                 full ? QColor(255, 0, 0) : QApplication::palette().color(QPalette::WindowText));
     countLabel_->setPalette(pal);
     if (full) {
-        statusBar()->showMessage(
-            QStringLiteral("Aufzeichnung voll (h\u00F6chstens 19.999 Bytes): die .TRC-Datei enth\u00E4lt nur den "
-                           "Anfang des Trace."));
+        statusBar()->showMessage(QStringLiteral(
+            "Aufzeichnung voll (h\u00F6chstens 19.999 Bytes): die .TRC-Datei enth\u00E4lt nur den "
+            "Anfang des Trace."));
     } else if (QStatusBar* bar = findChild<QStatusBar*>()) {
         bar->clearMessage();
     }
@@ -448,8 +454,7 @@ void TraceWindow::setCaptureFull(bool full) {
 void TraceWindow::comm1Hangup() {
     // Whatever the device sent before it went is still shown and captured.
     try {
-        for (int i = 0; i < 1000 && receive() > 0; ++i) {
-        }
+        for (int i = 0; i < 1000 && receive() > 0; ++i) {}
     } catch (const std::exception&) {
         // Nothing more to read from a device that is gone.
     }
@@ -489,9 +494,10 @@ bool TraceWindow::saveAs() {
         const QString shown = QDir::toNativeSeparators(QFile::decodeName(QByteArray::fromStdString(file)));
         if (QFileInfo::exists(shown) && !existing.contains(shown)) existing << shown;
     }
-    if (!existing.isEmpty() && !dialogs_.ask(this, QStringLiteral("\n Diese Dateien gibt es schon: \n\n   %1 \n\n"
-                                                                  " Sollen sie ersetzt werden? \n")
-                                                       .arg(existing.join(QStringLiteral(" \n   "))))) {
+    if (!existing.isEmpty() &&
+        !dialogs_.ask(this, QStringLiteral("\n Diese Dateien gibt es schon: \n\n   %1 \n\n"
+                                           " Sollen sie ersetzt werden? \n")
+                                .arg(existing.join(QStringLiteral(" \n   "))))) {
         return false;
     }
     trace::writeLinesFile(path, hexPane_->lines());
@@ -530,7 +536,8 @@ void TraceWindow::formResize() {
     for (QLabel* label : columnLabels_) label->move(label->x(), h - 95 - 5 * u);
     // The count stays whole above the status panel, which would cover its
     // lower part in windows lower than 500 pixels.
-    countLabel_->move(countLabel_->x(), std::min(h - 95 - 5 * u, h - 185 - countLabel_->fontMetrics().height()));
+    countLabel_->move(countLabel_->x(),
+                      std::min(h - 95 - 5 * u, h - 185 - countLabel_->fontMetrics().height()));
     place(eventBox_, eventBox_->x(), h - 70 - 5 * u, w - 230, 5 * u);
     place(textBox_, textBox_->x(), h - 80 - 12 * u, w - 25, 6 * u);
     place(hexBox_, hexBox_->x(), h - 90 - 19 * u, w - 25, 7 * u);

@@ -38,7 +38,8 @@ bool outputFailed(std::FILE* out, int error) {
 }
 
 int finishReplayOutput(ExportOutput* exporter, trace::TraceSession& session, StreamPane* stream,
-                       const trace::MemoryPane& hex, const trace::MemoryPane& text, const trace::MemoryPane& event) {
+                       const trace::MemoryPane& hex, const trace::MemoryPane& text,
+                       const trace::MemoryPane& event) {
     if (exporter) return exporter->finish(session);
     if (stream) {
         stream->flush();

@@ -41,12 +41,14 @@ class StreamPane;
 // finished, or the one pane's stream flushed, or (with neither) all three
 // panes written under their titles.  Returns ExitOk, or the writing's failure.
 int finishReplayOutput(ExportOutput* exporter, trace::TraceSession& session, StreamPane* stream,
-                       const trace::MemoryPane& hex, const trace::MemoryPane& text, const trace::MemoryPane& event);
+                       const trace::MemoryPane& hex, const trace::MemoryPane& text,
+                       const trace::MemoryPane& event);
 
 int replayCommand(int argc, char** argv);
 // replay of a recording folder; pane is "text", "hex", "event" or "all".
 // With exporter, the events go out through it instead of a pane.
-int replayFolder(const std::string& dir, const std::string& pane, bool timestamps, ExportOutput* exporter = nullptr);
+int replayFolder(const std::string& dir, const std::string& pane, bool timestamps,
+                 ExportOutput* exporter = nullptr);
 int simulateCommand(int argc, char** argv);
 int traceCommand(int argc, char** argv);
 

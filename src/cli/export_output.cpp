@@ -27,10 +27,11 @@ ExportOutput::~ExportOutput() = default;
 
 int ExportOutput::open() {
     if (events::isBinary(format_) && !output_ && ZINDRA_ISATTY(ZINDRA_FILENO(stdout))) {
-        std::fprintf(stderr,
-                     "zindra-cli: %s is binary and not for a terminal: give --output FILE or redirect standard "
-                     "output\n",
-                     std::string(events::exportFormatName(format_)).c_str());
+        std::fprintf(
+            stderr,
+            "zindra-cli: %s is binary and not for a terminal: give --output FILE or redirect standard "
+            "output\n",
+            std::string(events::exportFormatName(format_)).c_str());
         return ExitUsage;
     }
     if (output_) {
@@ -58,7 +59,8 @@ int ExportOutput::finish(trace::TraceSession& session) {
     if (!error && exporter_->failed()) error = std::make_error_code(std::errc::io_error);
     if (error) {
         file_->discard();
-        std::fprintf(stderr, "zindra-cli: cannot write %s: %s\n", output_->c_str(), reasonText(error).c_str());
+        std::fprintf(stderr, "zindra-cli: cannot write %s: %s\n", output_->c_str(),
+                     reasonText(error).c_str());
         return ExitFile;
     }
     return ExitOk;

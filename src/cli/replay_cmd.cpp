@@ -8,8 +8,8 @@
 #include <system_error>
 
 #include "cli/common.h"
-#include "cli/output_pane.h"
 #include "cli/export_output.h"
+#include "cli/output_pane.h"
 #include "trace/replay.h"
 #include "trace/session.h"
 
@@ -19,7 +19,8 @@ namespace {
 const char* const ReplayUsage =
     "usage: zindra-cli replay [--protocol REPLY] [--pane text|hex|event|all] FILE\n"
     "       zindra-cli replay [--timestamps] [--pane text|hex|event|all] RECORDING-FOLDER\n"
-    "       zindra-cli replay [--protocol REPLY] --format csv|jsonl|pcapng [--output FILE] FILE|RECORDING-FOLDER\n";
+    "       zindra-cli replay [--protocol REPLY] --format csv|jsonl|pcapng [--output FILE] "
+    "FILE|RECORDING-FOLDER\n";
 
 enum class PaneChoice { Text, Hex, Event, All, None };
 
@@ -122,10 +123,23 @@ int replayCommand(int argc, char** argv) {
     trace::Pane* hex = &countHex;
     trace::Pane* event = &countEvent;
     switch (choice) {
-        case PaneChoice::Text: stream = std::make_unique<StreamPane>(stdout); text = stream.get(); break;
-        case PaneChoice::Hex: stream = std::make_unique<StreamPane>(stdout); hex = stream.get(); break;
-        case PaneChoice::Event: stream = std::make_unique<StreamPane>(stdout); event = stream.get(); break;
-        case PaneChoice::All: text = &memText; hex = &memHex; event = &memEvent; break;
+        case PaneChoice::Text:
+            stream = std::make_unique<StreamPane>(stdout);
+            text = stream.get();
+            break;
+        case PaneChoice::Hex:
+            stream = std::make_unique<StreamPane>(stdout);
+            hex = stream.get();
+            break;
+        case PaneChoice::Event:
+            stream = std::make_unique<StreamPane>(stdout);
+            event = stream.get();
+            break;
+        case PaneChoice::All:
+            text = &memText;
+            hex = &memHex;
+            event = &memEvent;
+            break;
         case PaneChoice::None: break;
     }
     trace::Panes panes{*text, *hex, *event};
@@ -170,8 +184,8 @@ int replayCommand(int argc, char** argv) {
         status = ExitIdent;
     }
 
-    if (const int written = finishReplayOutput(exporter ? &*exporter : nullptr, *session, stream.get(), memHex,
-                                               memText, memEvent);
+    if (const int written = finishReplayOutput(exporter ? &*exporter : nullptr, *session, stream.get(),
+                                               memHex, memText, memEvent);
         written != ExitOk) {
         return written;
     }

@@ -35,7 +35,8 @@ private:
 
 }  // namespace
 
-int replayFolder(const std::string& dir, const std::string& paneName, bool timestamps, ExportOutput* exporter) {
+int replayFolder(const std::string& dir, const std::string& paneName, bool timestamps,
+                 ExportOutput* exporter) {
     recording::Recording rec;
     try {
         rec = recording::readRecording(dir);
@@ -66,7 +67,8 @@ int replayFolder(const std::string& dir, const std::string& paneName, bool times
 
     if (exporter) exporter->attach(*session);
     recording::replayRecording(
-        *session, rec, [&] {
+        *session, rec,
+        [&] {
             if ((stream && stream->failed()) || (exporter && exporter->failed())) session->stopp();
         },
         [&](trace::ChunkTime t) { now = t; });

@@ -35,8 +35,8 @@ int simulateCommand(int, char**) {
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -180,7 +180,8 @@ int simulateCommand(int argc, char** argv) {
     // A FAT that comes back answers "\nTRACEON" with its reply line again:
     // the file's first line.
     std::string reply;
-    if (const std::size_t lf = data.find('\n'); lf != std::string::npos && lf < 4096) reply = data.substr(0, lf + 1);
+    if (const std::size_t lf = data.find('\n'); lf != std::string::npos && lf < 4096)
+        reply = data.substr(0, lf + 1);
 
     Line line;
     if (!line.open()) {
@@ -189,10 +190,12 @@ int simulateCommand(int argc, char** argv) {
     }
     // A host that reopens after a pull needs a name that stays the same.
     if (pullAfter > 0 && link.empty()) {
-        link = (std::filesystem::temp_directory_path() / ("zindra-sim-" + std::to_string(::getpid()))).string();
+        link =
+            (std::filesystem::temp_directory_path() / ("zindra-sim-" + std::to_string(::getpid()))).string();
     }
     if (!link.empty() && !pointLink(link, line.name)) {
-        std::fprintf(stderr, "zindra-cli: cannot make the link %s: %s\n", link.c_str(), systemText(errno).c_str());
+        std::fprintf(stderr, "zindra-cli: cannot make the link %s: %s\n", link.c_str(),
+                     systemText(errno).c_str());
         line.close();
         return ExitPort;
     }
@@ -211,9 +214,9 @@ int simulateCommand(int argc, char** argv) {
     CommandWatch watch;
     bool sending = false;
     bool connected = true;
-    bool resume = false;          // the next TRACEON goes on where the pull cut off
-    std::string pending;          // sent before the file's bytes (the reply line again)
-    std::size_t sent = 0;         // the file's bytes the host has been given
+    bool resume = false;   // the next TRACEON goes on where the pull cut off
+    std::string pending;   // sent before the file's bytes (the reply line again)
+    std::size_t sent = 0;  // the file's bytes the host has been given
     std::size_t pacedFrom = 0;
     std::size_t nextPull = pullAfter > 0 ? static_cast<std::size_t>(pullAfter) : SIZE_MAX;
     Clock::time_point started, drainSince, plugAt;
@@ -238,8 +241,8 @@ int simulateCommand(int argc, char** argv) {
         }
         // Woken as soon as the line takes more when bytes are due (a fast
         // rate outruns the pseudo-terminal's buffer), else every 5 ms.
-        const bool due = sending && (!pending.empty() || (sent < data.size() && sent < nextPull &&
-                                                          paced(Clock::now()) > sent));
+        const bool due = sending && (!pending.empty() ||
+                                     (sent < data.size() && sent < nextPull && paced(Clock::now()) > sent));
         pollfd pfd{line.master, static_cast<short>(POLLIN | (due ? POLLOUT : 0)), 0};
         const int ready = ::poll(&pfd, 1, sending ? 5 : 200);
         if (ready < 0 && errno != EINTR) break;

@@ -12,9 +12,9 @@
 
 #include "cli/common.h"
 #include "cli/output_pane.h"
+#include "recording/recorder.h"
 #include "serial/comm.h"
 #include "serial/ui_loop.h"
-#include "recording/recorder.h"
 #include "trace/comm_port.h"
 #include "trace/control.h"
 #include "trace/save.h"
@@ -123,7 +123,8 @@ int traceCommand(int argc, char** argv) {
     if (saveBase) {
         const std::string& b = *saveBase;
         if (b.empty() || b.back() == '/' || b.back() == '\\' || std::filesystem::is_directory(b)) {
-            std::fprintf(stderr, "zindra-cli: --save needs a base name for the files, not the folder \"%s\"\n",
+            std::fprintf(stderr,
+                         "zindra-cli: --save needs a base name for the files, not the folder \"%s\"\n",
                          b.c_str());
             return ExitUsage;
         }
@@ -256,10 +257,11 @@ int traceCommand(int argc, char** argv) {
         }
         if (!limitTold && session.capture().dropped() > 0) {
             limitTold = true;
-            std::fprintf(stderr,
-                         "zindra-cli: the capture is full (%u bytes); later bytes are shown but not kept for the "
-                         ".TRC file\n",
-                         static_cast<unsigned>(session.capture().count()));
+            std::fprintf(
+                stderr,
+                "zindra-cli: the capture is full (%u bytes); later bytes are shown but not kept for the "
+                ".TRC file\n",
+                static_cast<unsigned>(session.capture().count()));
         }
     }
     // Bytes that arrived with the hang-up or the interrupt, and what the port
@@ -287,7 +289,8 @@ int traceCommand(int argc, char** argv) {
         recorder->finish(reason);
         const recording::RecorderStatus st = recorder->status();
         std::fprintf(stderr, "zindra-cli: recorded %llu bytes in %d segment(s), %zu gap(s), into %s\n",
-                     static_cast<unsigned long long>(st.bytes), st.segments, st.gaps.size(), st.folder.c_str());
+                     static_cast<unsigned long long>(st.bytes), st.segments, st.gaps.size(),
+                     st.folder.c_str());
         if (!st.lastError.empty()) {
             if (!recordErrorTold) std::fprintf(stderr, "zindra-cli: %s\n", st.lastError.c_str());
             recordStatus = ExitFile;
@@ -305,12 +308,15 @@ int traceCommand(int argc, char** argv) {
         if (session.capture().count() == 0) {
             std::fputs("zindra-cli: nothing was received, so nothing was saved\n", stderr);
         } else if (outcome != trace::IdentOutcome::Matched && replaces) {
-            std::fprintf(stderr, "zindra-cli: the FAT was not identified; the files of %s are kept as they were\n",
+            std::fprintf(stderr,
+                         "zindra-cli: the FAT was not identified; the files of %s are kept as they were\n",
                          saveBase->c_str());
         } else {
-            const trace::SaveReport report = trace::saveTrace(*saveBase, session.capture(), hex.lines(), event.lines());
+            const trace::SaveReport report =
+                trace::saveTrace(*saveBase, session.capture(), hex.lines(), event.lines());
             if (!report.errors.empty()) {
-                for (const std::string& e : report.errors) std::fprintf(stderr, "zindra-cli: %s\n", e.c_str());
+                for (const std::string& e : report.errors)
+                    std::fprintf(stderr, "zindra-cli: %s\n", e.c_str());
                 std::string written;
                 for (const std::string& n : report.written) written += (written.empty() ? "" : ", ") + n;
                 std::fprintf(stderr, "zindra-cli: written: %s\n", written.empty() ? "none" : written.c_str());

@@ -47,7 +47,9 @@ AlertRulesParse parseAlertRules(const IniEntries& section) {
         const std::string key = trimmed(entry.first);
         const unsigned long n = ruleNumber(key);
         if (n == 0) {
-            result.errors.push_back(key + ": unbekannter Schl\xC3\xBCssel (Regeln hei\xC3\x9F" "en Regel1, Regel2, \xE2\x80\xA6)");
+            result.errors.push_back(key +
+                                    ": unbekannter Schl\xC3\xBCssel (Regeln hei\xC3\x9F"
+                                    "en Regel1, Regel2, \xE2\x80\xA6)");
             continue;
         }
         // The first of two equal keys counts, as for the INI reader.

@@ -28,10 +28,8 @@ bool needsProtection(std::string_view cell) {
         case '-':
         case '@':
         case '\t':
-        case '\r':
-            return true;
-        default:
-            return false;
+        case '\r': return true;
+        default: return false;
     }
 }
 
@@ -70,7 +68,10 @@ std::optional<std::string> cp1252FromText(std::string_view text) {
         }
         // One UTF-8 sequence of two or three bytes (Windows-1252 has nothing
         // beyond U+FFFF); anything else means the text is not UTF-8.
-        const std::size_t length = (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
+        const std::size_t length = (b & 0xE0) == 0xC0   ? 2
+                                   : (b & 0xF0) == 0xE0 ? 3
+                                   : (b & 0xF8) == 0xF0 ? 4
+                                                        : 0;
         bool valid = length != 0 && i + length <= text.size();
         char32_t u = length == 2 ? (b & 0x1F) : length == 3 ? (b & 0x0F) : (b & 0x07);
         for (std::size_t k = 1; valid && k < length; ++k) {
@@ -173,9 +174,7 @@ std::string csvLine(const std::vector<std::string>& cells, const std::vector<boo
     return out;
 }
 
-std::string csvHeader() {
-    return csvLine(std::vector<std::string>(ColumnNames.begin(), ColumnNames.end()));
-}
+std::string csvHeader() { return csvLine(std::vector<std::string>(ColumnNames.begin(), ColumnNames.end())); }
 
 std::string csvEventLine(const EventView& event) {
     static const std::vector<bool> numeric = [] {

@@ -48,13 +48,15 @@ std::uint32_t EventStore::intern(std::string_view text) {
     return id;
 }
 
-void EventStore::add(const decoders::EventRecord& record, trace::ChunkTime time) { add(viewOf(record, time)); }
+void EventStore::add(const decoders::EventRecord& record, trace::ChunkTime time) {
+    add(viewOf(record, time));
+}
 
 void EventStore::add(const EventView& e) {
     Slot s{};
-    s.present = static_cast<std::uint8_t>((e.time ? HasTime : 0) | (e.numberA ? HasA : 0) | (e.numberB ? HasB : 0) |
-                                          (e.leadNumber ? HasLead : 0) | (e.stateCode ? HasCode : 0) |
-                                          (e.qualifier ? HasQualifier : 0));
+    s.present = static_cast<std::uint8_t>((e.time ? HasTime : 0) | (e.numberA ? HasA : 0) |
+                                          (e.numberB ? HasB : 0) | (e.leadNumber ? HasLead : 0) |
+                                          (e.stateCode ? HasCode : 0) | (e.qualifier ? HasQualifier : 0));
     s.time = e.time.value_or(0);
     s.numberA = e.numberA.value_or(0);
     s.numberB = e.numberB.value_or(0);

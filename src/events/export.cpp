@@ -124,7 +124,8 @@ public:
         if (!options_.source.empty()) comment += " aus " + options_.source;
         comment += options_.timesAreByteOffsets
                        ? ". Die Datei hat keine Zeiten: die Zeit eines Pakets ist eine Byte-Position in der "
-                         "Datei (1 s = 1 Byte), das Ende des 80-Byte-Blocks, mit dem das Telegramm vollst\xC3\xA4ndig "
+                         "Datei (1 s = 1 Byte), das Ende des 80-Byte-Blocks, mit dem das Telegramm "
+                         "vollst\xC3\xA4ndig "
                          "wurde."
                        : ". Zeiten: Empfangszeit (UTC); ein Ereignis ohne Zeit hat die Zeit 0.";
         putOption(shb, 1, optionText(comment));  // opt_comment
@@ -134,9 +135,9 @@ public:
         std::string idb;
         put16(idb, LinkTypeRtacSerial);
         put16(idb, 0);
-        put32(idb, 0);                  // no snap length limit
-        putOption(idb, 2, "FAT");       // if_name
-        putOption(idb, 9, "\x06");      // if_tsresol: microseconds
+        put32(idb, 0);              // no snap length limit
+        putOption(idb, 2, "FAT");   // if_name
+        putOption(idb, 9, "\x06");  // if_tsresol: microseconds
         endOptions(idb);
         return block(0x0A0D0D0A, shb) + block(1, idb);
     }

@@ -156,17 +156,18 @@ bool parseLocalTime(const std::string& s, std::int64_t& from, std::int64_t& to) 
     int y = 0, mo = 0, d = 0, h = 0, mi = 0, sec = 0, ms = 0;
     char sep = 0;
     int used = 0;
-    int fields = std::sscanf(s.c_str(), "%4d-%2d-%2d%n%c%2d:%2d%n:%2d%n.%3d%n", &y, &mo, &d, &used, &sep, &h, &mi,
-                             &used, &sec, &used, &ms, &used);
+    int fields = std::sscanf(s.c_str(), "%4d-%2d-%2d%n%c%2d:%2d%n:%2d%n.%3d%n", &y, &mo, &d, &used, &sep, &h,
+                             &mi, &used, &sec, &used, &ms, &used);
     if (fields < 3 || static_cast<std::size_t>(used) != s.size()) return false;
     // Milliseconds have three digits (".5" is not 5 ms).
     if (fields == 8 && s.size() - s.rfind('.') != 4) return false;
     if (fields > 3 && sep != 'T' && sep != 't' && sep != ' ') return false;
-    if (fields == 4 || mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || sec > 60 || h < 0 || mi < 0 ||
-        sec < 0 || ms < 0) {
+    if (fields == 4 || mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || sec > 60 || h < 0 ||
+        mi < 0 || sec < 0 || ms < 0) {
         return false;
     }
-    const auto utc = [](int year, int month, int day, int hour, int minute, int second) -> std::optional<std::int64_t> {
+    const auto utc = [](int year, int month, int day, int hour, int minute,
+                        int second) -> std::optional<std::int64_t> {
         std::tm tm{};
         tm.tm_year = year - 1900;
         tm.tm_mon = month - 1;
@@ -243,7 +244,8 @@ bool parseTerm(const Token& token, Filter::Term& term, std::string& error) {
         return true;
     }
     const std::string_view name = token.raw.substr(0, n);
-    const auto field = std::find_if(Fields.begin(), Fields.end(), [&](const FieldName& f) { return sameWord(f.name, name); });
+    const auto field = std::find_if(Fields.begin(), Fields.end(),
+                                    [&](const FieldName& f) { return sameWord(f.name, name); });
     if (field == Fields.end()) {
         error = "Unbekanntes Feld " + quoted(name) + " (bekannt: " + knownFields() + ")";
         return false;
@@ -283,7 +285,9 @@ bool parseTerm(const Token& token, Filter::Term& term, std::string& error) {
     }
     if (field->field == Field::Raw) {
         if (!parseHexBytes(value, term.text)) {
-            error = label + ": " + quoted(value) + " sind keine Bytes in Hex (z.\xC2\xA0" "B. 02 3A FF)";
+            error = label + ": " + quoted(value) +
+                    " sind keine Bytes in Hex (z.\xC2\xA0"
+                    "B. 02 3A FF)";
             return false;
         }
         return true;
@@ -409,7 +413,8 @@ FilterParse parseFilter(std::string_view text) {
     std::vector<Filter::Term> terms;
     bool joinPending = false;  // an AND awaits the term after it
     for (const Token& token : tokens) {
-        if (!token.quoted && (sameWord(token.raw, "AND") || sameWord(token.raw, "UND") || token.raw == "&&")) {
+        if (!token.quoted &&
+            (sameWord(token.raw, "AND") || sameWord(token.raw, "UND") || token.raw == "&&")) {
             if (terms.empty() || joinPending) {
                 result.error = quoted(token.raw) + " braucht links und rechts eine Bedingung";
                 return result;
@@ -417,7 +422,8 @@ FilterParse parseFilter(std::string_view text) {
             joinPending = true;
             continue;
         }
-        if (!token.quoted && (sameWord(token.raw, "OR") || sameWord(token.raw, "ODER") || token.raw == "||")) {
+        if (!token.quoted &&
+            (sameWord(token.raw, "OR") || sameWord(token.raw, "ODER") || token.raw == "||")) {
             result.error = quoted(token.raw) +
                            " gibt es nicht: alle Bedingungen gelten zugleich (UND); W\xC3\xB6rter in "
                            "Anf\xC3\xBChrungszeichen sucht man als Text";

@@ -10,7 +10,7 @@ namespace zindra::events {
 namespace {
 
 constexpr std::array<EventKind, 4> KindOrder = {EventKind::Alarm, EventKind::Fault, EventKind::Off,
-                                                 EventKind::Other};
+                                                EventKind::Other};
 
 // "[Ereignisarten] key: why"
 std::string warningFor(const std::string& key, std::string_view why) {
@@ -61,8 +61,9 @@ EventKind KindTable::kindOf(std::string_view text) const {
 }
 
 void KindTable::setTexts(EventKind kind, const std::vector<std::string>& texts) {
-    entries_.erase(std::remove_if(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.kind == kind; }),
-                   entries_.end());
+    entries_.erase(
+        std::remove_if(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.kind == kind; }),
+        entries_.end());
     for (const std::string& t : texts) {
         // An empty text would be found in every event.
         if (!t.empty()) entries_.push_back({lowerCp1252(t), kind});
@@ -80,7 +81,8 @@ KindTableParse parseKindTable(const IniEntries& section) {
             return lowerCp1252(trimmed(key)) == lowerCp1252(kindKey(k));
         });
         if (kind == KindOrder.end()) {
-            result.warnings.push_back(warningFor(key, "unbekannte Art (bekannt: Alarm, Stoerung, Aus, Andere)"));
+            result.warnings.push_back(
+                warningFor(key, "unbekannte Art (bekannt: Alarm, Stoerung, Aus, Andere)"));
             continue;
         }
         std::vector<std::string> texts;

@@ -55,8 +55,8 @@ LocalTime localTime(std::int64_t utcMicros) {
     long diff = (lt.tm.tm_hour - utc.tm_hour) * 3600L + (lt.tm.tm_min - utc.tm_min) * 60L +
                 (lt.tm.tm_sec - utc.tm_sec);
     if (lt.tm.tm_yday != utc.tm_yday) {
-        const bool localAhead = lt.tm.tm_year > utc.tm_year ||
-                                (lt.tm.tm_year == utc.tm_year && lt.tm.tm_yday > utc.tm_yday);
+        const bool localAhead =
+            lt.tm.tm_year > utc.tm_year || (lt.tm.tm_year == utc.tm_year && lt.tm.tm_yday > utc.tm_yday);
         diff += localAhead ? 86400L : -86400L;
     }
     lt.offsetSeconds = diff;
@@ -78,7 +78,8 @@ std::string isoTime(std::int64_t utcMicros) {
 std::string clockTime(std::int64_t utcMicros) {
     const LocalTime lt = localTime(utcMicros);
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d.%03d", lt.tm.tm_hour, lt.tm.tm_min, lt.tm.tm_sec, lt.millis);
+    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d.%03d", lt.tm.tm_hour, lt.tm.tm_min, lt.tm.tm_sec,
+                  lt.millis);
     return buf;
 }
 

@@ -28,11 +28,12 @@ std::string indexName(int n) { return numbered(n, "idx"); }
 
 std::string indexLine(std::uint64_t offset, std::int64_t time, const char* flag) {
     char buf[80];
-    const int len = flag != nullptr
-                        ? std::snprintf(buf, sizeof buf, "%llu;%lld;%s\n", static_cast<unsigned long long>(offset),
-                                        static_cast<long long>(time), flag)
-                        : std::snprintf(buf, sizeof buf, "%llu;%lld\n", static_cast<unsigned long long>(offset),
-                                        static_cast<long long>(time));
+    const int len =
+        flag != nullptr
+            ? std::snprintf(buf, sizeof buf, "%llu;%lld;%s\n", static_cast<unsigned long long>(offset),
+                            static_cast<long long>(time), flag)
+            : std::snprintf(buf, sizeof buf, "%llu;%lld\n", static_cast<unsigned long long>(offset),
+                            static_cast<long long>(time));
     return std::string(buf, static_cast<std::size_t>(len));
 }
 

@@ -121,8 +121,8 @@ Recording readRecording(const std::string& folder) {
     const std::vector<int> numbers = segmentNumbers(dir, ec);
     if (ec) throw RecordingError("Cannot read the recording " + folder + ": " + ec.message());
     if (!isRecordingFolder(folder)) {
-        throw RecordingError(folder + " is not a recording folder: it has neither " + std::string(ManifestName) +
-                             " nor " + segmentName(1));
+        throw RecordingError(folder + " is not a recording folder: it has neither " +
+                             std::string(ManifestName) + " nor " + segmentName(1));
     }
     const auto damage = [&](const std::string& text) {
         r.problems.push_back(text);
@@ -143,7 +143,8 @@ Recording readRecording(const std::string& folder) {
         parseManifest(text, r.manifest, bad);
         for (const std::string& b : bad) damage((dir / ManifestName).string() + ": " + b + " is damaged");
         if (!r.manifest.end) {
-            cut((dir / ManifestName).string() + " has no end: the recording was cut off (a crash or power cut) "
+            cut((dir / ManifestName).string() +
+                " has no end: the recording was cut off (a crash or power cut) "
                 "and is read as far as it was written");
         }
     }
@@ -185,7 +186,8 @@ Recording readRecording(const std::string& folder) {
             const auto line = parseIndexLine(std::string_view(text).substr(pos, lf - pos));
             pos = lf + 1;
             if (!line || (!seg.index.empty() && line->offset < seg.index.back().offset)) {
-                if (badLines++ == 0) damage(idxPath.string() + ": line " + std::to_string(lineNo) + " is damaged");
+                if (badLines++ == 0)
+                    damage(idxPath.string() + ": line " + std::to_string(lineNo) + " is damaged");
                 continue;
             }
             if (line->offset >= seg.size) {
@@ -208,7 +210,8 @@ void replayRecording(trace::TraceSession& session, Recording& recording,
     session.startReplay();
     std::array<std::uint8_t, trace::ReceiveChunk> buf{};
     bool reachedEnd = true;
-    const auto feed = [&](std::FILE* in, std::uint64_t length, trace::ChunkTime time, const std::string& name) {
+    const auto feed = [&](std::FILE* in, std::uint64_t length, trace::ChunkTime time,
+                          const std::string& name) {
         while (length > 0) {
             if (!session.running() || session.replyLineHopeless()) return false;
             const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(length, buf.size()));

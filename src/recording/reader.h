@@ -24,7 +24,7 @@ struct IndexEntry {
 };
 
 struct SegmentFile {
-    std::string path;    // the .TRC
+    std::string path;  // the .TRC
     std::uint64_t size = 0;
     std::vector<IndexEntry> index;
 };

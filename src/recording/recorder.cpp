@@ -97,7 +97,9 @@ struct Recorder::Impl {
         dirty = true;
         return true;
     }
-    bool put(std::FILE* f, const std::string& s, const char* what) { return put(f, s.data(), s.size(), what); }
+    bool put(std::FILE* f, const std::string& s, const char* what) {
+        return put(f, s.data(), s.size(), what);
+    }
 
     File create(const std::string& name) {
         errno = 0;
@@ -159,7 +161,8 @@ struct Recorder::Impl {
             File f(std::fopen(tmp.string().c_str(), "wb"));
             if (!f) return fail(ManifestName, errno);
             const std::string text = manifestText(m);
-            if (std::fwrite(text.data(), 1, text.size(), f.get()) != text.size() || std::fflush(f.get()) != 0) {
+            if (std::fwrite(text.data(), 1, text.size(), f.get()) != text.size() ||
+                std::fflush(f.get()) != 0) {
                 return fail(ManifestName, errno);
             }
             syncToDisk(f.get());
@@ -206,7 +209,8 @@ Recorder::Recorder(RecorderOptions options, std::int64_t startUtc) : impl_(std::
     std::error_code ec;
     fs::create_directories(parent, ec);
     if (ec) {
-        throw RecordingError("Cannot make the folder " + parent.string() + " for recordings: " + ec.message());
+        throw RecordingError("Cannot make the folder " + parent.string() +
+                             " for recordings: " + ec.message());
     }
     // A new folder every time: create_directory fails on one that exists.
     const std::string base = folderStamp(startUtc);

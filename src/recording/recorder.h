@@ -36,9 +36,9 @@ public:
 };
 
 struct RecorderOptions {
-    std::string parent;   // the folder the recording's own folder is made in
-    std::string port;     // the device as the user named it
-    std::string version;  // the program's name and version, for the manifest
+    std::string parent;                                // the folder the recording's own folder is made in
+    std::string port;                                  // the device as the user named it
+    std::string version;                               // the program's name and version, for the manifest
     std::uint64_t segmentLimit = DefaultSegmentLimit;  // a segment is rolled before it would pass this
 };
 
@@ -50,14 +50,14 @@ struct Gap {
 };
 
 struct RecorderStatus {
-    std::string folder;           // the recording's folder
-    std::uint64_t bytes = 0;      // bytes received and written (reply-line copies not counted)
-    std::int64_t startUtc = 0;    // UTC microseconds
-    std::int64_t elapsedUs = 0;   // since the start (to the end once finished)
-    int segments = 0;             // .TRC segments begun
+    std::string folder;          // the recording's folder
+    std::uint64_t bytes = 0;     // bytes received and written (reply-line copies not counted)
+    std::int64_t startUtc = 0;   // UTC microseconds
+    std::int64_t elapsedUs = 0;  // since the start (to the end once finished)
+    int segments = 0;            // .TRC segments begun
     std::vector<Gap> gaps;
-    bool writing = false;         // false once finished or after a failed write
-    std::string lastError;        // the failed write, a whole sentence; empty while all is well
+    bool writing = false;   // false once finished or after a failed write
+    std::string lastError;  // the failed write, a whole sentence; empty while all is well
 };
 
 class Recorder final : public trace::ChunkSink, public trace::EventListener {

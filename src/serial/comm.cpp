@@ -14,9 +14,8 @@ namespace {
 constexpr const char* PortOpenMessage = "Can't perform this operation while port is open";
 
 std::uint32_t rateOf(Baudrate b) {
-    static constexpr std::uint32_t rates[] = {0,     110,   300,   600,    1200,   2400,
-                                              4800,  9600,  14400, 19200,  38400,  56000,
-                                              57600, 115200, 128000, 256000};
+    static constexpr std::uint32_t rates[] = {0,     110,   300,   600,   1200,  2400,   4800,   9600,
+                                              14400, 19200, 38400, 56000, 57600, 115200, 128000, 256000};
     return rates[static_cast<std::size_t>(b)];
 }
 
@@ -72,8 +71,7 @@ void Display::update(Comm&) {}
 
 // --- construction ---
 
-Comm::Comm()
-    : platform_(platform::defaultPlatform()), running_(std::make_shared<std::atomic<int>>(0)) {
+Comm::Comm() : platform_(platform::defaultPlatform()), running_(std::make_shared<std::atomic<int>>(0)) {
     buffers_.setOnChange([this](Persistent&) { bufferChanged(); });
     flowControl_.setOnChange([this](Persistent&) { writeDCB(); });
     eventChars_.setOnChange([this](Persistent&) { writeDCB(); });
@@ -141,7 +139,8 @@ void Comm::openDevice() {
     auto device = platform_->open(devicePath(), error);
     if (!device) {
         const std::string title = escapePercent(deviceTitle());
-        if (platform_->isNotFound(error)) raiseCommError("Specified device not found (" + title + ").", error);
+        if (platform_->isNotFound(error))
+            raiseCommError("Specified device not found (" + title + ").", error);
         raiseCommError("Can't open specified device " + title + " (Error %d, %s)", error);
     }
     device_ = std::move(device);
@@ -186,9 +185,9 @@ void Comm::createThreads() {
     if (eventMask_ != 0)
         eventThread_ = EventThread::start(device_, platform_, session_, eventPriority_, running_);
     if (!directWrite_) {
-        writeThread_ = WriteThread::start(device_, platform_, session_,
-                                          static_cast<std::size_t>(buffers_.writeSize()),
-                                          writePriority_, running_);
+        writeThread_ =
+            WriteThread::start(device_, platform_, session_, static_cast<std::size_t>(buffers_.writeSize()),
+                               writePriority_, running_);
     }
 }
 
@@ -474,8 +473,8 @@ void Comm::bufferChanged() {
 
 Dcb Comm::buildDcb() const {
     Dcb d;
-    d.baudRate = baudrate_ == Baudrate::brUser ? static_cast<std::uint32_t>(userBaudrate_)
-                                               : rateOf(baudrate_);
+    d.baudRate =
+        baudrate_ == Baudrate::brUser ? static_cast<std::uint32_t>(userBaudrate_) : rateOf(baudrate_);
     d.fBinary = true;
     d.fParity = options_.contains(CommOption::coParityCheck);
     d.fOutxCtsFlow = flowControl_.outCtsFlow();
@@ -539,9 +538,7 @@ void Comm::notifyListenerData(const std::uint8_t* data, int count) {
 
 // --- notifications (UI thread) ---
 
-bool Comm::current(const detail::Session& session, const Comm* comm) {
-    return session.comm == comm;
-}
+bool Comm::current(const detail::Session& session, const Comm* comm) { return session.comm == comm; }
 
 void Comm::handleEvent(std::uint32_t events) {
     const auto session = session_;  // stays valid if a handler closes the port
@@ -581,10 +578,10 @@ void Comm::handleEvents(std::uint32_t mask) {
         if (closed()) return;
     }
     static constexpr std::pair<std::uint32_t, NotifyEvent Comm::*> steps[] = {
-        {EV_RXFLAG, &Comm::onRxFlag},   {EV_CTS, &Comm::onCts},       {EV_DSR, &Comm::onDsr},
-        {EV_RING, &Comm::onRing},       {EV_RLSD, &Comm::onRlsd},     {EV_TXEMPTY, &Comm::onTxEmpty},
-        {EV_BREAK, &Comm::onBreak},     {EV_PERR, &Comm::onPErr},     {EV_RX80FULL, &Comm::onRx80Full},
-        {EV_EVENT1, &Comm::onEvent1},   {EV_EVENT2, &Comm::onEvent2},
+        {EV_RXFLAG, &Comm::onRxFlag}, {EV_CTS, &Comm::onCts},       {EV_DSR, &Comm::onDsr},
+        {EV_RING, &Comm::onRing},     {EV_RLSD, &Comm::onRlsd},     {EV_TXEMPTY, &Comm::onTxEmpty},
+        {EV_BREAK, &Comm::onBreak},   {EV_PERR, &Comm::onPErr},     {EV_RX80FULL, &Comm::onRx80Full},
+        {EV_EVENT1, &Comm::onEvent1}, {EV_EVENT2, &Comm::onEvent2},
     };
     for (const auto& [bit, member] : steps) {
         if (!maskHas(mask, bit) || !(this->*member)) continue;
@@ -602,9 +599,9 @@ void Comm::handleGone(int error) {
         handler(*this);
         return;
     }
-    throw CommError(formatCommMessage("Lost connection to " + escapePercent(deviceTitle()) +
-                                          " (Error %d, %s)",
-                                      error, platform_->errorText(error)));
+    throw CommError(
+        formatCommMessage("Lost connection to " + escapePercent(deviceTitle()) + " (Error %d, %s)", error,
+                          platform_->errorText(error)));
 }
 
 }  // namespace zindra::serial

@@ -41,8 +41,7 @@ std::string escapePercent(std::string_view text) {
 }
 
 std::string trimErrorText(std::string text) {
-    while (!text.empty() &&
-           (static_cast<unsigned char>(text.back()) <= 32 || text.back() == '.')) {
+    while (!text.empty() && (static_cast<unsigned char>(text.back()) <= 32 || text.back() == '.')) {
         text.pop_back();
     }
     return text;

@@ -22,8 +22,8 @@ std::shared_ptr<EventThread> EventThread::start(std::shared_ptr<platform::Device
                                                 std::shared_ptr<detail::Session> session,
                                                 ThreadPriority priority,
                                                 const std::shared_ptr<std::atomic<int>>& running) {
-    auto thread = std::make_shared<EventThread>(std::move(device), std::move(platform),
-                                                std::move(session), priority);
+    auto thread =
+        std::make_shared<EventThread>(std::move(device), std::move(platform), std::move(session), priority);
     int error = 0;
     thread->waiter_ = thread->device_->createEventWaiter(thread->wake_, error);
     if (!thread->waiter_) {

@@ -22,8 +22,7 @@ public:
                                               ThreadPriority priority,
                                               const std::shared_ptr<std::atomic<int>>& running);
 
-    EventThread(std::shared_ptr<platform::Device> device,
-                std::shared_ptr<platform::Platform> platform,
+    EventThread(std::shared_ptr<platform::Device> device, std::shared_ptr<platform::Platform> platform,
                 std::shared_ptr<detail::Session> session, ThreadPriority priority);
 
     // Asks the thread to end and wakes its wait; does not wait for it.

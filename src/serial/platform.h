@@ -64,8 +64,7 @@ public:
     // the index of the first set event, events.size() when writable, -1 on
     // time-out, -2 on failure (`error`).  Callers set an event before they
     // close the device, so a wait never outlives the descriptor unnoticed.
-    virtual int waitWritable(std::span<WaitEvent* const> events, std::uint32_t timeoutMs,
-                             int& error) = 0;
+    virtual int waitWritable(std::span<WaitEvent* const> events, std::uint32_t timeoutMs, int& error) = 0;
     // The waiter for the receive event thread; `wake` ends its waits.
     virtual std::unique_ptr<EventWaiter> createEventWaiter(WaitEvent& wake, int& error) = 0;
 };

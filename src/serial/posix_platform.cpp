@@ -77,11 +77,9 @@ public:
         bool hardwareFlow = false;
         if (const int err = posix::applyLineSettings(fd_, dcb, hardwareFlow); err != 0) return err;
         parityCheck_ = dcb.fParity;
-        if (const int err = modemLine(TIOCM_DTR, dcb.fDtrControl == DTR_CONTROL_ENABLE); err != 0)
-            return err;
+        if (const int err = modemLine(TIOCM_DTR, dcb.fDtrControl == DTR_CONTROL_ENABLE); err != 0) return err;
         if (!hardwareFlow) {
-            if (const int err = modemLine(TIOCM_RTS, dcb.fRtsControl == RTS_CONTROL_ENABLE);
-                err != 0)
+            if (const int err = modemLine(TIOCM_RTS, dcb.fRtsControl == RTS_CONTROL_ENABLE); err != 0)
                 return err;
         }
         return 0;
@@ -184,8 +182,7 @@ public:
         }
     }
 
-    int waitWritable(std::span<WaitEvent* const> events, std::uint32_t timeoutMs,
-                     int& error) override {
+    int waitWritable(std::span<WaitEvent* const> events, std::uint32_t timeoutMs, int& error) override {
         int fd = -1;
         {
             std::lock_guard guard(mutex_);
@@ -199,8 +196,9 @@ public:
         fds.reserve(events.size() + 1);
         for (WaitEvent* e : events) fds.push_back({e->nativeHandle(), POLLIN, 0});
         fds.push_back({fd, POLLOUT, 0});
-        const int timeout =
-            timeoutMs == INFINITE_WAIT ? -1 : static_cast<int>(std::min<std::uint32_t>(timeoutMs, 0x7FFFFFFF));
+        const int timeout = timeoutMs == INFINITE_WAIT
+                                ? -1
+                                : static_cast<int>(std::min<std::uint32_t>(timeoutMs, 0x7FFFFFFF));
         for (;;) {
             const int n = ::poll(fds.data(), fds.size(), timeout);
             if (n < 0) {
@@ -370,8 +368,7 @@ private:
     std::uint32_t counterEvents(const serial_icounter_struct& now) {
         std::uint32_t ev = 0;
         const serial_icounter_struct& was = seen_;
-        if (now.frame != was.frame || now.overrun != was.overrun ||
-            now.buf_overrun != was.buf_overrun ||
+        if (now.frame != was.frame || now.overrun != was.overrun || now.buf_overrun != was.buf_overrun ||
             (now.parity != was.parity && device_->parityCheck()))
             ev |= EV_ERR;
         if (now.brk != was.brk) ev |= EV_BREAK | EV_ERR;
@@ -483,8 +480,7 @@ public:
 
     void setThreadPriority(std::uint64_t thread, ThreadPriority priority) const override {
         static constexpr int nice[] = {19, 10, 5, 0, -5, -10, -20};
-        ::setpriority(PRIO_PROCESS, static_cast<id_t>(thread),
-                      nice[static_cast<std::size_t>(priority)]);
+        ::setpriority(PRIO_PROCESS, static_cast<id_t>(thread), nice[static_cast<std::size_t>(priority)]);
     }
 };
 

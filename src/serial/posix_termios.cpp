@@ -72,12 +72,12 @@ int applyLineSettings(int fd, const Dcb& dcb, bool& hardwareFlow) {
     if (::ioctl(fd, TCGETS2, &t) < 0) return errno;
 
     // Raw bytes in both directions.
-    t.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL |
-                                         IXON | IXOFF | IXANY | IUCLC | IMAXBEL | INPCK | IGNPAR);
+    t.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON |
+                                        IXOFF | IXANY | IUCLC | IMAXBEL | INPCK | IGNPAR);
     t.c_oflag &= ~static_cast<tcflag_t>(OPOST);
     t.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOE | ECHOK | ECHONL | ICANON | ISIG | IEXTEN);
-    t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS |
-                                         CBAUD | (CBAUD << IBSHIFT));
+    t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS | CBAUD |
+                                        (CBAUD << IBSHIFT));
     t.c_cflag |= CREAD | CLOCAL;
     t.c_cc[VMIN] = 0;
     t.c_cc[VTIME] = 0;

@@ -14,8 +14,8 @@ void Persistent::changed() {
 }
 
 void Persistent::refuseAssign(const Persistent* source) const {
-    throw ConvertError(std::string("Cannot assign a ") + (source ? source->className() : "nil") +
-                       " to a " + className());
+    throw ConvertError(std::string("Cannot assign a ") + (source ? source->className() : "nil") + " to a " +
+                       className());
 }
 
 void FlowControl::assign(const Persistent* source) {

@@ -57,8 +57,7 @@ protected:
         } catch (...) {
             try {
                 endUpdate();
-            } catch (...) {
-            }
+            } catch (...) {}
             throw;
         }
         endUpdate();

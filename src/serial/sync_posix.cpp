@@ -20,9 +20,9 @@ namespace {
 // Remaining poll() time-out for a wait that began at `begin`.
 int remainingMs(std::uint32_t timeoutMs, std::chrono::steady_clock::time_point begin) {
     if (timeoutMs == INFINITE_WAIT) return -1;
-    const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
-                           std::chrono::steady_clock::now() - begin)
-                           .count();
+    const auto spent =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - begin)
+            .count();
     const long long left = static_cast<long long>(timeoutMs) - spent;
     if (left <= 0) return 0;
     return left > INT_MAX ? INT_MAX : static_cast<int>(left);
@@ -34,8 +34,8 @@ WaitEvent::WaitEvent() {
     handle_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (handle_ < 0) {
         const int err = errno;
-        throw CommError(formatCommMessage("Error creating event (%d), %s", err,
-                                          trimErrorText(std::strerror(err))));
+        throw CommError(
+            formatCommMessage("Error creating event (%d), %s", err, trimErrorText(std::strerror(err))));
     }
 }
 
@@ -46,14 +46,12 @@ WaitEvent::~WaitEvent() {
 void WaitEvent::set() {
     const std::uint64_t one = 1;
     // Only fails when the counter is near its limit, which means set anyway.
-    while (::write(handle_, &one, sizeof one) < 0 && errno == EINTR) {
-    }
+    while (::write(handle_, &one, sizeof one) < 0 && errno == EINTR) {}
 }
 
 void WaitEvent::reset() {
     std::uint64_t value = 0;
-    while (::read(handle_, &value, sizeof value) < 0 && errno == EINTR) {
-    }
+    while (::read(handle_, &value, sizeof value) < 0 && errno == EINTR) {}
 }
 
 bool WaitEvent::isSet() const {

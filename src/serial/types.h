@@ -41,8 +41,22 @@ private:
 };
 
 enum class Baudrate : std::uint8_t {
-    brUser, br110, br300, br600, br1200, br2400, br4800, br9600, br14400,
-    br19200, br38400, br56000, br57600, br115200, br128000, br256000,
+    brUser,
+    br110,
+    br300,
+    br600,
+    br1200,
+    br2400,
+    br4800,
+    br9600,
+    br14400,
+    br19200,
+    br38400,
+    br56000,
+    br57600,
+    br115200,
+    br128000,
+    br256000,
 };
 
 enum class Parity : std::uint8_t { paNone, paOdd, paEven, paMark, paSpace };
@@ -56,13 +70,30 @@ enum class CommOption : std::uint8_t { coErrorChar, coNullStrip, coParityCheck }
 using CommOptions = EnumSet<CommOption, std::uint8_t>;
 
 enum class CommEvent : std::uint8_t {
-    ceBreak, ceCts, ceDsr, ceError, ceRing, ceRlsd, ceRxChar, ceTxEmpty,
-    ceRxFlag, cePErr, ceRx80Full, ceEvent1, ceEvent2,
+    ceBreak,
+    ceCts,
+    ceDsr,
+    ceError,
+    ceRing,
+    ceRlsd,
+    ceRxChar,
+    ceTxEmpty,
+    ceRxFlag,
+    cePErr,
+    ceRx80Full,
+    ceEvent1,
+    ceEvent2,
 };
 using CommEvents = EnumSet<CommEvent, std::uint16_t>;
 
 enum class ThreadPriority : std::uint8_t {
-    tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical,
+    tpIdle,
+    tpLowest,
+    tpLower,
+    tpNormal,
+    tpHigher,
+    tpHighest,
+    tpTimeCritical,
 };
 
 // Event mask bits.
@@ -98,13 +129,11 @@ constexpr bool maskHas(std::uint32_t mask, std::uint32_t bit) {
 }
 
 // Codes of the device control block.
-inline constexpr std::uint8_t NOPARITY = 0, ODDPARITY = 1, EVENPARITY = 2, MARKPARITY = 3,
-                              SPACEPARITY = 4;
+inline constexpr std::uint8_t NOPARITY = 0, ODDPARITY = 1, EVENPARITY = 2, MARKPARITY = 3, SPACEPARITY = 4;
 inline constexpr std::uint8_t ONESTOPBIT = 0, ONE5STOPBITS = 1, TWOSTOPBITS = 2;
-inline constexpr std::uint8_t DTR_CONTROL_DISABLE = 0, DTR_CONTROL_ENABLE = 1,
-                              DTR_CONTROL_HANDSHAKE = 2;
-inline constexpr std::uint8_t RTS_CONTROL_DISABLE = 0, RTS_CONTROL_ENABLE = 1,
-                              RTS_CONTROL_HANDSHAKE = 2, RTS_CONTROL_TOGGLE = 3;
+inline constexpr std::uint8_t DTR_CONTROL_DISABLE = 0, DTR_CONTROL_ENABLE = 1, DTR_CONTROL_HANDSHAKE = 2;
+inline constexpr std::uint8_t RTS_CONTROL_DISABLE = 0, RTS_CONTROL_ENABLE = 1, RTS_CONTROL_HANDSHAKE = 2,
+                              RTS_CONTROL_TOGGLE = 3;
 
 // The complete line settings handed to the driver in one piece.  Built from
 // zeros by the port; every field the port does not set stays 0.

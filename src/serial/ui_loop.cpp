@@ -96,8 +96,8 @@ bool UiLoop::runUntil(const std::function<bool()>& done, std::chrono::millisecon
         if (now >= deadline) return false;
         // Wake now and then so conditions that change without a queued
         // function (bytes arriving at a pseudo-terminal) are seen too.
-        const auto step = std::min<std::chrono::steady_clock::duration>(
-            deadline - now, std::chrono::milliseconds(5));
+        const auto step =
+            std::min<std::chrono::steady_clock::duration>(deadline - now, std::chrono::milliseconds(5));
         std::unique_lock lock(state_->mutex);
         state_->cv.wait_for(lock, step, [&] { return !state_->queue.empty(); });
     }

@@ -1,5 +1,5 @@
-#include "serial/comm_error.h"
 #include "serial/win32_api.h"
+#include "serial/comm_error.h"
 
 namespace zindra::serial::win32 {
 
@@ -38,10 +38,9 @@ std::string errorText(DWORD code) {
     // Inserts are left as they stand: several system messages carry %1
     // placeholders, and with no arguments to fill them FormatMessageA would
     // fail or read arguments that are not there.
-    const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ARGUMENT_ARRAY |
-                                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), buffer,
-                                   sizeof buffer, nullptr);
+    const DWORD n = FormatMessageA(
+        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ARGUMENT_ARRAY | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), buffer, sizeof buffer, nullptr);
     if (n == 0) return {};
     return trimErrorText(std::string(buffer, n < sizeof buffer ? n : sizeof buffer - 1));
 }
@@ -61,12 +60,12 @@ std::string devicePathFor(const std::string& title, bool nt) {
 
 bool isGoneError(DWORD code) {
     switch (code) {
-        case ERROR_ACCESS_DENIED:         // USB adapters pulled out while open answer so
-        case ERROR_BAD_COMMAND:           // the driver refuses requests for a removed device
-        case ERROR_GEN_FAILURE:           // so does Wine once the far end of its terminal is gone
+        case ERROR_ACCESS_DENIED:  // USB adapters pulled out while open answer so
+        case ERROR_BAD_COMMAND:    // the driver refuses requests for a removed device
+        case ERROR_GEN_FAILURE:    // so does Wine once the far end of its terminal is gone
         case ERROR_DEVICE_NOT_CONNECTED:
         case ERROR_DEVICE_REMOVED:
-        case ERROR_FILE_NOT_FOUND:        // an open handle to a vanished device node
+        case ERROR_FILE_NOT_FOUND:  // an open handle to a vanished device node
             return true;
         default: return false;
     }

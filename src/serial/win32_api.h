@@ -25,12 +25,8 @@ namespace zindra::serial::win32 {
 // Kernel handles carry only 32 significant bits, also in 64-bit processes
 // (they are shared with 32-bit ones), so a handle survives the round trip
 // through the int that WaitEvent keeps.
-inline int handleToInt(HANDLE h) {
-    return static_cast<int>(reinterpret_cast<std::intptr_t>(h));
-}
-inline HANDLE intToHandle(int h) {
-    return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(h));
-}
+inline int handleToInt(HANDLE h) { return static_cast<int>(reinterpret_cast<std::intptr_t>(h)); }
+inline HANDLE intToHandle(int h) { return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(h)); }
 
 // The device control block for `dcb`: built from zeros, DCBlength included,
 // and filled field by field.

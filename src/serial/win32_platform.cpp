@@ -222,8 +222,7 @@ public:
         return asInt(err);
     }
 
-    int waitWritable(std::span<WaitEvent* const> events, std::uint32_t timeoutMs,
-                     int& error) override {
+    int waitWritable(std::span<WaitEvent* const> events, std::uint32_t timeoutMs, int& error) override {
         bool busy = false;
         {
             std::lock_guard guard(mutex_);
@@ -358,8 +357,9 @@ public:
         for (;;) {
             DWORD mask = 0;
             const int started = device_->startWait(ov_, mask, error);
-            if (started < 0) return win32::isGoneError(static_cast<DWORD>(error)) ? EventWaitResult::Gone
-                                                                                 : EventWaitResult::Failed;
+            if (started < 0)
+                return win32::isGoneError(static_cast<DWORD>(error)) ? EventWaitResult::Gone
+                                                                     : EventWaitResult::Failed;
             if (started == 0) {
                 const HANDLE handles[] = {wake_, ov_.hEvent};
                 const DWORD r = WaitForMultipleObjects(2, handles, FALSE, INFINITE);
@@ -373,7 +373,7 @@ public:
                 if (finished == 0) return EventWaitResult::Woken;
                 if (finished < 0) {
                     return win32::isGoneError(static_cast<DWORD>(error)) ? EventWaitResult::Gone
-                                                                        : EventWaitResult::Failed;
+                                                                         : EventWaitResult::Failed;
                 }
             }
             // A changed event mask ends a pending wait with no events; wait again.

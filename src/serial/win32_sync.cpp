@@ -16,8 +16,8 @@ WaitEvent::WaitEvent() {
     const HANDLE h = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     if (h == nullptr) {
         const DWORD err = GetLastError();
-        throw CommError(formatCommMessage("Error creating event (%d), %s", static_cast<int>(err),
-                                          win32::errorText(err)));
+        throw CommError(
+            formatCommMessage("Error creating event (%d), %s", static_cast<int>(err), win32::errorText(err)));
     }
     handle_ = handleToInt(h);
 }
@@ -51,8 +51,7 @@ int waitAny(std::span<WaitEvent* const> events, std::uint32_t timeoutMs, int* er
     for (std::size_t i = 0; i < events.size(); ++i) handles[i] = intToHandle(events[i]->nativeHandle());
     // With several events set, the lowest index is reported: the first in
     // the list counts.
-    const DWORD r =
-        WaitForMultipleObjects(static_cast<DWORD>(events.size()), handles, FALSE, timeoutMs);
+    const DWORD r = WaitForMultipleObjects(static_cast<DWORD>(events.size()), handles, FALSE, timeoutMs);
     if (r < WAIT_OBJECT_0 + events.size()) return static_cast<int>(r - WAIT_OBJECT_0);
     if (r == WAIT_TIMEOUT) return -1;
     if (error != nullptr) *error = r == WAIT_FAILED ? static_cast<int>(GetLastError()) : 0;

@@ -31,18 +31,17 @@ std::shared_ptr<WriteThread> WriteThread::start(std::shared_ptr<platform::Device
                                                 const std::shared_ptr<std::atomic<int>>& running) {
     std::shared_ptr<WriteThread> thread;
     try {
-        thread = std::make_shared<WriteThread>(std::move(device), platform, std::move(session),
-                                               capacity, priority);
+        thread = std::make_shared<WriteThread>(std::move(device), platform, std::move(session), capacity,
+                                               priority);
     } catch (const std::bad_alloc&) {
-        throw CommError(formatCommMessage("Error initializing buffers (%d), %s", ENOMEM,
-                                          platform->errorText(ENOMEM)));
+        throw CommError(
+            formatCommMessage("Error initializing buffers (%d), %s", ENOMEM, platform->errorText(ENOMEM)));
     }
     detail::startWorker(running, [thread] { thread->execute(); });
     return thread;
 }
 
-WriteThread::QueueResult WriteThread::queue(const void* source, std::size_t count,
-                                            std::uint32_t timeoutMs) {
+WriteThread::QueueResult WriteThread::queue(const void* source, std::size_t count, std::uint32_t timeoutMs) {
     std::unique_lock lock(lock_);
     if (size_ + count > capacity_) {
         TickTimer timer;
@@ -66,9 +65,9 @@ WriteThread::QueueResult WriteThread::queue(const void* source, std::size_t coun
 
 bool WriteThread::waitEmpty(std::uint32_t timeoutMs) {
     std::unique_lock lock(lock_);
-    return room_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                          [this] { return size_ == 0 || goneError_ != 0; }) &&
-           size_ == 0;
+    return room_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] {
+        return size_ == 0 || goneError_ != 0;
+    }) && size_ == 0;
 }
 
 void WriteThread::execute() {
@@ -136,7 +135,8 @@ void WriteThread::afterWrite(std::size_t written) {
         if (empty) dataEvent_.reset();
         room_.notify_all();
     }
-    if (empty && session_->notifyTxEmpty) session_->runOnUi([](Comm& comm) { comm.handleEvents(EV_TXEMPTY); });
+    if (empty && session_->notifyTxEmpty)
+        session_->runOnUi([](Comm& comm) { comm.handleEvents(EV_TXEMPTY); });
 }
 
 void WriteThread::deviceGone(int error) {

@@ -22,14 +22,12 @@ public:
     // when the system cannot.  The thread ends by itself after stop().
     static std::shared_ptr<WriteThread> start(std::shared_ptr<platform::Device> device,
                                               std::shared_ptr<platform::Platform> platform,
-                                              std::shared_ptr<detail::Session> session,
-                                              std::size_t capacity, ThreadPriority priority,
+                                              std::shared_ptr<detail::Session> session, std::size_t capacity,
+                                              ThreadPriority priority,
                                               const std::shared_ptr<std::atomic<int>>& running);
 
-    WriteThread(std::shared_ptr<platform::Device> device,
-                std::shared_ptr<platform::Platform> platform,
-                std::shared_ptr<detail::Session> session, std::size_t capacity,
-                ThreadPriority priority);
+    WriteThread(std::shared_ptr<platform::Device> device, std::shared_ptr<platform::Platform> platform,
+                std::shared_ptr<detail::Session> session, std::size_t capacity, ThreadPriority priority);
 
     // Asks the thread to end; whatever is still queued is dropped.
     void stop() { stopEvent_.set(); }

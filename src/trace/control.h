@@ -2,8 +2,8 @@
 // port steps, shared by the window and the command line.
 #pragma once
 
-#include <cstddef>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -81,7 +81,8 @@ public:
     // While lost and at least ReopenInterval after the loss or the last try:
     // tries reopenTrace.  Returns the gap's start when the port is open
     // again (the gap ends now); nullopt otherwise.
-    std::optional<std::int64_t> retry(TraceSession& session, TracePort& port, Clock::time_point now = Clock::now());
+    std::optional<std::int64_t> retry(TraceSession& session, TracePort& port,
+                                      Clock::time_point now = Clock::now());
     // The answer timer ran out.  After a reopen the device counts as gone
     // again (a FAT still starting, an adapter back without its cable): the
     // port is closed and tried again every ReopenInterval instead of ending

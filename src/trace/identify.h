@@ -26,8 +26,8 @@ const PanelType* panelTypes();
 std::optional<int> matchPanelType(std::string_view reply);
 
 // The Windows-1252 texts of the error boxes of trace control.
-extern const char* const NoConnectionText;   // the reply matches no row
-extern const char* const NoAnswerText;       // no reply line within the time-out
-extern const char* const NoPortText;         // Start without a device name
+extern const char* const NoConnectionText;  // the reply matches no row
+extern const char* const NoAnswerText;      // no reply line within the time-out
+extern const char* const NoPortText;        // Start without a device name
 
 }  // namespace zindra::trace

@@ -78,10 +78,12 @@ void replayStream(TraceSession& session, std::FILE* in, const std::string& name,
         // The chunk buffer holds zeros behind the bytes read (a short last
         // read clears what the chunk before left there).
         const std::size_t n = std::fread(buf.data(), 1, ReplayChunk, in);
-        if (n < ReplayChunk) std::fill(buf.begin() + static_cast<std::ptrdiff_t>(n), buf.end(), std::uint8_t{0});
+        if (n < ReplayChunk)
+            std::fill(buf.begin() + static_cast<std::ptrdiff_t>(n), buf.end(), std::uint8_t{0});
         if (n == 0) {
             if (std::ferror(in)) {
-                throw std::system_error(errno != 0 ? errno : EIO, std::generic_category(), "Cannot read " + name);
+                throw std::system_error(errno != 0 ? errno : EIO, std::generic_category(),
+                                        "Cannot read " + name);
             }
             reachedEnd = true;
             break;

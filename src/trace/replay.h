@@ -28,10 +28,9 @@ FilePtr openTraceFile(const std::string& path);
 // Replays an open stream from its current position: 80-byte chunks into the
 // ring and the dispatcher while the stream has bytes and the replay has not
 // been stopped, and ends early once the reply line can no longer come
-// (replyLineHopeless: the rest would only be collected); processEvents runs before each chunk is dispatched (the
-// window lets a click on Stopp through there).  The caller has run
-// session.startReplay() and runs Stopp afterwards.  A read error throws
-// std::system_error.
+// (replyLineHopeless: the rest would only be collected); processEvents runs before each chunk is dispatched
+// (the window lets a click on Stopp through there).  The caller has run session.startReplay() and runs Stopp
+// afterwards.  A read error throws std::system_error.
 void replayStream(TraceSession& session, std::FILE* in, const std::string& name,
                   const std::function<void()>& processEvents = {});
 

@@ -107,7 +107,8 @@ bool TraceSession::identifyPanel(std::string& text) {
     const std::optional<int> row = matchPanelType(text);
     const PanelType* match = row ? &panelTypes()[*row] : nullptr;
     // A row whose decoder is not built counts as no match.
-    if (match != nullptr && !match->keepsDecoder && registry_.get(match->protocol) == nullptr) match = nullptr;
+    if (match != nullptr && !match->keepsDecoder && registry_.get(match->protocol) == nullptr)
+        match = nullptr;
     if (match == nullptr) {
         identOutcome_ = IdentOutcome::Unmatched;
         ui_.showError(NoConnectionText);

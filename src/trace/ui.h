@@ -13,7 +13,7 @@ public:
     virtual void setCaption(const std::string& caption) = 0;       // the main window's caption
     virtual void setPanelCaption(const std::string& caption) = 0;  // Panel1
     virtual void setPanelColour(PanelColour colour) = 0;
-    virtual void setCaptureCount(const std::string& text) = 0;     // Label5
+    virtual void setCaptureCount(const std::string& text) = 0;  // Label5
     // A modal error box (title "Fehler", one OK button); returns when closed.
     // The text is Windows-1252.
     virtual void showError(const std::string& text) = 0;

@@ -38,7 +38,9 @@ protected:
         QDir().mkpath(dir.filePath(QStringLiteral("Zindra")));
         std::ofstream(QFile::encodeName(iniPath()).toStdString(), std::ios::binary) << text;
     }
-    QString readIni(const QString& key) const { return QSettings(iniPath(), QSettings::IniFormat).value(key).toString(); }
+    QString readIni(const QString& key) const {
+        return QSettings(iniPath(), QSettings::IniFormat).value(key).toString();
+    }
 
     TraceWindow& open(const QString& path = {}) {
         window = std::make_unique<TraceWindow>(dialogs, path.isEmpty() ? iniPath() : path);
@@ -98,7 +100,8 @@ TEST_F(ConfigTest, WithoutAFileTheWindowIs640By480OnCom2AndClosingWritesThat) {
     EXPECT_TRUE(configFilePath().endsWith(QStringLiteral("/AppData/Local/Zindra/ZINDRA.INI")))
         << configFilePath().toStdString();
 #else
-    EXPECT_EQ(configFilePath(), qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Zindra/ZINDRA.INI"));
+    EXPECT_EQ(configFilePath(),
+              qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Zindra/ZINDRA.INI"));
 #endif
 
     // The next run starts where this one ended.
@@ -179,9 +182,12 @@ TEST_F(ConfigTest, ThePortListFollowsTheComRuleAndOkSetsTheChosenName) {
     EXPECT_EQ(choosePort(), QStringLiteral("(none)"));
     EXPECT_EQ(window->comm().deviceName(), "none");
 
-    for (const auto& [name, shown] : std::vector<std::pair<std::string, const char*>>{
-             {"COM", "(none)"}, {"COMX", "(none)"}, {"COM0", "(none)"}, {"xCOM7", "(none)"},
-             {"COM19", "COM1"}, {"", "(none)"}}) {
+    for (const auto& [name, shown] : std::vector<std::pair<std::string, const char*>>{{"COM", "(none)"},
+                                                                                      {"COMX", "(none)"},
+                                                                                      {"COM0", "(none)"},
+                                                                                      {"xCOM7", "(none)"},
+                                                                                      {"COM19", "COM1"},
+                                                                                      {"", "(none)"}}) {
         window->comm().setDeviceName(name);
         EXPECT_EQ(choosePort(), QString::fromLatin1(shown)) << name;
     }
@@ -255,8 +261,9 @@ TEST_F(ConfigTest, APortCanBeTypedAndListedDevicesThatAreGoneAreMarked) {
     EXPECT_EQ(d.cboPort().itemText(10), QStringLiteral("/dev/ttyUSB0 (nicht vorhanden)"));
     EXPECT_EQ(window->comm().deviceName(), "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K5X2B-if00-port0");
     devices = {"/dev/ttyUSB0"};
-    EXPECT_EQ(choosePort(),
-              QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K5X2B-if00-port0 (nicht vorhanden)"));
+    EXPECT_EQ(
+        choosePort(),
+        QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K5X2B-if00-port0 (nicht vorhanden)"));
     EXPECT_EQ(d.cboPort().itemText(10), QStringLiteral("/dev/ttyUSB0"));
     // "COM5" typed is the list's COM5; an empty port list means "none".
     using Typed = std::pair<const char*, const char*>;
@@ -343,21 +350,23 @@ TEST_F(ConfigTest, OnlyOurKeysAreWrittenAndTheRestOfTheUsersFileStaysAsItWas) {
 }
 
 TEST_F(ConfigTest, ASectionIsReadAsWrittenAndReplacedWithItsCommentsAndTheRestKept) {
-    writeIni("[Port]\r\nNummer=COM3\r\n"
-             "[benachrichtigung]\r\n"
-             "; night shift\r\n"
-             "Regel1=text~St\xF6r\r\n"           // Windows-1252, as the program writes
-             "regel2 = Zustand~\xC3\x84nderung\r\n"  // UTF-8, as an editor may save
-             "Regel3=\"\"Linie aus\"\"\r\n"
-             "\r\n"
-             "[DeskTop]\r\nWidth=800\r\n");
+    writeIni(
+        "[Port]\r\nNummer=COM3\r\n"
+        "[benachrichtigung]\r\n"
+        "; night shift\r\n"
+        "Regel1=text~St\xF6r\r\n"               // Windows-1252, as the program writes
+        "regel2 = Zustand~\xC3\x84nderung\r\n"  // UTF-8, as an editor may save
+        "Regel3=\"\"Linie aus\"\"\r\n"
+        "\r\n"
+        "[DeskTop]\r\nWidth=800\r\n");
     const IniPairs read = loadSection(iniPath(), "Benachrichtigung");
     EXPECT_EQ(read, (IniPairs{{"Regel1", QString::fromUtf16(u"text~St\u00F6r")},
                               {"regel2", QString::fromUtf16(u"Zustand~\u00C4nderung")},
                               {"Regel3", QStringLiteral("\"Linie aus\"")}}));
     EXPECT_TRUE(loadSection(iniPath(), "Nirgends").empty());
 
-    ASSERT_TRUE(saveSection(iniPath(), "Benachrichtigung", {{"Regel1", QString::fromUtf16(u"Zustand~\u00C4nderung")}}));
+    ASSERT_TRUE(saveSection(iniPath(), "Benachrichtigung",
+                            {{"Regel1", QString::fromUtf16(u"Zustand~\u00C4nderung")}}));
     EXPECT_EQ(testing::readAll(QFile::encodeName(iniPath()).toStdString()),
               "[Port]\r\nNummer=COM3\r\n"
               "[benachrichtigung]\r\n"
@@ -402,7 +411,8 @@ TEST_F(ConfigTest, AConfigurationFolderThatCannotBeWrittenIsReportedOnceAndTheWi
     EXPECT_TRUE(w.close());
     ASSERT_EQ(dialogs.errors.size(), 1);
     // Named as the system writes paths (backslashes on Windows).
-    EXPECT_TRUE(dialogs.errors[0].contains(QDir::toNativeSeparators(path))) << dialogs.errors[0].toStdString();
+    EXPECT_TRUE(dialogs.errors[0].contains(QDir::toNativeSeparators(path)))
+        << dialogs.errors[0].toStdString();
 }
 
 #ifndef _WIN32
@@ -412,10 +422,12 @@ TEST(SerialDevices, HardwarePortsOfTheTtyClassInNaturalOrderEachWithItsStableNam
     const fs::path root = QFile::encodeName(tmp.path()).toStdString();
     const fs::path cls = root / "class", dev = root / "dev";
     // ttyS0 is COM1 already, tty0 and ptmx have no device, ttyAMA0 has no node.
-    for (const char* n : {"ttyUSB10", "ttyUSB2", "ttyACM0", "ttyS0", "ttyAMA0"}) fs::create_directories(cls / n / "device");
+    for (const char* n : {"ttyUSB10", "ttyUSB2", "ttyACM0", "ttyS0", "ttyAMA0"})
+        fs::create_directories(cls / n / "device");
     for (const char* n : {"tty0", "ptmx"}) fs::create_directories(cls / n);
     fs::create_directories(dev);
-    for (const char* n : {"ttyUSB10", "ttyUSB2", "ttyACM0", "ttyS0", "tty0", "ptmx", "ttyUSB7"}) std::ofstream(dev / n) << "";
+    for (const char* n : {"ttyUSB10", "ttyUSB2", "ttyACM0", "ttyS0", "tty0", "ptmx", "ttyUSB7"})
+        std::ofstream(dev / n) << "";
     // The stable names of two adapters, and a stale one of an adapter gone.
     fs::create_directories(dev / "serial" / "by-id");
     fs::create_symlink("../../ttyUSB10", dev / "serial" / "by-id" / "usb-FTDI_B-if00-port0");
@@ -428,14 +440,15 @@ TEST(SerialDevices, HardwarePortsOfTheTtyClassInNaturalOrderEachWithItsStableNam
                        id + "usb-FTDI_A-if00-port0", id + "usb-FTDI_B-if00-port0"}));
     // Without the class folder, the usual names in the device folder.
     EXPECT_EQ(scanSerialDevices((root / "none").string(), d),
-              (Strings{d + "/ttyACM0", id + "usb-Arduino-if00", d + "/ttyUSB2", d + "/ttyUSB7", d + "/ttyUSB10",
-                       id + "usb-FTDI_A-if00-port0", id + "usb-FTDI_B-if00-port0"}));
+              (Strings{d + "/ttyACM0", id + "usb-Arduino-if00", d + "/ttyUSB2", d + "/ttyUSB7",
+                       d + "/ttyUSB10", id + "usb-FTDI_A-if00-port0", id + "usb-FTDI_B-if00-port0"}));
 }
 #endif
 
 TEST(SerialDevices, ComPortsAboveCom9OnceEachInNaturalOrder) {
     // What the Windows registry lists: the ports above COM9, in natural order.
-    EXPECT_EQ(comPortsAfterCom9({"COM3", "COM100", "COM12", "COM10", "COM12", "COMX1", "COM010", "\\.\\COM11", "COM1"}),
+    EXPECT_EQ(comPortsAfterCom9(
+                  {"COM3", "COM100", "COM12", "COM10", "COM12", "COMX1", "COM010", "\\.\\COM11", "COM1"}),
               (Strings{"COM10", "COM12", "COM100"}));
 }
 

@@ -16,9 +16,13 @@ TEST(Cp1252, HighHalfDrawsAsWindowsDoesAndEveryByteComesBack) {
 }
 
 TEST(Cp1252, ControlBytesAsPicturesOnlyWhenAsked) {
-    const std::string bytes("\x00\x02\r\n\x1F\x7F" "A", 7);
+    const std::string bytes(
+        "\x00\x02\r\n\x1F\x7F"
+        "A",
+        7);
     EXPECT_EQ(fromCp1252(bytes).mid(2, 2), QStringLiteral("\r\n"));
-    EXPECT_EQ(fromCp1252(bytes, Controls::Pictures), QString::fromUtf16(u"\u2400\u2402\u240D\u240A\u241F\u2421A"));
+    EXPECT_EQ(fromCp1252(bytes, Controls::Pictures),
+              QString::fromUtf16(u"\u2400\u2402\u240D\u240A\u241F\u2421A"));
 }
 
 }  // namespace

@@ -35,7 +35,11 @@ using testing::readAll;
 
 const std::string Samples = ZINDRA_SAMPLES_DIR;
 // The SDN sample's alarm telegram and its line.
-const std::string AlarmTelegram = "\x02" "01:504030023" "\x03" "Z";
+const std::string AlarmTelegram =
+    "\x02"
+    "01:504030023"
+    "\x03"
+    "Z";
 const std::string AlarmLine = "  1234       03    Alarm";
 
 class EventList : public ::testing::Test {
@@ -98,13 +102,15 @@ TEST_F(EventList, FillsDuringALiveTraceFiltersColoursSortsAndFindsMatches) {
     const QDateTime when = QDateTime::fromString(cell(0, EventListModel::TimeColumn), Qt::ISODateWithMs);
     EXPECT_LT(std::llabs(when.msecsTo(QDateTime::currentDateTime())), 60'000) << cell(0, 1).toStdString();
     EXPECT_EQ(cell(0, 0, Qt::ToolTipRole),
-              QString::fromStdString("Ereignis: " + AlarmLine + "\nTelegramm: 02 30 31 3A 35 30 34 30 33 30 30 32 33 03 5A"));
+              QString::fromStdString("Ereignis: " + AlarmLine +
+                                     "\nTelegramm: 02 30 31 3A 35 30 34 30 33 30 30 32 33 03 5A"));
     w().findChild<QPushButton*>(QStringLiteral("StoppTrace"))->click();
     sim.signal(SIGINT);
     sim.wait();
 
     // Alarm red, Störung yellow, Abschaltung grey, Ruhe as the view has it.
-    for (auto [row, colour] : {std::pair{0, QColor(255, 96, 96)}, {1, QColor(255, 224, 64)}, {2, QColor(192, 192, 192)}}) {
+    for (auto [row, colour] :
+         {std::pair{0, QColor(255, 96, 96)}, {1, QColor(255, 224, 64)}, {2, QColor(192, 192, 192)}}) {
         EXPECT_EQ(value(row, 5, Qt::BackgroundRole).value<QColor>(), colour) << row;
     }
     EXPECT_FALSE(value(3, 5, Qt::BackgroundRole).isValid());
@@ -144,7 +150,10 @@ TEST_F(EventList, FillsDuringALiveTraceFiltersColoursSortsAndFindsMatches) {
     EXPECT_EQ(cell(current(), 0), QStringLiteral("6"));
     EXPECT_EQ(cell(9, EventListModel::LinieColumn), QStringLiteral("7"));
 
-    EXPECT_TRUE(list().findChild<QLabel*>(QStringLiteral("EventDetail"))->text().startsWith(QStringLiteral("Ereignis: ")));
+    EXPECT_TRUE(list()
+                    .findChild<QLabel*>(QStringLiteral("EventDetail"))
+                    ->text()
+                    .startsWith(QStringLiteral("Ereignis: ")));
     trigger("Clear1");
     EXPECT_EQ(model().rowCount(), 0);
     EXPECT_TRUE(list().findChild<QLabel*>(QStringLiteral("EventDetail"))->text().isEmpty());
@@ -174,8 +183,8 @@ TEST_F(EventList, AnAlertFiresOncePerMinutePerRuleDuringALiveTraceAndMarksItsRow
 
     // A minute later each rule speaks again.
     const auto later = tools().store().at(1).time.value() + 61'000'000;
-    w().session().receiveChunk(reinterpret_cast<const std::uint8_t*>(AlarmTelegram.data()), AlarmTelegram.size(),
-                               later);
+    w().session().receiveChunk(reinterpret_cast<const std::uint8_t*>(AlarmTelegram.data()),
+                               AlarmTelegram.size(), later);
     tools().sync();
     EXPECT_EQ(tools().alertsShown().size(), 4);
     EXPECT_TRUE(value(2, 0, EventListModel::AlertRole).toBool());
@@ -189,8 +198,10 @@ TEST_F(EventList, AnAlertFiresOncePerMinutePerRuleDuringALiveTraceAndMarksItsRow
     EXPECT_FALSE(value(3, 0, EventListModel::AlertRole).toBool());
 
     // Rules edited in the window are checked and kept in ZINDRA.INI.
-    const QStringList rules = {QString::fromUtf16(u"Linie=7 text~St\u00F6r"), QStringLiteral("\"Linie aus\"")};
-    const std::optional<QString> error = tools().setAlertRules(rules + QStringList{QStringLiteral("Melder=")});
+    const QStringList rules = {QString::fromUtf16(u"Linie=7 text~St\u00F6r"),
+                               QStringLiteral("\"Linie aus\"")};
+    const std::optional<QString> error =
+        tools().setAlertRules(rules + QStringList{QStringLiteral("Melder=")});
     ASSERT_TRUE(error.has_value());
     EXPECT_TRUE(error->startsWith(QStringLiteral("Regel 3 (Melder=): "))) << error->toStdString();
     EXPECT_EQ(tools().alertRules().size(), 2);  // unchanged
@@ -265,7 +276,8 @@ TEST_F(EventList, CtrlFFindsInThePaneUsedLastForwardAndBack) {
     search.textBox().setText(QStringLiteral("Feuer"));
     EXPECT_FALSE(search.findNext());
     EXPECT_EQ(line(), 8);
-    EXPECT_EQ(search.statusLabel().text(), QString::fromUtf16(u"\u201EFeuer\u201C kommt im Bereich Ereignisse nicht vor."));
+    EXPECT_EQ(search.statusLabel().text(),
+              QString::fromUtf16(u"\u201EFeuer\u201C kommt im Bereich Ereignisse nicht vor."));
 }
 
 }  // namespace

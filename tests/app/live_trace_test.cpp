@@ -39,12 +39,17 @@ using testing::readAll;
 using namespace std::chrono_literals;
 
 // One UGM telegram and its event line.
-const std::string Telegram = "\x02" "0012341000007" "\x03" "Z";
+const std::string Telegram =
+    "\x02"
+    "0012341000007"
+    "\x03"
+    "Z";
 const std::string TelegramEvent = "   786       07       65    41";
 
 const QString NoAnswer = QString::fromUtf16(
     u"\n Es konnte keine Verbindung \n zum FAT aufgebaut werden.\n Versuchen Sie es noch einmal. \n\n"
-    u" \u00DCberpr\u00FCfen Sie das Kabel zwischen\n PC und FAT. \n\n Stimmt die Schnittstelleneinstellung ???\n\n");
+    u" \u00DCberpr\u00FCfen Sie das Kabel zwischen\n PC und FAT. \n\n Stimmt die Schnittstelleneinstellung "
+    u"???\n\n");
 
 class LiveTrace : public ::testing::Test {
 protected:
@@ -62,7 +67,9 @@ protected:
     QPushButton* button(const char* name) { return w().findChild<QPushButton*>(QString::fromLatin1(name)); }
     bool idle() { return button("StartTrace")->isEnabled() && !button("StoppTrace")->isEnabled(); }
     void trigger(const char* action) { w().findChild<QAction*>(QString::fromLatin1(action))->trigger(); }
-    std::string path(const char* name) const { return QFile::encodeName(dir.filePath(QString::fromLatin1(name))).toStdString(); }
+    std::string path(const char* name) const {
+        return QFile::encodeName(dir.filePath(QString::fromLatin1(name))).toStdString();
+    }
 
     // Start against a device; true when the FAT got "\nTRACEON".
     bool start(FakeFat& fat) {
@@ -188,7 +195,8 @@ TEST_F(LiveTrace, ADeviceThatGoesAwayEndsTheTraceAndKeepsEveryByte) {
     ASSERT_TRUE(testing::waitUntil([&] { return !dialogs.errors.isEmpty(); }, 5000));
     testing::processPending();
     ASSERT_EQ(dialogs.errors.size(), 1);
-    EXPECT_TRUE(dialogs.errors[0].contains(QString::fromStdString(fat.name))) << dialogs.errors[0].toStdString();
+    EXPECT_TRUE(dialogs.errors[0].contains(QString::fromStdString(fat.name)))
+        << dialogs.errors[0].toStdString();
     EXPECT_TRUE(dialogs.exceptions.isEmpty());
     EXPECT_TRUE(idle());
     EXPECT_FALSE(w().comm().active());
@@ -467,13 +475,14 @@ TEST_F(LiveTrace, LatencyOfATelegramAndTheCostOfAnIdleTrace) {
         while (w().eventPane().lineCount() == 0 && std::chrono::steady_clock::now() - t0 < 2s) {
             QCoreApplication::processEvents(QEventLoop::AllEvents);
         }
-        ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+        ms.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
         ASSERT_EQ(w().eventPane().line(0), TelegramEvent);
     }
     std::sort(ms.begin(), ms.end());
     const double median = ms[ms.size() / 2];
-    std::printf("[ info ] telegram to event line over %zu telegrams: median %.3f ms, worst %.3f ms\n", ms.size(),
-                median, ms.back());
+    std::printf("[ info ] telegram to event line over %zu telegrams: median %.3f ms, worst %.3f ms\n",
+                ms.size(), median, ms.back());
     EXPECT_LT(median, 50.0);
 
     // Idle: the port open, nothing arriving, the event loop running.
@@ -484,7 +493,8 @@ TEST_F(LiveTrace, LatencyOfATelegramAndTheCostOfAnIdleTrace) {
     QTimer::singleShot(2000, &idleLoop, &QEventLoop::quit);
     idleLoop.exec();
     ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &b);
-    const double cpu = static_cast<double>(b.tv_sec - a.tv_sec) + static_cast<double>(b.tv_nsec - a.tv_nsec) / 1e9;
+    const double cpu =
+        static_cast<double>(b.tv_sec - a.tv_sec) + static_cast<double>(b.tv_nsec - a.tv_nsec) / 1e9;
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - w0).count();
     std::printf("[ info ] idle trace: %.2f%% of one core over %.1f s\n", 100.0 * cpu / wall, wall);
     EXPECT_LT(cpu / wall, 0.05);

@@ -37,7 +37,13 @@ std::string ugmStream(int telegrams) {
     for (int i = 0; i < telegrams; ++i) {
         char digits[8];
         std::snprintf(digits, sizeof digits, "%04d", i % 10000);
-        s += std::string("\x02" "00") + digits + "1000007" "\x03" "Z";
+        s += std::string(
+                 "\x02"
+                 "00") +
+             digits +
+             "1000007"
+             "\x03"
+             "Z";
     }
     return s;
 }
@@ -87,8 +93,8 @@ TEST_F(Watch, ACablePullIsBridgedRecordedAndTheRecordingReplaysWithItsTimes) {
     const std::string stream = ugmStream(600);
     std::ofstream(path("night.TRC"), std::ios::binary) << stream;
     const std::string link = path("fat");
-    testing::Process sim({ZINDRA_CLI, "simulate", path("night.TRC"), "--baud", "57600", "--pull-after", "6000",
-                          "--pull-for", "1", "--link", link},
+    testing::Process sim({ZINDRA_CLI, "simulate", path("night.TRC"), "--baud", "57600", "--pull-after",
+                          "6000", "--pull-for", "1", "--link", link},
                          path("sim.out"), path("sim.err"));
     ASSERT_EQ(sim.firstLine(), link);
     startRecording(link, path("rec"));
@@ -109,8 +115,9 @@ TEST_F(Watch, ACablePullIsBridgedRecordedAndTheRecordingReplaysWithItsTimes) {
         << rec().recorder()->status().bytes << " of " << expected;
     testing::waitUntil([] { return false; }, 300);
     EXPECT_EQ(rec().recorder()->status().bytes, expected);
-    const QRegularExpression gapShown(QStringLiteral("Unterbrechungen: 1 \\(zuletzt \\d\\d:\\d\\d:\\d\\d\\.\\d{3}"
-                                                     "\u2013\\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\)"));
+    const QRegularExpression gapShown(
+        QStringLiteral("Unterbrechungen: 1 \\(zuletzt \\d\\d:\\d\\d:\\d\\d\\.\\d{3}"
+                       "\u2013\\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\)"));
     EXPECT_TRUE(gapShown.match(status()).hasMatch()) << status().toStdString();
     EXPECT_FALSE(status().contains(QStringLiteral("Ger\u00E4t fehlt")));
 
@@ -133,7 +140,8 @@ TEST_F(Watch, ACablePullIsBridgedRecordedAndTheRecordingReplaysWithItsTimes) {
         QString before;
         for (std::size_t i = 0; i < 101; ++i) {
             const QString t = eventBox().timeText(i);
-            ASSERT_TRUE(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d{3}$")).match(t).hasMatch())
+            ASSERT_TRUE(
+                QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d{3}$")).match(t).hasMatch())
                 << what << " line " << i << ": " << t.toStdString();
             EXPECT_GE(t, before) << what << " line " << i;
             before = t;
@@ -173,7 +181,11 @@ TEST_F(Watch, ACablePullIsBridgedRecordedAndTheRecordingReplaysWithItsTimes) {
 // again: a second gap, no box, and the trace goes on once it answers.
 TEST_F(Watch, ADeviceBackWithoutAnAnswerIsTriedAgainInsteadOfEndingTheTrace) {
     const std::string link = path("fat");
-    const std::string telegram = std::string("\x02" "0012341000007" "\x03" "Z");
+    const std::string telegram = std::string(
+        "\x02"
+        "0012341000007"
+        "\x03"
+        "Z");
     auto first = std::make_unique<testing::FakeFat>();
     fs::create_symlink(first->name, link);
     startRecording(link, path("rec"));
@@ -219,7 +231,8 @@ TEST_F(Watch, ADeviceBackWithoutAnAnswerIsTriedAgainInsteadOfEndingTheTrace) {
     EXPECT_EQ(done.manifest.reason, "Stopp");
     EXPECT_TRUE(done.problems.empty());
     EXPECT_TRUE(dialogs.errors.isEmpty() && dialogs.exceptions.isEmpty())
-        << dialogs.errors.join(QLatin1Char('\n')).toStdString() << dialogs.exceptions.join(QLatin1Char('\n')).toStdString();
+        << dialogs.errors.join(QLatin1Char('\n')).toStdString()
+        << dialogs.exceptions.join(QLatin1Char('\n')).toStdString();
 }
 
 // A recording that cannot begin, and one whose disk fails later: a clear
@@ -238,7 +251,8 @@ TEST_F(Watch, ARecordingThatCannotBeWrittenIsSaidAndTheTraceGoesOn) {
     EXPECT_TRUE(dialogs.errors[0].contains(QString::fromStdString(path("not-a-folder"))))
         << dialogs.errors[0].toStdString();
     ASSERT_TRUE(waitForPanel(QStringLiteral(" UGM Trace ")));
-    EXPECT_TRUE(status().startsWith(QStringLiteral("\u00DCberwachung ohne Aufzeichnung"))) << status().toStdString();
+    EXPECT_TRUE(status().startsWith(QStringLiteral("\u00DCberwachung ohne Aufzeichnung")))
+        << status().toStdString();
     w().findChild<QPushButton*>(QStringLiteral("StoppTrace"))->click();
 
     // Files of this process may grow to 8 KiB from now on: the recording's
@@ -265,7 +279,9 @@ TEST_F(Watch, ARecordingThatCannotBeWrittenIsSaidAndTheTraceGoesOn) {
     // The trace goes on in the panes.
     const QString lastEvent = QString::fromStdString(w().eventPane().line(eventsAtError - 1));
     EXPECT_TRUE(testing::waitUntil(
-        [&] { return QString::fromStdString(w().eventPane().line(w().eventPane().lineCount() - 1)) != lastEvent; },
+        [&] {
+            return QString::fromStdString(w().eventPane().line(w().eventPane().lineCount() - 1)) != lastEvent;
+        },
         5000));
     EXPECT_EQ(panel(), QStringLiteral(" UGM Trace "));
     w().findChild<QPushButton*>(QStringLiteral("StoppTrace"))->click();
@@ -315,7 +331,8 @@ TEST_F(Watch, ReplayNamesWhatIsWrongWithAFolderAndShowsWhatIsReadable) {
     dialogs.folderAnswer = QString::fromStdString(folder);
     trigger("AufzeichnungWiedergeben1");
     ASSERT_EQ(dialogs.errors.size(), 2);
-    EXPECT_TRUE(dialogs.errors[1].contains(QStringLiteral("ist besch\u00E4digt"))) << dialogs.errors[1].toStdString();
+    EXPECT_TRUE(dialogs.errors[1].contains(QStringLiteral("ist besch\u00E4digt")))
+        << dialogs.errors[1].toStdString();
     EXPECT_TRUE(dialogs.errors[1].contains(QStringLiteral("0001.idx"))) << dialogs.errors[1].toStdString();
     EXPECT_EQ(w().eventPane().lines(), expected);
     EXPECT_FALSE(w().session().running());

@@ -10,15 +10,15 @@
 #include <QMessageBox>
 #include <QRawFont>
 #include <QScrollBar>
-#include <QTextCursor>
 #include <QTemporaryDir>
-#include <QTextBlock>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <fstream>
 #include <iterator>
 
-#include "gui_support.h"
 #include "app/cp1252.h"
+#include "gui_support.h"
 #include "support/run_cli.h"
 #include "trace/replay.h"
 #include "trace/routing.h"
@@ -34,7 +34,9 @@ protected:
     void SetUp() override { ASSERT_TRUE(testing::showPastAboutBox(window)); }
 
     QWidget* control(const char* name) { return window.findChild<QWidget*>(QString::fromLatin1(name)); }
-    QPushButton* button(const char* name) { return window.findChild<QPushButton*>(QString::fromLatin1(name)); }
+    QPushButton* button(const char* name) {
+        return window.findChild<QPushButton*>(QString::fromLatin1(name));
+    }
     void trigger(const char* action) { window.findChild<QAction*>(QString::fromLatin1(action))->trigger(); }
     void resizeOuter(int width, int height) {
         window.setOuterSize(width, height);
@@ -69,7 +71,8 @@ TEST_F(WindowTest, StartsAt640By480WithTheLayoutForThatSize) {
     EXPECT_EQ(control("Memo1")->geometry(), QRect(8, 160, 615, 120));
     EXPECT_EQ(control("Memo3")->geometry(), QRect(8, 310, 410, 100));
     // The headings' row; where each heading stands, see the event pane's test.
-    for (const char* label : {"Label1", "Label2", "Label3", "Label4"}) EXPECT_EQ(control(label)->y(), 285) << label;
+    for (const char* label : {"Label1", "Label2", "Label3", "Label4"})
+        EXPECT_EQ(control(label)->y(), 285) << label;
     EXPECT_EQ(control("Label5")->x(), 440);
     EXPECT_EQ(control("StartTrace")->geometry(), QRect(440, 360, 75, 50));
     EXPECT_EQ(control("StoppTrace")->geometry(), QRect(545, 360, 75, 50));
@@ -125,7 +128,8 @@ TEST_F(WindowTest, LongPiecesGetLinesOfTheirOwnAndPanesStayBounded) {
     EXPECT_EQ(window.textPane().lines(), (Lines{"T1234567890123", "12345678901234"}));
     EXPECT_EQ(window.hexPane().lines(), (Lines{"H", " 01 02", " 03"}));
 
-    for (int i = 0; i < 600; ++i) route("text line no " + std::to_string(i), " hex 00", "event " + std::to_string(i));
+    for (int i = 0; i < 600; ++i)
+        route("text line no " + std::to_string(i), " hex 00", "event " + std::to_string(i));
     EXPECT_EQ(window.textPane().lineCount(), 501u);  // cut back to 500 before each line
     EXPECT_EQ(window.textPane().line(0), "text line no 99");
     EXPECT_EQ(window.hexPane().lineCount(), 501u);
@@ -139,7 +143,9 @@ TEST_F(WindowTest, NeuAndClearStartTheNextShortPieceOnANewLine) {
         window.eventPane().addLine("event");
         window.session().flags() = trace::RoutingFlags{};
         trigger(action);
-        EXPECT_EQ(window.textPane().lineCount() + window.hexPane().lineCount() + window.eventPane().lineCount(), 0u);
+        EXPECT_EQ(
+            window.textPane().lineCount() + window.hexPane().lineCount() + window.eventPane().lineCount(),
+            0u);
         EXPECT_FALSE(window.hexPane().modified()) << action;
 
         // A note typed after the Clear, then one byte arrives.
@@ -166,7 +172,8 @@ TEST_F(WindowTest, TheTraceMenuStartAndStoppDoNothing) {
 }
 
 TEST_F(WindowTest, ReplayDecodesTheChosenFileByteForByte) {
-    const std::string file = "UNBEKANNT\r\n" + bytesOf({0x02, 0x80, 0xF6, 0x0D, 0x0A, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
+    const std::string file =
+        "UNBEKANNT\r\n" + bytesOf({0x02, 0x80, 0xF6, 0x0D, 0x0A, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
     dialogs.openAnswer = writeTrc(file);
     trigger("Replay1");
     ASSERT_EQ(dialogs.openRequests.size(), 1u);
@@ -186,7 +193,8 @@ TEST_F(WindowTest, ReplayDecodesTheChosenFileByteForByte) {
 
 TEST_F(WindowTest, AFullCaptureReplaysQuickly) {
     std::string file = "UNBEKANNT\r\n";
-    while (file.size() < 19999) file += bytesOf({2, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 65, 66, 67, 68, 0x10, 6});
+    while (file.size() < 19999)
+        file += bytesOf({2, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 65, 66, 67, 68, 0x10, 6});
     file.resize(19999);
     dialogs.openAnswer = writeTrc(file);
     QElapsedTimer t;
@@ -203,9 +211,10 @@ TEST_F(WindowTest, AFullCaptureReplaysQuickly) {
 // leaves, and its box shows them.
 TEST_F(WindowTest, ALongReplayEndsWithThePanesOfAChunkByChunkReplay) {
     int cut = 0;
-    for (const char* name : {"algorex", "bmci", "default", "ebl", "esser", "esserprn", "filnet", "hekatron",
-                             "hsb180", "igis", "lca", "plaintext", "sdn", "securiton", "sigma", "sigmaprn", "sm88",
-                             "sm88prn", "tn1060", "uez", "ugm", "zetfas"}) {
+    for (const char* name :
+         {"algorex", "bmci",    "default", "ebl",       "esser", "esserprn",  "filnet", "hekatron",
+          "hsb180",  "igis",    "lca",     "plaintext", "sdn",   "securiton", "sigma",  "sigmaprn",
+          "sm88",    "sm88prn", "tn1060",  "uez",       "ugm",   "zetfas"}) {
         std::ifstream in(std::string(ZINDRA_SAMPLES_DIR) + "/" + name + ".TRC", std::ios::binary);
         const std::string sample{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
         std::string file = sample;
@@ -242,8 +251,16 @@ TEST_F(WindowTest, ALongReplayEndsWithThePanesOfAChunkByChunkReplay) {
 // Stopp and painting get through a replay of many megabytes: Stopp ends it
 // where it stands, and the panes show what was decoded up to there.
 TEST_F(WindowTest, StoppEndsALongReplayWhileItRuns) {
-    const std::string telegram = "\x02" "0012341000007" "\x03" "Z";
-    const std::string last = "\x02" "0099991000007" "\x03" "Z";
+    const std::string telegram =
+        "\x02"
+        "0012341000007"
+        "\x03"
+        "Z";
+    const std::string last =
+        "\x02"
+        "0099991000007"
+        "\x03"
+        "Z";
     std::string file = "UGM\r\n";
     while (file.size() < 20000000) file += telegram;
     dialogs.openAnswer = writeTrc(file + last);
@@ -278,7 +295,8 @@ TEST_F(WindowTest, AnErrorLeavingAHandlerIsShownAndTheWindowGoesOn) {
     dialogs.openAnswer = dir.filePath(QStringLiteral("fehlt.TRC"));
     trigger("Replay1");
     ASSERT_EQ(dialogs.exceptions.size(), 1);
-    EXPECT_TRUE(dialogs.exceptions[0].contains(QStringLiteral("fehlt.TRC"))) << dialogs.exceptions[0].toStdString();
+    EXPECT_TRUE(dialogs.exceptions[0].contains(QStringLiteral("fehlt.TRC")))
+        << dialogs.exceptions[0].toStdString();
 
     auto* app = qobject_cast<Application*>(QCoreApplication::instance());
     app->setDialogs(&dialogs);
@@ -299,7 +317,8 @@ TEST_F(WindowTest, AnErrorLeavingAHandlerIsShownAndTheWindowGoesOn) {
     dialogs.openAnswer = writeTrc("NIXDA\r\n");
     trigger("Replay1");
     ASSERT_EQ(dialogs.errors.size(), 1);
-    EXPECT_TRUE(dialogs.errors[0].startsWith(QStringLiteral("\n Es konnte keine Verbindung \n zum FAT aufgebaut")));
+    EXPECT_TRUE(
+        dialogs.errors[0].startsWith(QStringLiteral("\n Es konnte keine Verbindung \n zum FAT aufgebaut")));
     EXPECT_TRUE(dialogs.errors[0].contains(QString::fromUtf16(u"unterst\u00FCtzt das \n FAT")));
 }
 
@@ -316,7 +335,8 @@ TEST_F(WindowTest, ThePanesFontHasAGlyphForEveryCharacterAPaneDraws) {
         QString missing;
         for (int b = 0x00; b <= 0xFF; ++b) {
             const QString shown = fromCp1252(std::string(1, static_cast<char>(b)), Controls::Pictures);
-            if (b != 0x20 && b != 0xA0 && !raw.supportsCharacter(shown[0])) missing += QString::number(b, 16) + u' ';
+            if (b != 0x20 && b != 0xA0 && !raw.supportsCharacter(shown[0]))
+                missing += QString::number(b, 16) + u' ';
         }
         EXPECT_TRUE(missing.isEmpty()) << name << " has no glyph for the bytes " << missing.toStdString();
     }
@@ -356,8 +376,8 @@ TEST_F(WindowTest, EventLinesAreFixedPitchAndTheirColumnsEndUnderTheHeadings) {
         testing::processPending();
         for (int i = 0; i < 5; ++i) {
             auto* label = qobject_cast<QLabel*>(control(labels[i]));
-            const int textRight =
-                label->mapTo(&window, QPoint(0, 0)).x() + label->fontMetrics().horizontalAdvance(label->text());
+            const int textRight = label->mapTo(&window, QPoint(0, 0)).x() +
+                                  label->fontMetrics().horizontalAdvance(label->text());
             if (i < 4) {
                 EXPECT_NEAR(textRight, columnEnd(ends[i]), 3) << labels[i] << " times " << times;
             }
@@ -434,7 +454,8 @@ TEST_F(WindowTest, AFileWithoutReplyLineIsSaidSoAndDecodedByAProtocolChosenByHan
     dialogs.chooseAnswer = QStringLiteral("UGM");
     choose->trigger();
     ASSERT_EQ(dialogs.openRequests.size(), 2u);
-    EXPECT_EQ(window.eventPane().lines(), (Lines{"   786       07       65    41", "   786       07       65    41"}));
+    EXPECT_EQ(window.eventPane().lines(),
+              (Lines{"   786       07       65    41", "   786       07       65    41"}));
     EXPECT_EQ(cli.out, "   786       07       65    41\n   786       07       65    41\n");
     EXPECT_EQ(dialogs.errors.size(), 1);
     EXPECT_FALSE(window.session().running());

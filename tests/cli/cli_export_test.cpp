@@ -24,7 +24,8 @@ const std::string Sample = std::string(ZINDRA_SAMPLES_DIR) + "/sdn.TRC";
 const std::string Usage =
     "usage: zindra-cli replay [--protocol REPLY] [--pane text|hex|event|all] FILE\n"
     "       zindra-cli replay [--timestamps] [--pane text|hex|event|all] RECORDING-FOLDER\n"
-    "       zindra-cli replay [--protocol REPLY] --format csv|jsonl|pcapng [--output FILE] FILE|RECORDING-FOLDER\n";
+    "       zindra-cli replay [--protocol REPLY] --format csv|jsonl|pcapng [--output FILE] "
+    "FILE|RECORDING-FOLDER\n";
 
 std::string cannotWrite(const std::string& path, const char* reason) {
     std::string m = "zindra-cli: cannot write ";
@@ -89,7 +90,8 @@ TEST_F(CliExport, AFileIsCompleteUnderItsNameOrNotThereAtAll) {
     expectCannotWrite(notDir.err, underFile, "Not a directory");
     // A folder in the way is found only at the rename, after the whole export.
     fs::create_directory(dir / "taken.csv");
-    const auto folder = runCli({"replay", "--format", "csv", "--output", (dir / "taken.csv").string(), Sample});
+    const auto folder =
+        runCli({"replay", "--format", "csv", "--output", (dir / "taken.csv").string(), Sample});
     EXPECT_EQ(folder.status, 1);
     expectCannotWrite(folder.err, (dir / "taken.csv").string(), "Is a directory");
     EXPECT_TRUE(fs::is_empty(dir / "taken.csv"));
@@ -103,7 +105,9 @@ TEST_F(CliExport, AFileIsCompleteUnderItsNameOrNotThereAtAll) {
 // A recording's events carry the times their chunks were read, in every format.
 TEST_F(CliExport, ARecordingExportsItsRecordedTimes) {
     constexpr std::int64_t T0 = 1'765'000'000'000'000;
-    const std::string telegram = "\x02" "01:504030023\x03Z";
+    const std::string telegram =
+        "\x02"
+        "01:504030023\x03Z";
     std::string folder;
     {
         recording::Recorder rec({dir.string(), "COM1", "Zindra test"}, T0);
@@ -118,23 +122,27 @@ TEST_F(CliExport, ARecordingExportsItsRecordedTimes) {
     }
     const auto csv = runCli({"replay", "--format", "csv", folder});
     EXPECT_EQ(csv.status, 0) << csv.err;
-    const std::string line = "SDN;;1234;3;;;;Alarm;  1234       03    Alarm;;02 30 31 3A 35 30 34 30 33 30 30 32 33 03 5A\r\n";
-    EXPECT_EQ(csv.out, std::string("\xEF\xBB\xBFZeit;Protokoll;Vorzahl;Linie;Melder;Code;Hex;Zusatz;Zustand;Ereignis;"
-                                   "Drucktext;Telegramm\r\n") +
-                           events::isoTime(T0 + 1'500'000) + ";" + line + events::isoTime(T0 + 3'000'123) + ";" +
-                           line);
+    const std::string line =
+        "SDN;;1234;3;;;;Alarm;  1234       03    Alarm;;02 30 31 3A 35 30 34 30 33 30 30 32 33 03 5A\r\n";
+    EXPECT_EQ(csv.out,
+              std::string("\xEF\xBB\xBFZeit;Protokoll;Vorzahl;Linie;Melder;Code;Hex;Zusatz;Zustand;Ereignis;"
+                          "Drucktext;Telegramm\r\n") +
+                  events::isoTime(T0 + 1'500'000) + ";" + line + events::isoTime(T0 + 3'000'123) + ";" +
+                  line);
     // pcapng: each packet's time is its chunk's (microseconds since 1970).
     const fs::path pcap = dir / "r.pcapng";
     ASSERT_EQ(runCli({"replay", "--format", "pcapng", "--output", pcap.string(), folder}).status, 0);
     const std::string bytes = testing::readAll(pcap);
     const auto u32 = [&](std::size_t at) {
         std::uint32_t v = 0;
-        for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
+        for (int i = 3; i >= 0; --i)
+            v = v << 8 | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
         return v;
     };
     std::vector<std::int64_t> times;
     for (std::size_t at = 0; at + 12 <= bytes.size(); at += u32(at + 4)) {
-        if (u32(at) == 6) times.push_back(static_cast<std::int64_t>(std::uint64_t{u32(at + 12)} << 32 | u32(at + 16)));
+        if (u32(at) == 6)
+            times.push_back(static_cast<std::int64_t>(std::uint64_t{u32(at + 12)} << 32 | u32(at + 16)));
         if (u32(at + 4) == 0) break;
     }
     EXPECT_EQ(times, (std::vector<std::int64_t>{T0 + 1'500'000, T0 + 3'000'123}));
@@ -150,7 +158,8 @@ TEST_F(CliExport, PcapngIsNotWrittenToATerminal) {
     testing::Process binary({ZINDRA_CLI, "replay", "--format", "pcapng", Sample}, name, err);
     EXPECT_EQ(binary.wait(), 2);
     EXPECT_EQ(testing::readAll(err),
-              "zindra-cli: pcapng is binary and not for a terminal: give --output FILE or redirect standard output\n");
+              "zindra-cli: pcapng is binary and not for a terminal: give --output FILE or redirect standard "
+              "output\n");
     // Text formats are fine on a terminal.
     testing::Process text({ZINDRA_CLI, "replay", "--format", "csv", Sample}, name, err);
     EXPECT_EQ(text.wait(), 0);

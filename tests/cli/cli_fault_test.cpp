@@ -24,11 +24,11 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::FakeFat;
-using testing::TempDirTest;
-using testing::UgmTelegram;
 using testing::Process;
 using testing::readAll;
 using testing::runCli;
+using testing::TempDirTest;
+using testing::UgmTelegram;
 using namespace std::chrono_literals;
 
 struct CliFault : TempDirTest {
@@ -82,9 +82,10 @@ TEST_F(CliFault, GrowingLastLineIsWrittenOutAsItGrows) {
 TEST_F(CliFault, OnlyRegularFilesAreReplayedOrSimulatedAndNothingBlocks) {
     const std::string fifo = path("fifo");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"replay", fifo}, {"simulate", fifo}, {"replay", "/dev/zero"},
-          {"simulate", "/dev/zero"}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"replay", fifo},
+                                                 {"simulate", fifo},
+                                                 {"replay", "/dev/zero"},
+                                                 {"simulate", "/dev/zero"}}) {
         Process p = start(args);
         EXPECT_EQ(p.wait(5s), 1) << args[0] << " " << args[1];
         EXPECT_EQ(p.err(), "zindra-cli: cannot read " + args[1] + ": not a regular file\n");

@@ -28,16 +28,22 @@ struct CliReplay : ::testing::Test {
         std::ofstream(p, std::ios::binary) << content;
         return p.string();
     }
-    static long lines(const std::string& s) { return static_cast<long>(std::count(s.begin(), s.end(), '\n')); }
+    static long lines(const std::string& s) {
+        return static_cast<long>(std::count(s.begin(), s.end(), '\n'));
+    }
 };
 
 TEST_F(CliReplay, DefaultDecoderPanes) {
-    const std::string f = write("a.TRC", "UNBEKANNT\r\n\x02" "123456789ABCDE" "Z");
+    const std::string f = write("a.TRC",
+                                "UNBEKANNT\r\n\x02"
+                                "123456789ABCDE"
+                                "Z");
     const auto hex = runCli({"replay", "--pane", "hex", f});
     EXPECT_EQ(hex.status, 0);
     EXPECT_EQ(hex.err, "");
     EXPECT_EQ(hex.out,
-              "UNBEKANNT\r\n\x02" "123456789ABCDEZ\n"
+              "UNBEKANNT\r\n\x02"
+              "123456789ABCDEZ\n"
               " 55 4E 42 45 4B 41 4E 4E 54 0D 0A\n"
               " 02 31 32 33 34 35 36 37 38 39 41 42 43 44 45\n"
               " 5A\n");
@@ -74,9 +80,9 @@ TEST_F(CliReplay, ProtocolOptionDecodesFromTheFirstByte) {
 }
 
 TEST_F(CliReplay, UsageErrors) {
-    for (const auto& r : {runCli({}), runCli({"replay"}), runCli({"replay", "--pane", "xyz", "f"}),
-                          runCli({"replay", "--bogus", "f"}), runCli({"frobnicate"}),
-                          runCli({"replay", "a", "b"})}) {
+    for (const auto& r :
+         {runCli({}), runCli({"replay"}), runCli({"replay", "--pane", "xyz", "f"}),
+          runCli({"replay", "--bogus", "f"}), runCli({"frobnicate"}), runCli({"replay", "a", "b"})}) {
         EXPECT_EQ(r.status, 2);
         EXPECT_NE(r.err.find("usage"), std::string::npos);
         EXPECT_EQ(r.out, "");

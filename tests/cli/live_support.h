@@ -18,7 +18,11 @@
 namespace zindra::testing {
 
 // One UGM telegram, and the reply line that selects UGM.
-inline const std::string UgmTelegram = "\x02" "1123410000070" "\x03" "Z";
+inline const std::string UgmTelegram =
+    "\x02"
+    "1123410000070"
+    "\x03"
+    "Z";
 
 // A test with a temporary folder of its own, removed afterwards.
 struct TempDirTest : ::testing::Test {

@@ -108,11 +108,12 @@ TEST_F(RecordingE2e, FiftyMegabytesThroughTwoCablePullsAreRecordedByteForByte) {
     const std::string stream = seededStream(Size, 18);
     const std::string trc = write("stream.TRC", stream);
     const std::string link = path("fat");
-    Process sim({ZINDRA_CLI, "simulate", trc, "--baud", "100000000", "--pull-after", std::to_string(PullAfter),
-                 "--pull-for", "1", "--link", link},
+    Process sim({ZINDRA_CLI, "simulate", trc, "--baud", "100000000", "--pull-after",
+                 std::to_string(PullAfter), "--pull-for", "1", "--link", link},
                 path("sim.out"), path("sim.err"));
     ASSERT_EQ(sim.firstLine(), link);
-    Process tr({ZINDRA_CLI, "trace", "--port", link, "--record", path("rec")}, path("tr.out"), path("tr.err"));
+    Process tr({ZINDRA_CLI, "trace", "--port", link, "--record", path("rec")}, path("tr.out"),
+               path("tr.err"));
 
     // Until every byte (and the reply line after each pull) is on disk.
     const std::size_t expected = Size + 2 * Reply.size();
@@ -234,8 +235,9 @@ TEST_F(RecordingE2e, KilledDuringARecordingWhatIsOnDiskReplaysWithoutError) {
     const auto damaged = runCli({"replay", "--timestamps", folder});
     EXPECT_EQ(damaged.status, 1);
     EXPECT_EQ(damaged.out, replayed.out);
-    EXPECT_EQ(damaged.err.rfind("zindra-cli: " + folder + "/manifest.txt is missing: port, protocol, times and "
-                                "gaps are unknown\n",
+    EXPECT_EQ(damaged.err.rfind("zindra-cli: " + folder +
+                                    "/manifest.txt is missing: port, protocol, times and "
+                                    "gaps are unknown\n",
                                 0),
               0u)
         << damaged.err;
@@ -267,7 +269,8 @@ TEST_F(RecordingE2e, AWatchGoesOnWhenTheDeviceComesBackWithoutAnAnswer) {
     EXPECT_TRUE(waitFor([&] { return splitLines(tr.out()).size() == 4; }, 5s)) << tr.err();
     tr.signal(SIGINT);
     EXPECT_EQ(tr.wait(), 0) << tr.err();
-    EXPECT_NE(tr.err().find("no answer from the FAT on " + link + "; trying again every 2 s"), std::string::npos)
+    EXPECT_NE(tr.err().find("no answer from the FAT on " + link + "; trying again every 2 s"),
+              std::string::npos)
         << tr.err();
     EXPECT_TRUE(second.await("\nTRACEOF"));
 }

@@ -8,10 +8,10 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <algorithm>
 #include <string>
 #include <thread>
 
@@ -24,10 +24,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::FakeFat;
-using testing::TempDirTest;
 using testing::Process;
 using testing::readAll;
 using testing::runCli;
+using testing::TempDirTest;
 using namespace std::chrono_literals;
 
 struct TraceE2e : TempDirTest {
@@ -35,7 +35,8 @@ struct TraceE2e : TempDirTest {
 };
 
 TEST_F(TraceE2e, TraceAgainstTheSimulatorPrintsTheReplaysEvents) {
-    Process sim({ZINDRA_CLI, "simulate", sample("ugm.TRC"), "--baud", "19200"}, path("sim.out"), path("sim.err"));
+    Process sim({ZINDRA_CLI, "simulate", sample("ugm.TRC"), "--baud", "19200"}, path("sim.out"),
+                path("sim.err"));
     const std::string pty = sim.firstLine();
     ASSERT_FALSE(pty.empty());
     Process tr({ZINDRA_CLI, "trace", "--port", pty, "--save", path("live")}, path("tr.out"), path("tr.err"));
@@ -92,11 +93,15 @@ TEST_F(TraceE2e, UnmatchedReplyGivesTheIdentificationMessage) {
 TEST_F(TraceE2e, KilledSimulatorEndsTheTraceAndKeepsEveryByteReceived) {
     // A long trace at a slow rate, so the simulator is killed mid-way.
     std::string trc = "UGM\r\n";
-    for (int i = 0; i < 200; ++i) trc += "\x02" "1123410000070" "\x03" "Z";
-    {
-        std::ofstream(path("long.TRC"), std::ios::binary) << trc;
-    }
-    Process sim({ZINDRA_CLI, "simulate", path("long.TRC"), "--baud", "9600"}, path("sim.out"), path("sim.err"));
+    for (int i = 0; i < 200; ++i)
+        trc +=
+            "\x02"
+            "1123410000070"
+            "\x03"
+            "Z";
+    { std::ofstream(path("long.TRC"), std::ios::binary) << trc; }
+    Process sim({ZINDRA_CLI, "simulate", path("long.TRC"), "--baud", "9600"}, path("sim.out"),
+                path("sim.err"));
     const std::string pty = sim.firstLine();
     ASSERT_FALSE(pty.empty());
     Process tr({ZINDRA_CLI, "trace", "--port", pty, "--save", path("cut")}, path("tr.out"), path("tr.err"));
@@ -110,7 +115,8 @@ TEST_F(TraceE2e, KilledSimulatorEndsTheTraceAndKeepsEveryByteReceived) {
     EXPECT_EQ(trc.compare(0, saved.size(), saved), 0);
     // Every complete telegram received became an event line.
     const std::string events = tr.out();
-    EXPECT_GE(static_cast<std::size_t>(std::count(events.begin(), events.end(), '\n')), (saved.size() - 5) / 16 - 1);
+    EXPECT_GE(static_cast<std::size_t>(std::count(events.begin(), events.end(), '\n')),
+              (saved.size() - 5) / 16 - 1);
 }
 
 TEST_F(TraceE2e, PortThatCannotBeOpenedExitsFour) {

@@ -21,11 +21,11 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::FakeFat;
-using testing::TempDirTest;
-using testing::UgmTelegram;
 using testing::Process;
 using testing::readAll;
 using testing::runCli;
+using testing::TempDirTest;
+using testing::UgmTelegram;
 using namespace std::chrono_literals;
 
 struct TraceSave : TempDirTest {
@@ -75,12 +75,12 @@ TEST_F(TraceSave, EverythingThatArrivedBeforeCtrlCIsSavedAtFullSpeed) {
 TEST_F(TraceSave, TargetIsCheckedBeforeThePortOpens) {
     FakeFat fat;
     // A missing folder, and a base name that is a folder.
-    for (const auto& [base, status] : {std::pair{path("missing/site"), 1}, {dir.string() + "/", 2},
-                                       {dir.string(), 2}}) {
+    for (const auto& [base, status] :
+         {std::pair{path("missing/site"), 1}, {dir.string() + "/", 2}, {dir.string(), 2}}) {
         Process tr = trace(fat.name, base);
         EXPECT_EQ(tr.wait(5s), status) << base;
-        EXPECT_NE(readAll(path("tr.err")).find(status == 1 ? "Cannot create " + path("missing/site.TRC")
-                                                            : "not the folder"),
+        EXPECT_NE(readAll(path("tr.err"))
+                      .find(status == 1 ? "Cannot create " + path("missing/site.TRC") : "not the folder"),
                   std::string::npos)
             << readAll(path("tr.err"));
     }
@@ -95,8 +95,10 @@ TEST_F(TraceSave, EachFileIsTriedAndTheWrittenOnesAreNamed) {
     fs::create_symlink("/dev/full", path("site.dat"));
     EXPECT_EQ(goodTrace(path("site")), 1);
     const std::string err = readAll(path("tr.err"));
-    EXPECT_NE(err.find("Cannot write " + path("site.dat") + ": No space left on device"), std::string::npos) << err;
-    EXPECT_NE(err.find("written: " + path("site.TRC") + ", " + path("site.DA1") + "\n"), std::string::npos) << err;
+    EXPECT_NE(err.find("Cannot write " + path("site.dat") + ": No space left on device"), std::string::npos)
+        << err;
+    EXPECT_NE(err.find("written: " + path("site.TRC") + ", " + path("site.DA1") + "\n"), std::string::npos)
+        << err;
     EXPECT_EQ(readAll(path("site.TRC")), "UGM\r\n" + UgmTelegram + UgmTelegram);
     EXPECT_FALSE(readAll(path("site.DA1")).empty());
 }

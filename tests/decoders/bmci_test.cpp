@@ -32,7 +32,10 @@ TEST_F(BmciTest, Rendering) {
 
     // Control bytes are named only at positions 0, 1 and above 15, never
     // after an ETX; an "A" inside a telegram is data.
-    out = run("AZ\x15" "A0\x02" "0000000000\xEB\x02");
+    out =
+        run("AZ\x15"
+            "A0\x02"
+            "0000000000\xEB\x02");
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(out[0].textLine, "AZ 15 A0 02 0000000000.<ETX> 02 ");
     EXPECT_EQ(out[0].hexLine, " 41 5A 15 41 30 02 30 30 30 30 30 30 30 30 30 30 .03 02");

@@ -12,16 +12,16 @@ using testing::shown;
 TEST(EsserTest, Telegrams) {
     const auto decoder = makeEsserDecoder();
     DecoderState st;
-    const auto out = shown(feed(*decoder, st,
-                                bytes({0x1C, 0x41, 0x42, 0x54, 0x07,                  // plain
-                                       0x04, 0x3C, 0x07,                              // short
-                                       0x04, 0x41, 0x04, 0x3C, 0x07,                  // long
-                                       0x1C, 0x41, 0x41, 0x54, 0x1C,                  // repeat
-                                       0x3C, 0x00})));                                // stray
+    const auto out = shown(feed(*decoder, st, bytes({0x1C, 0x41, 0x42, 0x54, 0x07,  // plain
+                                                     0x04, 0x3C, 0x07,              // short
+                                                     0x04, 0x41, 0x04, 0x3C, 0x07,  // long
+                                                     0x1C, 0x41, 0x41, 0x54, 0x1C,  // repeat
+                                                     0x3C, 0x00})));                // stray
     ASSERT_EQ(out.size(), 6u);
     const char* text[] = {"<STX> 41 42 <ETX> 07 ", ".<STX> .<ETX> 07 ", "04 41 04 3C 07 ",
                           "<STX> 41 <ETX> 1C ",    ".<ETX> ",           ""};
-    const char* hex[] = {" 1C 41 42 54 07", " . 1C . 54 07", " 04 41 04 3C 07", " 1C 41 41 54 1C", " . 54", " 00"};
+    const char* hex[] = {" 1C 41 42 54 07", " . 1C . 54 07", " 04 41 04 3C 07",
+                         " 1C 41 41 54 1C", " . 54",         " 00"};
     for (std::size_t i = 0; i < 6; ++i) {
         EXPECT_EQ(out[i].textLine, text[i]) << i;
         EXPECT_EQ(out[i].hexLine, hex[i]) << i;

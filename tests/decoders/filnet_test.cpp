@@ -48,12 +48,16 @@ TEST_F(FilnetTest, EventLines) {
     ASSERT_EQ(out.size(), 2u);
     EXPECT_EQ(out[1].hexLine, "0B 01 02 03 04 05 80 03 0C 05 01 ");
     EXPECT_EQ(out[1].eventLine, "03     012    /   05    80H    01H    Alarm");
-    EXPECT_EQ(run(telegram(0x95, 123, 7, 200, 0xFF))[1].eventLine, "123     007    /  200    95H    FFH    St\xF6r Ruhe");
-    EXPECT_EQ(run(telegram(0xB4, 0, 255, 0, 0x02))[1].eventLine, "00     255    /   00    B4H    02H    Linie ein");
+    EXPECT_EQ(run(telegram(0x95, 123, 7, 200, 0xFF))[1].eventLine,
+              "123     007    /  200    95H    FFH    St\xF6r Ruhe");
+    EXPECT_EQ(run(telegram(0xB4, 0, 255, 0, 0x02))[1].eventLine,
+              "00     255    /   00    B4H    02H    Linie ein");
     EXPECT_EQ(run(telegram(0x83, 1, 1, 1, 0x01))[1].eventLine, "01     001    /   01    83H    01H    ");
-    EXPECT_EQ(run(telegram(0x97, 1, 1, 1, 0x01))[1].eventLine, "01     001    /   01    97H    01H    St\xF6rung");
+    EXPECT_EQ(run(telegram(0x97, 1, 1, 1, 0x01))[1].eventLine,
+              "01     001    /   01    97H    01H    St\xF6rung");
     // A short telegram reads the older bytes beyond its end.
-    EXPECT_EQ(run(bytes({0x8A, 0x02, 0x99}))[1].eventLine, "01     001    /   01    97H    01H    St\xF6rung");
+    EXPECT_EQ(run(bytes({0x8A, 0x02, 0x99}))[1].eventLine,
+              "01     001    /   01    97H    01H    St\xF6rung");
 }
 
 }  // namespace

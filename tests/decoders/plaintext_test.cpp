@@ -10,7 +10,9 @@ TEST(PlainText, LineByLineThenWhatHasArrived) {
     st.inFrame = true;
     st.frameLength = 7;
     auto dec = makePlainTextDecoder();
-    const auto calls = testing::feed(*dec, st, "AB\r\n\nA\xC4" "B\x1B\x7F");
+    const auto calls = testing::feed(*dec, st,
+                                     "AB\r\n\nA\xC4"
+                                     "B\x1B\x7F");
     ASSERT_EQ(calls.size(), 3u);
     EXPECT_EQ(calls[0].out.textLine, "AB\r\n");
     EXPECT_EQ(calls[0].out.hexLine, " 41 42 0D 0A");

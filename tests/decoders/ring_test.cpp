@@ -29,8 +29,8 @@ TEST(ReceiveRing, AppendWrapsIntoSlotZeroOnward) {
     EXPECT_EQ(st.receiveRing[1000], 1);
     EXPECT_EQ(st.receiveRing[1024], 25);  // 25 bytes in slots 1000..1024
     EXPECT_EQ(st.receiveRing[0], 26);
-    EXPECT_EQ(st.receiveRing[54], 80);    // 55 bytes in slots 0..54
-    EXPECT_EQ(st.readIndex, 0);           // never consulted
+    EXPECT_EQ(st.receiveRing[54], 80);  // 55 bytes in slots 0..54
+    EXPECT_EQ(st.readIndex, 0);         // never consulted
 }
 
 TEST(ReceiveRing, AppendUpToTheLastSlotOrExactlyPastIt) {
@@ -131,7 +131,8 @@ TEST(DefaultDecoder, EmptyRingReturnsNothing) {
 TEST(DefaultDecoder, BlockOfFifteenAcrossTwoChunksIsShownOnce) {
     DecoderState st;
     auto d = makeDefaultDecoder();
-    const std::string block = bytes({0x02, 'A', 'B', 'C', 0x02, '1', '2', '3', '4', '5', '6', '7', '8', '9', 0x03});
+    const std::string block =
+        bytes({0x02, 'A', 'B', 'C', 0x02, '1', '2', '3', '4', '5', '6', '7', '8', '9', 0x03});
     EXPECT_TRUE(shown(feed(*d, st, block.substr(0, 6))).empty());
     EXPECT_TRUE(st.inFrame);
     const auto out = shown(feed(*d, st, block.substr(6) + "A"));

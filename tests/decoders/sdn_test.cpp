@@ -17,7 +17,10 @@ struct Sdn : ::testing::Test {
     // STX, "0", thousands (2), state pair (3-4), "0", units (6), B (7-8),
     // "00", hundreds (11), tens (12), "00".
     std::string event(char th, const char* pair, char un, const char* b, char hu, char te) {
-        const std::string t = std::string("\x02" "0") + th + pair + "0" + un + b + "00" + hu + te + "00";
+        const std::string t = std::string(
+                                  "\x02"
+                                  "0") +
+                              th + pair + "0" + un + b + "00" + hu + te + "00";
         const auto s = run(t);
         return s.size() == 1 ? s[0].eventLine : "<" + std::to_string(s.size()) + " shown>";
     }
@@ -32,7 +35,10 @@ TEST_F(Sdn, StateWordsAndNumbers) {
     EXPECT_EQ(event(':', ":5", '0', "00", '0', '0'), " 10000       00    Alarm");
     EXPECT_EQ(event('0', ":5", '0', "00", ':', '0'), "  1000       00    Alarm");
     // A pair outside the table: shown, but no event line.
-    const auto s = run("\x02" "0000000000000" "0");
+    const auto s =
+        run("\x02"
+            "0000000000000"
+            "0");
     ASSERT_EQ(s.size(), 1u);
     EXPECT_EQ(s[0].hexLine.size(), 45u);
     EXPECT_EQ(s[0].eventLine, "");
@@ -44,7 +50,13 @@ TEST_F(Sdn, NamesAckAndNakButNothingAfterEtx) {
     EXPECT_EQ(s[0].textLine, "<ACK> ");
     EXPECT_EQ(s[1].textLine, "<NAK> ");
 
-    s = run("\x02" "\x03\x06" "\x03\x15" "\x03\x03" "\x03" "ABCDEFG");
+    s =
+        run("\x02"
+            "\x03\x06"
+            "\x03\x15"
+            "\x03\x03"
+            "\x03"
+            "ABCDEFG");
     ASSERT_EQ(s.size(), 1u);
     EXPECT_EQ(s[0].textLine, "<STX> <ETX> 06 <ETX> 15 <ETX> 03 03 41 42 43 44 45 46 47 ");
 }

@@ -21,7 +21,8 @@ std::string telegram(int type, int state7, int state15, std::initializer_list<in
 }
 
 TEST(Sm88, TelegramsAndStrayBytesInHexOnly) {
-    const auto out = run(telegram(0x11, 0, 1, {0, 0, 0x01, 0x23, 0x45}, 7) + "A" + bytes({2, 1, 0xEB, 3, 2, 0, 7}));
+    const auto out =
+        run(telegram(0x11, 0, 1, {0, 0, 0x01, 0x23, 0x45}, 7) + "A" + bytes({2, 1, 0xEB, 3, 2, 0, 7}));
     ASSERT_EQ(out.size(), 4u);
     EXPECT_EQ(out[0].hexLine, " 02 0E 00 11 00 00 00 00 00 00 00 01 23 45 07 01 5A");
     EXPECT_EQ(out[0].eventLine, " 12345       07    Alarm");

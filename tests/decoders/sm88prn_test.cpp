@@ -25,7 +25,8 @@ TEST(Sm88Prn, HeadInHexRestAsText) {
 }
 
 TEST(Sm88Prn, EtxNamedOnlyAbovePosition60) {
-    auto out = run(bytes({2}) + std::string(59, 'a') + bytes({3}) + bytes({2}) + std::string(60, 'a') + bytes({3}));
+    auto out =
+        run(bytes({2}) + std::string(59, 'a') + bytes({3}) + bytes({2}) + std::string(60, 'a') + bytes({3}));
     ASSERT_EQ(out.size(), 2u);
     EXPECT_EQ(out[0].textLine, "<STX> 61 61 " + std::string(57, 'a') + " 03 ");
     EXPECT_EQ(out[1].textLine, "<STX> 61 61 " + std::string(58, 'a') + "<ETX> ");

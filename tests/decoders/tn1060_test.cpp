@@ -27,7 +27,9 @@ struct Tn1060 : ::testing::Test {
 };
 
 TEST_F(Tn1060, MessageTelegrams) {
-    EXPECT_EQ(event("M41z1201An0F\x03" "0"), "   026       15       65    41");
+    EXPECT_EQ(event("M41z1201An0F\x03"
+                    "0"),
+              "   026       15       65    41");
     // No "n": B is 0; a lower-case digit ends the number.
     EXPECT_EQ(event("M411a000000000"), "   001       00       65    41");
     // A of 0 or above 0x3FFF gives no line.
@@ -50,26 +52,31 @@ TEST_F(Tn1060, CentralReset) {
 }
 
 TEST_F(Tn1060, FlagChangesAreReportedOnce) {
-    EXPECT_EQ(flags('0', '0'), "");               // as at start: nothing changed
-    EXPECT_EQ(flags('8', '1'), " Stoerung ");     // both changed: fault text only
-    EXPECT_EQ(flags('8', '1'), "");               // disablement was recorded too
-    EXPECT_EQ(event("a0000F10000000"), "");       // no "Y": flags kept
+    EXPECT_EQ(flags('0', '0'), "");            // as at start: nothing changed
+    EXPECT_EQ(flags('8', '1'), " Stoerung ");  // both changed: fault text only
+    EXPECT_EQ(flags('8', '1'), "");            // disablement was recorded too
+    EXPECT_EQ(event("a0000F10000000"), "");    // no "Y": flags kept
     EXPECT_EQ(flags('0', '1'), " keine Stoerung ");
     EXPECT_EQ(flags('0', '0'), " keine Abschaltung ");
     EXPECT_EQ(flags('0', '1'), " Abschaltung");
-    EXPECT_EQ(flags('0', 'x'), "");               // a non-digit (255) sets the bit
+    EXPECT_EQ(flags('0', 'x'), "");  // a non-digit (255) sets the bit
     EXPECT_EQ(flags('x', '0'), " Stoerung ");
 }
 
 TEST_F(Tn1060, LettersReadableButNotAfterEtx) {
-    const auto s = run("\x02" "S1\x03" "A0000000000");
+    const auto s =
+        run("\x02"
+            "S1\x03"
+            "A0000000000");
     ASSERT_EQ(s.size(), 1u);  // the ETX does not end it
     EXPECT_EQ(s[0].textLine, "<STX> S1<ETX> 41 0000000000");
     EXPECT_EQ(s[0].hexLine, " 02 53 31 03 41 30 30 30 30 30 30 30 30 30 30");
 }
 
 TEST_F(Tn1060, SearchesOnlyPositionOneInAnInheritedFrame) {
-    const std::string begun = "\x41\x41\x02" "M41";
+    const std::string begun =
+        "\x41\x41\x02"
+        "M41";
     std::copy(begun.begin(), begun.end(), st.frameBuffer.begin());
     st.frameLength = 6;
     st.inFrame = true;

@@ -16,7 +16,12 @@ struct Uez : ::testing::Test {
     std::vector<DecoderOutput> run(std::string_view b) { return testing::shown(testing::feed(*dec, st, b)); }
     // STX, "00", A (3-6), C (7-8), "0000", B (13-14), ETX, check byte.
     std::string eventFor(const std::string& a, const std::string& c, const std::string& b) {
-        const auto s = run("\x02" "00" + a + c + "0000" + b + "\x03" "Z");
+        const auto s =
+            run("\x02"
+                "00" +
+                a + c + "0000" + b +
+                "\x03"
+                "Z");
         return s.size() == 1 ? s[0].eventLine : "<" + std::to_string(s.size()) + " shown>";
     }
 };
@@ -27,7 +32,17 @@ TEST_F(Uez, EventLinesFromTheUezFields) {
     // "O" counts 15 where the low nibble is taken, 31 where 0x30 is subtracted.
     EXPECT_EQ(eventFor("0O00", "OO", "OO"), "   031      255      255    FF");
     // Framing, rendering and the "2<" rule are those of UGM.
-    EXPECT_EQ(run("\x02" "2<" "3412" "09" "0000" "1?" "\x03" "Z").at(0).eventLine, "");
+    EXPECT_EQ(run("\x02"
+                  "2<"
+                  "3412"
+                  "09"
+                  "0000"
+                  "1?"
+                  "\x03"
+                  "Z")
+                  .at(0)
+                  .eventLine,
+              "");
 }
 
 }  // namespace

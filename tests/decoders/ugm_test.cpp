@@ -17,7 +17,15 @@ struct Ugm : ::testing::Test {
 };
 
 // STX, "00", A = "123" (3-5), C = "41" (6-7), "0000", B = "07" (12-13), ETX, check.
-const std::string Example = "\x02" "00" "123" "41" "0000" "07" "\x03" "Z";
+const std::string Example =
+    "\x02"
+    "00"
+    "123"
+    "41"
+    "0000"
+    "07"
+    "\x03"
+    "Z";
 
 TEST_F(Ugm, StrayBytesAreShownOnePerCall) {
     const auto calls = testing::feed(*dec, st, "AB");
@@ -29,7 +37,11 @@ TEST_F(Ugm, StrayBytesAreShownOnePerCall) {
 }
 
 TEST_F(Ugm, TelegramEndsWithTheByteAfterTheFirstEtx) {
-    auto s = run("\x02" "A" "\x03" "\x5A");
+    auto s =
+        run("\x02"
+            "A"
+            "\x03"
+            "\x5A");
     ASSERT_EQ(s.size(), 1u);
     EXPECT_EQ(s[0].textLine, "<STX> 41 <ETX> 5A ");
     EXPECT_EQ(s[0].hexLine, " 02 41 03 5A");
@@ -38,7 +50,14 @@ TEST_F(Ugm, TelegramEndsWithTheByteAfterTheFirstEtx) {
 
     // A STX inside is data; a remapped ETX (0xEB) neither ends the telegram
     // nor lets the byte after it be named.
-    s = run("\x02" "A" "\x02" "\xEB" "\x02" "\x03" "Z");
+    s =
+        run("\x02"
+            "A"
+            "\x02"
+            "\xEB"
+            "\x02"
+            "\x03"
+            "Z");
     ASSERT_EQ(s.size(), 1u);
     EXPECT_EQ(s[0].textLine, "<STX> 41 <STX> .<ETX> 02 <ETX> 5A ");
     EXPECT_EQ(s[0].hexLine, " 02 41 02 .03 02 03 5A");
@@ -49,7 +68,15 @@ TEST_F(Ugm, EventLineExampleAndSuppressedPair) {
     ASSERT_EQ(s.size(), 1u);
     EXPECT_EQ(s[0].eventLine, "   786       07       65    41");
 
-    s = run("\x02" "2<" "123" "41" "0000" "07" "\x03" "Z");
+    s =
+        run("\x02"
+            "2<"
+            "123"
+            "41"
+            "0000"
+            "07"
+            "\x03"
+            "Z");
     ASSERT_EQ(s.size(), 1u);
     EXPECT_EQ(s[0].hexLine.substr(0, 9), " 02 32 3C");
     EXPECT_EQ(s[0].eventLine, "");
@@ -58,12 +85,25 @@ TEST_F(Ugm, EventLineExampleAndSuppressedPair) {
 TEST_F(Ugm, FieldsBeyondAShortTelegramComeFromEarlierOnes) {
     run(Example);
     // Position 4 is the ETX, 5 the check byte; C and B are left over.
-    auto s = run("\x02" "00" "5" "\x03" "5");
+    auto s =
+        run("\x02"
+            "00"
+            "5"
+            "\x03"
+            "5");
     ASSERT_EQ(s.size(), 1u);
     EXPECT_EQ(s[0].eventLine, "  1315       07       65    41");
 
     // "+" at position 4 makes A negative; the padding counts the sign.
-    s = run("\x02" "00" "0+0" "41" "0000" "07" "\x03" "Z");
+    s =
+        run("\x02"
+            "00"
+            "0+0"
+            "41"
+            "0000"
+            "07"
+            "\x03"
+            "Z");
     EXPECT_EQ(s[0].eventLine, "   0-5       07       65    41");
 }
 
@@ -89,11 +129,20 @@ TEST_F(Ugm, TelegramSplitAcrossCallsIsShownOnceComplete) {
 
 TEST_F(Ugm, ContinuesAFrameAnotherDecoderBegan) {
     // Another decoder left an open frame with the STX one place in.
-    const std::string begun = "\xA1" "\x02" "00" "123" "41" "0000" "07";
+    const std::string begun =
+        "\xA1"
+        "\x02"
+        "00"
+        "123"
+        "41"
+        "0000"
+        "07";
     std::copy(begun.begin(), begun.end(), st.frameBuffer.begin());
     st.frameLength = static_cast<std::int32_t>(begun.size());
     st.inFrame = true;
-    const auto s = run("\x03" "Z");
+    const auto s =
+        run("\x03"
+            "Z");
     ASSERT_EQ(s.size(), 1u);
     EXPECT_EQ(s[0].textLine.substr(0, 9), "A1 <STX> ");
     EXPECT_EQ(s[0].eventLine, "   786       07       65    41");
@@ -103,11 +152,17 @@ TEST_F(Ugm, ContinuesAFrameAnotherDecoderBegan) {
     EXPECT_EQ(st.frameBuffer[3], '0');
 
     // No STX at positions 1 .. length-15: the frame cannot be read.
-    const std::string noStx = "\xA1" "8CWF01205";
+    const std::string noStx =
+        "\xA1"
+        "8CWF01205";
     std::copy(noStx.begin(), noStx.end(), st.frameBuffer.begin());
     st.frameLength = static_cast<std::int32_t>(noStx.size());
     st.inFrame = true;
-    EXPECT_EQ(run("\x03" "Z").at(0).eventLine, "Problem bei der Auswertung");
+    EXPECT_EQ(run("\x03"
+                  "Z")
+                  .at(0)
+                  .eventLine,
+              "Problem bei der Auswertung");
 }
 
 TEST_F(Ugm, InheritedFullFrameClosesBeforeTheNextByte) {

@@ -38,9 +38,12 @@ TEST(ZetfasTest, TelegramsAndEventLines) {
     EXPECT_EQ(out[0].textLine, "");
     EXPECT_EQ(out[0].eventLine, "   005       07    Alarm");
 
-    EXPECT_EQ(shown(feed(*decoder, st, telegram(0x90, 12, 3, 0xFF)))[0].eventLine, "   012       03    St\xF6r Ruhe");
-    EXPECT_EQ(shown(feed(*decoder, st, telegram(0x80, 200, 150, 0xFF)))[0].eventLine, "   200      150    Ruhe");
-    EXPECT_EQ(shown(feed(*decoder, st, telegram(0xB2, 5, 7, 0xFE)))[0].eventLine, "   005       07    Linie aus");
+    EXPECT_EQ(shown(feed(*decoder, st, telegram(0x90, 12, 3, 0xFF)))[0].eventLine,
+              "   012       03    St\xF6r Ruhe");
+    EXPECT_EQ(shown(feed(*decoder, st, telegram(0x80, 200, 150, 0xFF)))[0].eventLine,
+              "   200      150    Ruhe");
+    EXPECT_EQ(shown(feed(*decoder, st, telegram(0xB2, 5, 7, 0xFE)))[0].eventLine,
+              "   005       07    Linie aus");
     EXPECT_EQ(shown(feed(*decoder, st, telegram(0xB2, 5, 7, 0x01)))[0].eventLine, "   005       07    ");
 }
 

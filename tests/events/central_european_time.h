@@ -23,8 +23,10 @@ protected:
         setTz("CET-1CEST,M3.5.0,M10.5.0/3");
     }
     static void TearDownTestSuite() {
-        if (hadTz_) setTz(saved_.c_str());
-        else unsetTz();
+        if (hadTz_)
+            setTz(saved_.c_str());
+        else
+            unsetTz();
     }
 
 private:

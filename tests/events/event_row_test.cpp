@@ -4,9 +4,9 @@
 #include <ctime>
 #include <string>
 
+#include "events/central_european_time.h"
 #include "events/event_row.h"
 #include "events/time_text.h"
-#include "events/central_european_time.h"
 
 namespace zindra::events {
 namespace {
@@ -19,7 +19,8 @@ TEST_F(CentralEuropeanTime, TimesAreLocalWithMillisecondsAndTheOffsetOfTheirDay)
     EXPECT_EQ(isoTime(1782945000999000), "2026-07-02T00:30:00.999+02:00");
     // Before 1970 the fraction still counts forward within its second (in
     // UTC where the system converts no such time).
-    EXPECT_TRUE(isoTime(-1) == "1970-01-01T00:59:59.999+01:00" || isoTime(-1) == "1969-12-31T23:59:59.999+00:00")
+    EXPECT_TRUE(isoTime(-1) == "1970-01-01T00:59:59.999+01:00" ||
+                isoTime(-1) == "1969-12-31T23:59:59.999+00:00")
         << isoTime(-1);
 }
 

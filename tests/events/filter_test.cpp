@@ -131,7 +131,8 @@ TEST_F(CentralEuropeanTime, AFilterOnTheTimeTakesTheWholeSpanTyped) {
     EXPECT_EQ(rows("Zeit<2026-12-08T22:00:00.000"), (Rows{0}));
     EXPECT_EQ(rows("Zeit!=2026-12-08"), (Rows{3}));
     EXPECT_EQ(parseFilter("Zeit>22:00").error,
-              "Zeit: \xE2\x80\x9E" "22:00\xE2\x80\x9C ist keine Zeit (so: 2026-12-08, 2026-12-08T22:15, "
+              "Zeit: \xE2\x80\x9E"
+              "22:00\xE2\x80\x9C ist keine Zeit (so: 2026-12-08, 2026-12-08T22:15, "
               "\"2026-12-08 22:15:03\")");
     EXPECT_FALSE(parseFilter("Zeit=2026-12-08T22:00:00.5").ok());
     EXPECT_FALSE(parseFilter("Zeit=2026-13-08").ok());
@@ -143,19 +144,34 @@ TEST(EventFilter, TextThatDoesNotParseSaysWhyAndKeepsNothing) {
         const char* text;
         const char* error;
     } cases[] = {
-        {"Lnie=3", "Unbekanntes Feld \xE2\x80\x9ELnie\xE2\x80\x9C (bekannt: Zeit, Protokoll, Vorzahl, Linie, Melder, Code, "
-                   "Hex, Zusatz, Zustand, Ereignis, Text, Drucktext, Telegramm)"},
-        {"Linie=drei", "Linie: \xE2\x80\x9E" "drei\xE2\x80\x9C ist keine ganze Zahl"},
-        {"Linie=99999999999999999999", "Linie: \xE2\x80\x9E" "99999999999999999999\xE2\x80\x9C ist keine ganze Zahl"},
+        {"Lnie=3",
+         "Unbekanntes Feld \xE2\x80\x9ELnie\xE2\x80\x9C (bekannt: Zeit, Protokoll, Vorzahl, Linie, Melder, "
+         "Code, "
+         "Hex, Zusatz, Zustand, Ereignis, Text, Drucktext, Telegramm)"},
+        {"Linie=drei",
+         "Linie: \xE2\x80\x9E"
+         "drei\xE2\x80\x9C ist keine ganze Zahl"},
+        {"Linie=99999999999999999999",
+         "Linie: \xE2\x80\x9E"
+         "99999999999999999999\xE2\x80\x9C ist keine ganze Zahl"},
         {"Melder=", "Melder=: der Wert fehlt"},
         {"Linie~3", "Linie ist eine Zahl: ~ gilt nur f\xC3\xBCr Texte"},
         {"Zustand>A", "Zustand ist ein Text: > gilt nur f\xC3\xBCr Zahlen"},
-        {"Zustand=\"St\xC3\xB6r", "Anf\xC3\xBChrungszeichen nicht geschlossen: \xE2\x80\x9EZustand=\"St\xC3\xB6r\xE2\x80\x9C"},
-        {"Linie=3 AND", "\xE2\x80\x9E" "AND\xE2\x80\x9C braucht links und rechts eine Bedingung"},
-        {"Linie=3 OR Linie=4", "\xE2\x80\x9EOR\xE2\x80\x9C gibt es nicht: alle Bedingungen gelten zugleich (UND); "
-                               "W\xC3\xB6rter in Anf\xC3\xBChrungszeichen sucht man als Text"},
-        {"Telegramm=0D0", "Telegramm: \xE2\x80\x9E" "0D0\xE2\x80\x9C sind keine Bytes in Hex (z.\xC2\xA0" "B. 02 3A FF)"},
-        {"\xE2\x9C\x93", "\xE2\x80\x9E\xE2\x9C\x93\xE2\x80\x9C enth\xC3\xA4lt ein Zeichen, das in keiner Meldung vorkommen kann"},
+        {"Zustand=\"St\xC3\xB6r",
+         "Anf\xC3\xBChrungszeichen nicht geschlossen: \xE2\x80\x9EZustand=\"St\xC3\xB6r\xE2\x80\x9C"},
+        {"Linie=3 AND",
+         "\xE2\x80\x9E"
+         "AND\xE2\x80\x9C braucht links und rechts eine Bedingung"},
+        {"Linie=3 OR Linie=4",
+         "\xE2\x80\x9EOR\xE2\x80\x9C gibt es nicht: alle Bedingungen gelten zugleich (UND); "
+         "W\xC3\xB6rter in Anf\xC3\xBChrungszeichen sucht man als Text"},
+        {"Telegramm=0D0",
+         "Telegramm: \xE2\x80\x9E"
+         "0D0\xE2\x80\x9C sind keine Bytes in Hex (z.\xC2\xA0"
+         "B. 02 3A FF)"},
+        {"\xE2\x9C\x93",
+         "\xE2\x80\x9E\xE2\x9C\x93\xE2\x80\x9C enth\xC3\xA4lt ein Zeichen, das in keiner Meldung vorkommen "
+         "kann"},
     };
     const EventRecord alarm = night()[0];
     for (const auto& c : cases) {
@@ -209,18 +225,20 @@ TEST(EventKinds, DefaultTableAndTheIniSectionThatAdjustsIt) {
                                              {"Andere", ""},
                                              {"Farbe", "rot"},
                                              {"Alarm", "Alarm, \xE2\x9C\x93"}});
-    EXPECT_EQ(p.warnings, (std::vector<std::string>{
-                              "[Ereignisarten] Farbe: unbekannte Art (bekannt: Alarm, Stoerung, Aus, Andere)",
-                              "[Ereignisarten] Alarm: \xE2\x80\x9E\xE2\x9C\x93\xE2\x80\x9C enth\xC3\xA4lt ein Zeichen, "
-                              "das in keiner Meldung vorkommen kann"}));
+    EXPECT_EQ(p.warnings,
+              (std::vector<std::string>{
+                  "[Ereignisarten] Farbe: unbekannte Art (bekannt: Alarm, Stoerung, Aus, Andere)",
+                  "[Ereignisarten] Alarm: \xE2\x80\x9E\xE2\x9C\x93\xE2\x80\x9C enth\xC3\xA4lt ein Zeichen, "
+                  "das in keiner Meldung vorkommen kann"}));
     EXPECT_EQ(p.table.kindOf("St\xF6rung"), EventKind::Other);
     EXPECT_EQ(p.table.kindOf("NETZ aus"), EventKind::Fault);
     EXPECT_EQ(p.table.kindOf("Batt\xE9rie"), EventKind::Fault);
     EXPECT_EQ(p.table.kindOf("Ruhe"), EventKind::Off);
     EXPECT_EQ(p.table.kindOf("keine Abschaltung"), EventKind::Off);
-    EXPECT_EQ(formatKindTable(p.table),
-              (IniEntries{{"Alarm", "alarm"}, {"Stoerung", "netz, batt\xC3\xA9rie"},
-                          {"Aus", "linie aus, abschalt, ruhe"}, {"Andere", ""}}));
+    EXPECT_EQ(formatKindTable(p.table), (IniEntries{{"Alarm", "alarm"},
+                                                    {"Stoerung", "netz, batt\xC3\xA9rie"},
+                                                    {"Aus", "linie aus, abschalt, ruhe"},
+                                                    {"Andere", ""}}));
     EXPECT_EQ(formatKindTable(parseKindTable(formatKindTable(p.table)).table), formatKindTable(p.table));
 }
 
@@ -233,12 +251,15 @@ TEST(Alerts, EachRuleTellsAtMostOnceAMinuteAndKeepsMarkingRows) {
                                                {"Name", "Linie=1"}});
     ASSERT_EQ(p.rules.size(), 2u);
     EXPECT_EQ(p.rules[0].text, "\"Linie aus\"");
-    EXPECT_EQ(p.errors, (std::vector<std::string>{
-                            "Name: unbekannter Schl\xC3\xBCssel (Regeln hei\xC3\x9F" "en Regel1, Regel2, \xE2\x80\xA6)",
-                            "Regel3: Linie: \xE2\x80\x9Ex\xE2\x80\x9C ist keine ganze Zahl",
-                            "Regel5: \xE2\x80\x9E" "AND\xE2\x80\x9C braucht links und rechts eine Bedingung"}));
+    EXPECT_EQ(p.errors,
+              (std::vector<std::string>{"Name: unbekannter Schl\xC3\xBCssel (Regeln hei\xC3\x9F"
+                                        "en Regel1, Regel2, \xE2\x80\xA6)",
+                                        "Regel3: Linie: \xE2\x80\x9Ex\xE2\x80\x9C ist keine ganze Zahl",
+                                        "Regel5: \xE2\x80\x9E"
+                                        "AND\xE2\x80\x9C braucht links und rechts eine Bedingung"}));
     // Written back so that the INI reader's quote stripping gives the text again.
-    EXPECT_EQ(formatAlertRules(p.rules), (IniEntries{{"Regel1", "\"\"Linie aus\"\""}, {"Regel2", "Linie=3"}}));
+    EXPECT_EQ(formatAlertRules(p.rules),
+              (IniEntries{{"Regel1", "\"\"Linie aus\"\""}, {"Regel2", "Linie=3"}}));
     std::string error;
     EXPECT_FALSE(makeAlertRule(" ", &error));
     EXPECT_EQ(error, "die Regel ist leer");
@@ -250,12 +271,12 @@ TEST(Alerts, EachRuleTellsAtMostOnceAMinuteAndKeepsMarkingRows) {
     };
     using Idx = std::vector<std::size_t>;
     EXPECT_EQ(at(0, 1000).notify, Idx{1});
-    EXPECT_EQ(at(1, 1059).notify, Idx{});      // within the minute: marked, not told
+    EXPECT_EQ(at(1, 1059).notify, Idx{});  // within the minute: marked, not told
     EXPECT_EQ(at(1, 1059).matched, Idx{1});
-    EXPECT_EQ(at(2, 1059).notify, Idx{0});     // the other rule has its own minute
-    EXPECT_EQ(at(0, 1060).notify, Idx{1});     // a minute on
+    EXPECT_EQ(at(2, 1059).notify, Idx{0});  // the other rule has its own minute
+    EXPECT_EQ(at(0, 1060).notify, Idx{1});  // a minute on
     EXPECT_EQ(at(3, 5000).matched, Idx{});
-    EXPECT_EQ(at(0, 1000).notify, Idx{1});     // the clock set back
+    EXPECT_EQ(at(0, 1000).notify, Idx{1});  // the clock set back
     // Without an event time the caller's clock counts.
     EXPECT_EQ(m.check(viewOf(events[0], std::nullopt), 1030 * 1000000LL).notify, Idx{});
     EXPECT_EQ(m.check(viewOf(events[0], std::nullopt), 1060 * 1000000LL).notify, Idx{1});
@@ -263,7 +284,6 @@ TEST(Alerts, EachRuleTellsAtMostOnceAMinuteAndKeepsMarkingRows) {
     m.setRules(p.rules);
     EXPECT_EQ(at(0, 1061).notify, Idx{1});
 }
-
 
 }  // namespace
 }  // namespace zindra::events

@@ -1,14 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <limits>
 #include <string>
 
-#include "events/event_store.h"
 #include "events/event_row.h"
+#include "events/event_store.h"
 #include "events/export.h"
 
 namespace zindra::events {
@@ -69,7 +69,8 @@ TEST(EventStore, KeepsEveryFieldOfEveryEventAndItsViewsStayValid) {
     r.line = "   003       12    Alarm";
     for (int i = 0; i < 200000; ++i) store.add(r, i);
     ASSERT_EQ(store.size(), 200003u);
-    for (std::size_t i = 0; i < events.size(); ++i) expectSame(store.at(i), viewOf(events[i].first, events[i].second));
+    for (std::size_t i = 0; i < events.size(); ++i)
+        expectSame(store.at(i), viewOf(events[i].first, events[i].second));
     expectSame(first, viewOf(events[0].first, events[0].second));
     EXPECT_EQ(big.printerText.size(), 3u << 20);
     expectSame(store.at(200002), viewOf(r, 199999));
@@ -89,7 +90,9 @@ EventRecord alarm() {
     r.numberB = 3;
     r.stateText = "Alarm";
     r.line = "  1234       03    Alarm";
-    r.raw = "\x02" "01:504030023\x03Z";
+    r.raw =
+        "\x02"
+        "01:504030023\x03Z";
     return r;
 }
 
@@ -102,10 +105,12 @@ TEST(EventWriters, JsonLinesAndPcapngBytes) {
     r.stateText = "St\xF6rung";
     r.line = "a\"b\\c\x01\x7F";
     r.raw = "\x02";
-    EXPECT_EQ(jsonEventLine(viewOf(r, std::nullopt)),
-              "{\"Zeit\":null,\"Protokoll\":\"HEKATRON\",\"Vorzahl\":null,\"Linie\":-3,\"Melder\":null,\"Code\":33,"
-              "\"Hex\":\"0021\",\"Zusatz\":null,\"Zustand\":\"St\xC3\xB6rung\",\"Ereignis\":\"a\\\"b\\\\c\\u0001\\u007f\","
-              "\"Drucktext\":\"\",\"Telegramm\":\"02\"}\n");
+    EXPECT_EQ(
+        jsonEventLine(viewOf(r, std::nullopt)),
+        "{\"Zeit\":null,\"Protokoll\":\"HEKATRON\",\"Vorzahl\":null,\"Linie\":-3,\"Melder\":null,\"Code\":33,"
+        "\"Hex\":\"0021\",\"Zusatz\":null,\"Zustand\":\"St\xC3\xB6rung\",\"Ereignis\":"
+        "\"a\\\"b\\\\c\\u0001\\u007f\","
+        "\"Drucktext\":\"\",\"Telegramm\":\"02\"}\n");
 
     // One packet: the RTAC serial header (big-endian seconds and
     // microseconds, "data received", no control lines, no footer), the
@@ -114,13 +119,20 @@ TEST(EventWriters, JsonLinesAndPcapngBytes) {
     r.line = "A";
     r.raw = "\x02\x41";
     const std::string packet = makeEventWriter(ExportFormat::Pcapng)->event(viewOf(r, 3000001));
-    EXPECT_EQ(packet, std::string("\x06\0\0\0" "\x3C\0\0\0"          // block type, length
-                                  "\0\0\0\0"                          // interface
-                                  "\0\0\0\0" "\xC1\xC6\x2D\0"         // 3000001 us
-                                  "\x0E\0\0\0" "\x0E\0\0\0"           // captured, original
-                                  "\0\0\0\x03" "\0\0\0\x01" "\x02\0\0\0" "\x02\x41\0\0"  // packet
-                                  "\x01\0\x01\0" "A\0\0\0"            // opt_comment
-                                  "\0\0\0\0"                          // end of options
+    EXPECT_EQ(packet, std::string("\x06\0\0\0"
+                                  "\x3C\0\0\0"  // block type, length
+                                  "\0\0\0\0"    // interface
+                                  "\0\0\0\0"
+                                  "\xC1\xC6\x2D\0"  // 3000001 us
+                                  "\x0E\0\0\0"
+                                  "\x0E\0\0\0"  // captured, original
+                                  "\0\0\0\x03"
+                                  "\0\0\0\x01"
+                                  "\x02\0\0\0"
+                                  "\x02\x41\0\0"  // packet
+                                  "\x01\0\x01\0"
+                                  "A\0\0\0"   // opt_comment
+                                  "\0\0\0\0"  // end of options
                                   "\x3C\0\0\0",
                                   60));
     // The section starts with the byte-order magic and says where times come from.
@@ -128,14 +140,18 @@ TEST(EventWriters, JsonLinesAndPcapngBytes) {
     o.timesAreByteOffsets = true;
     o.source = "x.TRC";
     const std::string head = makeEventWriter(ExportFormat::Pcapng, o)->begin();
-    EXPECT_EQ(head.substr(0, 12), std::string("\x0A\x0D\x0D\x0A", 4) + head.substr(4, 4) + "\x4D\x3C\x2B\x1A");
+    EXPECT_EQ(head.substr(0, 12),
+              std::string("\x0A\x0D\x0D\x0A", 4) + head.substr(4, 4) + "\x4D\x3C\x2B\x1A");
     EXPECT_NE(head.find("Zindra: Ereignisse aus x.TRC. Die Datei hat keine Zeiten"), std::string::npos);
     EXPECT_EQ(makeEventWriter(ExportFormat::Csv)->begin(),
-              "\xEF\xBB\xBFZeit;Protokoll;Vorzahl;Linie;Melder;Code;Hex;Zusatz;Zustand;Ereignis;Drucktext;Telegramm\r\n");
+              "\xEF\xBB\xBFZeit;Protokoll;Vorzahl;Linie;Melder;Code;Hex;Zusatz;Zustand;Ereignis;Drucktext;"
+              "Telegramm\r\n");
 }
 
 TEST(EventWriters, AnExportIsCompleteUnderItsNameOrNotThere) {
-    const fs::path dir = fs::temp_directory_path() / ("zindra-export-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    const fs::path dir =
+        fs::temp_directory_path() /
+        ("zindra-export-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
     fs::remove_all(dir);
     fs::create_directories(dir);
     EventStore store;
@@ -153,13 +169,12 @@ TEST(EventWriters, AnExportIsCompleteUnderItsNameOrNotThere) {
                                               csvEventLine(store.at(7)) + csvEventLine(store.at(199999)));
     // Cancelled half-way: nothing.
     std::size_t calls = 0;
-    const ExportResult cancelled =
-        exportToFile((dir / "all.jsonl").string(), ExportFormat::JsonLines, store, nullptr, {},
-                     [&](std::size_t done, std::size_t total) {
-                         EXPECT_EQ(total, 200000u);
-                         EXPECT_LE(done, total);
-                         return ++calls < 3;
-                     });
+    const ExportResult cancelled = exportToFile((dir / "all.jsonl").string(), ExportFormat::JsonLines, store,
+                                                nullptr, {}, [&](std::size_t done, std::size_t total) {
+                                                    EXPECT_EQ(total, 200000u);
+                                                    EXPECT_LE(done, total);
+                                                    return ++calls < 3;
+                                                });
     EXPECT_TRUE(cancelled.cancelled);
     EXPECT_FALSE(cancelled.error);
     // A place that cannot be written: the reason, and nothing.

@@ -33,8 +33,16 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string Reply = "UGM\r\n";
-const std::string Telegram = "\x02" "1123410000070" "\x03" "Z";
-const std::string Telegram2 = "\x02" "1123410000071" "\x03" "Z";
+const std::string Telegram =
+    "\x02"
+    "1123410000070"
+    "\x03"
+    "Z";
+const std::string Telegram2 =
+    "\x02"
+    "1123410000071"
+    "\x03"
+    "Z";
 
 std::string readAll(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -159,7 +167,8 @@ TEST_F(RecordingTest, SegmentsIndexEventsAndManifestReplayAsTheLiveTraceDecoded)
     EXPECT_EQ(rows[0], std::string(events::CsvBom) + events::csvHeader());
     std::size_t row = 1;
     for (std::size_t i = 0; i < live.events.got.size(); ++i, ++row) {
-        if (*live.events.got[i].second > T0 + 9 * Second && rows[row].find("Unterbrechung") != std::string::npos) {
+        if (*live.events.got[i].second > T0 + 9 * Second &&
+            rows[row].find("Unterbrechung") != std::string::npos) {
             EXPECT_EQ(rows[row], gapEventLine(m.gaps[0], "UGM"));
             ++row;
         }
@@ -236,7 +245,8 @@ TEST_F(RecordingTest, CutOffIsReadToWhereItStoppedAndDamageIsNamed) {
     fs::remove(fs::path(cut) / "0002.TRC");
     r = readRecording(cut);
     EXPECT_TRUE(r.damaged);
-    EXPECT_NE(std::find(r.problems.begin(), r.problems.end(), "0002.TRC is missing in " + cut), r.problems.end());
+    EXPECT_NE(std::find(r.problems.begin(), r.problems.end(), "0002.TRC is missing in " + cut),
+              r.problems.end());
     EXPECT_EQ(r.segments.size(), 2u);
 
     // Not a recording at all.
@@ -246,7 +256,8 @@ TEST_F(RecordingTest, CutOffIsReadToWhereItStoppedAndDamageIsNamed) {
         FAIL();
     } catch (const RecordingError& e) {
         EXPECT_EQ(std::string(e.what()),
-                  (parent / "empty").string() + " is not a recording folder: it has neither manifest.txt nor 0001.TRC");
+                  (parent / "empty").string() +
+                      " is not a recording folder: it has neither manifest.txt nor 0001.TRC");
     }
     EXPECT_THROW(readRecording((parent / "none").string()), RecordingError);
 }
@@ -276,7 +287,8 @@ TEST_F(RecordingTest, AFullDiskStopsTheRecordingButNotTheTrace) {
     std::signal(SIGXFSZ, oldHandler);
 
     EXPECT_FALSE(s.writing);
-    EXPECT_NE(s.lastError.find("The recording in " + rec.folder() + " stopped: cannot write"), std::string::npos)
+    EXPECT_NE(s.lastError.find("The recording in " + rec.folder() + " stopped: cannot write"),
+              std::string::npos)
         << s.lastError;
     EXPECT_LT(s.bytes, live.delivered.size());
     // The trace went on decoding; what was written replays.

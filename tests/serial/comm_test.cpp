@@ -39,8 +39,7 @@ TEST(CommDefaults, PropertiesAfterConstruction) {
     EXPECT_EQ(c.stopbits(), Stopbits::sb1);
     EXPECT_EQ(c.portNum(), 0);
     EXPECT_EQ(c.deviceName(), "\\\\.\\COM%d");
-    EXPECT_EQ(c.monitorEvents(),
-              (CommEvents{CommEvent::ceError, CommEvent::ceRxChar, CommEvent::ceTxEmpty}));
+    EXPECT_EQ(c.monitorEvents(), (CommEvents{CommEvent::ceError, CommEvent::ceRxChar, CommEvent::ceTxEmpty}));
     EXPECT_EQ(c.eventPriority(), ThreadPriority::tpNormal);
     EXPECT_EQ(c.writePriority(), ThreadPriority::tpHighest);
     EXPECT_FALSE(c.directWrite());
@@ -85,7 +84,8 @@ TEST(CommDevice, OpenFailuresLeaveThePortClosed) {
 
     // A device that is no terminal is refused before anything is written to it.
     c.setDeviceName("/dev/null");
-    EXPECT_EQ(openError(c), "Can't open specified device /dev/null (Error 25, Inappropriate ioctl for device)");
+    EXPECT_EQ(openError(c),
+              "Can't open specified device /dev/null (Error 25, Inappropriate ioctl for device)");
     EXPECT_FALSE(c.active());
     EXPECT_EQ(c.runningThreads(), 0);
 }

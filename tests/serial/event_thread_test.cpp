@@ -196,12 +196,12 @@ TEST_F(EventThreadFake, EventsOfOneBatchRunInTheFixedOrder) {
     comm.open();
     platform->device->setInput("abc");
     platform->device->setErrors(CE_FRAME);
-    deliver(EV_EVENT2 | EV_EVENT1 | EV_RX80FULL | EV_PERR | EV_BREAK | EV_TXEMPTY | EV_RLSD |
-                EV_RING | EV_DSR | EV_CTS | EV_RXFLAG | EV_ERR | EV_RXCHAR,
+    deliver(EV_EVENT2 | EV_EVENT1 | EV_RX80FULL | EV_PERR | EV_BREAK | EV_TXEMPTY | EV_RLSD | EV_RING |
+                EV_DSR | EV_CTS | EV_RXFLAG | EV_ERR | EV_RXCHAR,
             13);
-    const std::vector<std::string> expected = {
-        "rx 3", "error 8", "rxflag", "cts",  "dsr",    "ring",   "rlsd",
-        "txempty", "break", "perr", "rx80full", "event1", "event2"};
+    const std::vector<std::string> expected = {"rx 3",     "error 8", "rxflag",  "cts",   "dsr",
+                                               "ring",     "rlsd",    "txempty", "break", "perr",
+                                               "rx80full", "event1",  "event2"};
     EXPECT_EQ(order, expected);
 }
 

@@ -12,8 +12,7 @@ namespace zindra::serial::test {
 
 Pty::Pty() {
     char name[256] = {};
-    if (::openpty(&master_, &slave_, name, nullptr, nullptr) < 0)
-        throw std::runtime_error("openpty failed");
+    if (::openpty(&master_, &slave_, name, nullptr, nullptr) < 0) throw std::runtime_error("openpty failed");
     path_ = name;
     ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
     ::fcntl(slave_, F_SETFL, ::fcntl(slave_, F_GETFL) | O_NONBLOCK);

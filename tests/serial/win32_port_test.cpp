@@ -53,7 +53,8 @@ protected:
         b.onRxChar = [this](Comm& sender, int count) {
             counts.push_back(count);
             char buf[80];
-            for (int n; (n = sender.readBuf(buf, sizeof buf)) > 0;) received.append(buf, static_cast<std::size_t>(n));
+            for (int n; (n = sender.readBuf(buf, sizeof buf)) > 0;)
+                received.append(buf, static_cast<std::size_t>(n));
         };
     }
     void TearDown() override {
@@ -69,7 +70,8 @@ protected:
         port.setMonitorEvents({});
         port.open();
         char buf[4096];
-        for (auto quiet = std::chrono::steady_clock::now(); std::chrono::steady_clock::now() - quiet < 100ms;) {
+        for (auto quiet = std::chrono::steady_clock::now();
+             std::chrono::steady_clock::now() - quiet < 100ms;) {
             if (port.readBuf(buf, sizeof buf) > 0) quiet = std::chrono::steady_clock::now();
             std::this_thread::sleep_for(5ms);
         }
@@ -140,12 +142,15 @@ TEST_F(ComPair, ASlowReaderGetsEverythingInOrder) {
         char buf[300];
         while (got.size() < data.size() && std::chrono::steady_clock::now() < end) {
             const int n = b.readBuf(buf, sizeof buf);
-            if (n > 0) got.append(buf, static_cast<std::size_t>(n));
-            else std::this_thread::sleep_for(1ms);
+            if (n > 0)
+                got.append(buf, static_cast<std::size_t>(n));
+            else
+                std::this_thread::sleep_for(1ms);
         }
     });
     // Whole buffers, each queued as soon as there is room.
-    for (std::size_t at = 0; at < data.size(); at += 2048) EXPECT_EQ(a.writeBuf(data.data() + at, 2048), 2048);
+    for (std::size_t at = 0; at < data.size(); at += 2048)
+        EXPECT_EQ(a.writeBuf(data.data() + at, 2048), 2048);
     reader.join();
     EXPECT_EQ(got.size(), data.size());
     EXPECT_TRUE(got == data);

@@ -50,8 +50,7 @@ TEST_F(WritePath, ExactlyTheFreeRoomIsQueuedAtOnceAndEverythingArrivesInOrder) {
 
     comm.buffers().setWriteTimeout(100);
     start = std::chrono::steady_clock::now();
-    EXPECT_EQ(errorOf([&] { comm.writeBuf("c", 1); }),
-              "Output buffer is full. Please check comm status.");
+    EXPECT_EQ(errorOf([&] { comm.writeBuf("c", 1); }), "Output buffer is full. Please check comm status.");
     EXPECT_GE(msSince(start), 100);
 
     const std::string got = pty.receive(filler + 2048, 3s);

@@ -49,8 +49,9 @@ inline HANDLE inheritableFile(const std::filesystem::path& p, DWORD access, DWOR
 inline CliResult runCli(std::initializer_list<std::string> args) {
     namespace fs = std::filesystem;
     static int counter = 0;
-    const fs::path base = fs::temp_directory_path() /
-                          ("zindra-cli-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(counter++));
+    const fs::path base =
+        fs::temp_directory_path() /
+        ("zindra-cli-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(counter++));
     const fs::path outPath = base.string() + ".out";
     const fs::path errPath = base.string() + ".err";
     std::string program = ZINDRA_CLI;
@@ -71,9 +72,9 @@ inline CliResult runCli(std::initializer_list<std::string> args) {
     si.hStdOutput = out;
     si.hStdError = err;
     PROCESS_INFORMATION pi{};
-    const bool started = out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
-                         in != INVALID_HANDLE_VALUE &&
-                         ::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+    const bool started =
+        out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE && in != INVALID_HANDLE_VALUE &&
+        ::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
     const DWORD startError = started ? 0 : ::GetLastError();
     if (started) {
         ::WaitForSingleObject(pi.hProcess, INFINITE);
@@ -87,7 +88,9 @@ inline CliResult runCli(std::initializer_list<std::string> args) {
     }
     r.out = readAll(outPath);
     r.err = readAll(errPath);
-    if (!started) r.err += "runCli: could not start " + std::string(ZINDRA_CLI) + ": error " + std::to_string(startError) + "\n";
+    if (!started)
+        r.err += "runCli: could not start " + std::string(ZINDRA_CLI) + ": error " +
+                 std::to_string(startError) + "\n";
     std::error_code ec;
     fs::remove(outPath, ec);
     fs::remove(errPath, ec);

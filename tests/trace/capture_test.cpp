@@ -30,7 +30,7 @@ TEST(CaptureStore, ChunksAreTakenOnlyWhileTheTotalStaysBelow20000) {
     CaptureStore c;
     std::vector<std::uint8_t> chunk(80, 0x55);
     for (int i = 0; i < 249; ++i) c.append(chunk.data(), 80);  // 19920
-    c.append(chunk.data(), 70);                                 // 19990
+    c.append(chunk.data(), 70);                                // 19990
     ASSERT_EQ(c.count(), 19990);
     c.append(chunk.data(), 10);  // 20000 is not below the limit: dropped
     EXPECT_EQ(c.count(), 19990);

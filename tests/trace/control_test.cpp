@@ -102,7 +102,8 @@ TEST_F(ControlFixture, ReceiveReadsOnInChunksOfEightyAndStopDrainsFirst) {
     EXPECT_EQ(session.capture().count(), 111);
     EXPECT_EQ(ui.label5, "111");
     ASSERT_FALSE(hex.lines().empty());
-    EXPECT_EQ(hex.lines()[0].rfind("UNBEKANNT\r\n" + std::string(69, 'A') + " ", 0), 0u);  // the identifying chunk
+    EXPECT_EQ(hex.lines()[0].rfind("UNBEKANNT\r\n" + std::string(69, 'A') + " ", 0),
+              0u);  // the identifying chunk
     EXPECT_EQ(receiveFromPort(session, port), 0u);
 
     // Stopp takes in what is still waiting first.
@@ -128,7 +129,10 @@ TEST_F(ControlFixture, EventsOfALiveTraceCarryTheTimeTheirChunkWasRead) {
     ASSERT_TRUE(startTrace(session, port));
     port.input = "UGM\r\n";
     receiveFromPort(session, port);
-    port.input = "\x02" "0012341000007\x03" "ZA";
+    port.input =
+        "\x02"
+        "0012341000007\x03"
+        "ZA";
     const std::int64_t before = micros();
     receiveFromPort(session, port);
     const std::int64_t after = micros();

@@ -92,7 +92,10 @@ TEST_F(SessionFixture, UnknownReplyShowsTheErrorThenStopps) {
 
 TEST_F(SessionFixture, ErrorTextsAreWindows1252) {
     EXPECT_NE(std::string(NoConnectionText).find("M\xF6glicherweise unterst\xFCtzt das"), std::string::npos);
-    EXPECT_NE(std::string(NoAnswerText).find("\n\n\r \xDC" "berpr\xFC" "fen Sie das Kabel zwischen\n\r PC und FAT. \n\n"),
+    EXPECT_NE(std::string(NoAnswerText)
+                  .find("\n\n\r \xDC"
+                        "berpr\xFC"
+                        "fen Sie das Kabel zwischen\n\r PC und FAT. \n\n"),
               std::string::npos);
     EXPECT_EQ(std::string(NoPortText), "\nSie haben keine Schnittstelle ausgew\xE4hlt\n");
 }
@@ -125,7 +128,9 @@ TEST_F(SessionFixture, TextAfterTheReplyLineIsCutOff) {
 
 TEST_F(SessionFixture, OnlyTheFirstLineIdentifiesEvenWithMoreLineFeeds) {
     startWaiting();
-    receive("UGM\r\n\x02" "123\n456\x03Z\n");
+    receive(
+        "UGM\r\n\x02"
+        "123\n456\x03Z\n");
     EXPECT_EQ(session.protocol(), Protocol::Ugm);
     EXPECT_TRUE(ui.errors.empty());
 }
@@ -172,7 +177,9 @@ TEST_F(SessionFixture, DispatchUpdatesLabel5AndCapture) {
 
 TEST_F(SessionFixture, StoppKeepsPanesRingAndFrameState) {
     session.clear();
-    receive("\x02" "ABC");
+    receive(
+        "\x02"
+        "ABC");
     EXPECT_TRUE(session.state().inFrame);
     session.stopp();
     EXPECT_TRUE(session.state().inFrame);

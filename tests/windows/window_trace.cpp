@@ -41,7 +41,8 @@ int main(int argc, char** argv) {
     }
     window.comm().setDeviceName(argv[1]);
     window.findChild<QPushButton*>(QStringLiteral("StartTrace"))->click();
-    const bool equal = zindra::testing::waitUntil([&] { return window.eventPane().lines() == expected; }, 30000);
+    const bool equal =
+        zindra::testing::waitUntil([&] { return window.eventPane().lines() == expected; }, 30000);
     const QString caption = window.findChild<QLabel*>(QStringLiteral("Panel1"))->text();
     window.findChild<QPushButton*>(QStringLiteral("StoppTrace"))->click();
     zindra::testing::processPending();
@@ -52,8 +53,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "window_trace: cannot write %s\n", argv[4]);
         return 1;
     }
-    for (const QString& e : dialogs.errors + dialogs.exceptions) std::fprintf(stderr, "box: %s\n", qPrintable(e));
-    if (!equal) std::fprintf(stderr, "window_trace: Memo3 did not reach the %zu expected lines\n", expected.size());
+    for (const QString& e : dialogs.errors + dialogs.exceptions)
+        std::fprintf(stderr, "box: %s\n", qPrintable(e));
+    if (!equal)
+        std::fprintf(stderr, "window_trace: Memo3 did not reach the %zu expected lines\n", expected.size());
     std::fprintf(stderr, "window_trace: panel during the trace: \"%s\"\n", qPrintable(caption));
     return equal && dialogs.errors.isEmpty() && dialogs.exceptions.isEmpty() ? 0 : 1;
 }
