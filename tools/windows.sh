@@ -75,7 +75,7 @@ map_port COM3 "$E2E/com3"
 
 passed=0
 failed=0
-suites=(decoders_tests trace_tests events_tests recording_tests serial_tests cli_tests)
+suites=(decoders_tests trace_tests events_tests recording_tests live_tests serial_tests cli_tests)
 [ "$WINDOWS_WINDOW" = no ] || suites+=(app_tests)
 for suite in "${suites[@]}"; do
   echo "== $suite (Wine)"

@@ -45,11 +45,11 @@ QString clock(std::int64_t utc) { return QString::fromLatin1(events::clockTime(u
 
 }  // namespace
 
-RecordingControl::RecordingControl(TraceWindow& window, Dialogs& dialogs, trace::TracePort& port,
+RecordingControl::RecordingControl(TraceWindow& window, Dialogs& dialogs, live::Engine& engine,
                                    TimedBox& eventBox)
     : window_(window),
       dialogs_(dialogs),
-      port_(port),
+      engine_(engine),
       eventBox_(eventBox),
       session_(window.session()),
       eventPane_(window.eventPane()) {
@@ -57,9 +57,6 @@ RecordingControl::RecordingControl(TraceWindow& window, Dialogs& dialogs, trace:
     status_->setObjectName(QStringLiteral("RecordingStatus"));
     status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     status_->hide();
-    timer_ = new QTimer(this);
-    timer_->setInterval(TickInterval);
-    connect(timer_, &QTimer::timeout, this, [this] { tick(); });
     eventBox_.setTimeSource([this](std::size_t line) { return eventPane_.shownTime(line); });
     session_.eventListeners().add(*this);
 }
@@ -67,10 +64,6 @@ RecordingControl::RecordingControl(TraceWindow& window, Dialogs& dialogs, trace:
 RecordingControl::~RecordingControl() {
     eventBox_.setTimeSource({});
     session_.eventListeners().remove(*this);
-    if (recorder_) {
-        session_.setChunkSink(nullptr);
-        session_.eventListeners().remove(*recorder_);
-    }
 }
 
 void RecordingControl::addActions(QMenu& menu,
@@ -107,33 +100,20 @@ void RecordingControl::startRecordingClick() {
         dialogs_.chooseFolder(&window_, QStringLiteral("Ordner f\u00FCr die Aufzeichnung"), initial);
     if (parent.isEmpty()) return;
     lastParent_ = parent;
-    reason_.clear();
-    if (!trace::startTrace(session_, port_)) return;
-    watching_ = true;
-    gaps_.clear();
-    cable_ = trace::CableWatch{};
-    failureShown_ = false;
-    recorder_.reset();
+    live::StartOptions options;
+    options.record = recording::RecorderOptions{localPath(parent), {}, "Zindra " ZINDRA_VERSION};
+    if (!engine_.start(options)) return;
     setTimesShown(true);
-    timer_->start();
-    try {
-        recording::RecorderOptions options;
-        options.parent = localPath(parent);
-        options.port = port_.deviceName();
-        options.version = "Zindra " ZINDRA_VERSION;
-        recorder_ = std::make_unique<recording::Recorder>(options);
-        session_.setChunkSink(recorder_.get());
-        session_.eventListeners().add(*recorder_);
-        lastRecording_ = QFile::decodeName(recorder_->folder().c_str());
-    } catch (const recording::RecordingError& e) {
-        recorder_.reset();
-        showStatus();
-        // The trace runs on without a recording.
-        dialogs_.error(&window_, QStringLiteral("\n Die Aufzeichnung konnte nicht beginnen: \n %1 \n\n"
-                                                " Der Trace l\u00E4uft ohne Aufzeichnung weiter. \n")
-                                     .arg(QString::fromLocal8Bit(e.what())));
-    }
+    if (const auto st = engine_.recordingStatus()) lastRecording_ = QFile::decodeName(st->folder.c_str());
     showStatus();
+}
+
+void RecordingControl::notStarted(const std::string& sentence) {
+    showStatus();
+    // The trace runs on without a recording.
+    dialogs_.error(&window_, QStringLiteral("\n Die Aufzeichnung konnte nicht beginnen: \n %1 \n\n"
+                                            " Der Trace l\u00E4uft ohne Aufzeichnung weiter. \n")
+                                 .arg(QString::fromLocal8Bit(sentence.c_str())));
 }
 
 void RecordingControl::replayRecordingClick() {
@@ -175,85 +155,15 @@ void RecordingControl::onEvent(const decoders::EventRecord& record, trace::Chunk
 }
 
 void RecordingControl::traceButtons(bool running) {
-    if (startAction_ != nullptr) {
-        startAction_->setEnabled(!running);
-        replayAction_->setEnabled(!running);
-    }
-    if (running || !watching_) return;
-    std::string reason = reason_;
-    if (reason.empty()) {
-        switch (session_.identOutcome()) {
-            case trace::IdentOutcome::NoReply: reason = "no answer from the FAT"; break;
-            case trace::IdentOutcome::Unmatched: reason = "the reply names no known panel type"; break;
-            default: reason = "Stopp"; break;
-        }
-    }
-    endRecording(reason);
+    if (startAction_ == nullptr) return;
+    startAction_->setEnabled(!running);
+    replayAction_->setEnabled(!running);
 }
 
-void RecordingControl::endRecording(const std::string& reason) {
-    watching_ = false;
-    timer_->stop();
-    const std::int64_t now = trace::utcMicrosNow();
-    if (cable_.disconnected() && !gaps_.empty() && !gaps_.back().to) gaps_.back().to = now;
-    cable_ = trace::CableWatch{};
-    if (recorder_) {
-        session_.setChunkSink(nullptr);
-        session_.eventListeners().remove(*recorder_);
-        recorder_->finish(reason, now);
-    }
-    showStatus();
-}
-
-bool RecordingControl::deviceLost() {
-    if (!watching_ || !session_.running()) return false;
-    const std::int64_t now = trace::utcMicrosNow();
-    if (!cable_.disconnected()) {
-        cable_.lost(port_, now);
-        gapBegan(now);
-    } else {
-        cable_.lost(port_, now);
-    }
-    return true;
-}
-
-bool RecordingControl::answerMissing() {
-    if (!watching_) return false;
-    const std::int64_t now = trace::utcMicrosNow();
-    if (!cable_.answerMissing(session_, port_, now)) return false;
-    gapBegan(now);
-    return true;
-}
-
-void RecordingControl::gapBegan(std::int64_t now) {
-    gaps_.push_back(recording::Gap{now, std::nullopt});
-    if (recorder_) recorder_->gapBegan(now);
-    window_.setPanelCaption(" Verbindung unterbrochen ");
-    window_.setPanelColour(trace::PanelColour::ButtonFace);
-    showStatus();
-}
-
-void RecordingControl::tick() {
-    if (recorder_) {
-        recorder_->tick();
-        if (!recorder_->status().lastError.empty()) reportFailure();
-    }
-    if (watching_ && cable_.disconnected() && session_.running()) {
-        if (cable_.retry(session_, port_)) {
-            const std::int64_t now = trace::utcMicrosNow();
-            if (!gaps_.empty()) gaps_.back().to = now;
-            if (recorder_) recorder_->gapEnded(now);
-        }
-    }
-    showStatus();
-}
-
-void RecordingControl::reportFailure() {
-    if (failureShown_) return;
-    failureShown_ = true;
-    const QString text = QString::fromLocal8Bit(recorder_->status().lastError.c_str());
-    // After this tick has returned: the box waits for the user, the trace
-    // goes on meanwhile.
+void RecordingControl::failed(const std::string& sentence) {
+    const QString text = QString::fromLocal8Bit(sentence.c_str());
+    // After the engine's call has returned: the box waits for the user, the
+    // trace goes on meanwhile.
     QTimer::singleShot(0, this, [this, text] {
         dialogs_.error(&window_, QStringLiteral("\n Die Aufzeichnung ist angehalten: \n %1 \n\n"
                                                 " Was bis dahin geschrieben wurde, bleibt lesbar; \n"
@@ -270,38 +180,37 @@ void RecordingControl::showStatus() {
     QStringList parts;
     QString folder;
     bool failed = false;
-    if (recorder_) {
-        const recording::RecorderStatus s = recorder_->status();
-        failed = !s.lastError.empty();
-        folder = shownPath(s.folder);
-        parts << (failed      ? QStringLiteral("Aufzeichnung angehalten")
-                  : watching_ ? QStringLiteral("Aufzeichnung")
-                              : QStringLiteral("Aufzeichnung beendet")) +
-                     QStringLiteral(": ") + sizeText(s.bytes);
-        parts << durationText(s.elapsedUs);
-    } else if (watching_) {
+    const bool watching = engine_.watching();
+    const bool away = watching && engine_.disconnected();
+    if (const auto s = engine_.recordingStatus()) {
+        failed = !s->lastError.empty();
+        folder = shownPath(s->folder);
+        parts << (failed     ? QStringLiteral("Aufzeichnung angehalten")
+                  : watching ? QStringLiteral("Aufzeichnung")
+                             : QStringLiteral("Aufzeichnung beendet")) +
+                     QStringLiteral(": ") + sizeText(s->bytes);
+        parts << durationText(s->elapsedUs);
+    } else if (watching) {
         parts << QStringLiteral("\u00DCberwachung ohne Aufzeichnung");
     } else {
         status_->hide();
         return;
     }
-    QString gaps = QStringLiteral("Unterbrechungen: %1").arg(gaps_.size());
-    if (!gaps_.empty()) {
-        const recording::Gap& g = gaps_.back();
+    const std::vector<recording::Gap>& gapList = engine_.gaps();
+    QString gaps = QStringLiteral("Unterbrechungen: %1").arg(gapList.size());
+    if (!gapList.empty()) {
+        const recording::Gap& g = gapList.back();
         gaps += QStringLiteral(" (zuletzt %1\u2013%2)")
                     .arg(clock(g.from), g.to ? clock(*g.to) : QStringLiteral("\u2026"));
     }
     parts << gaps;
-    if (watching_ && cable_.disconnected()) {
-        parts << QStringLiteral("Ger\u00E4t fehlt, neuer Versuch alle 2 s");
-    }
+    if (away) parts << QStringLiteral("Ger\u00E4t fehlt, neuer Versuch alle 2 s");
     if (!folder.isEmpty()) parts << folder;
     status_->setText(parts.join(QStringLiteral("  |  ")));
     status_->setToolTip(folder);
     QPalette pal = status_->palette();
-    pal.setColor(QPalette::WindowText, failed || (watching_ && cable_.disconnected())
-                                           ? QColor(200, 0, 0)
-                                           : window_.palette().color(QPalette::WindowText));
+    pal.setColor(QPalette::WindowText,
+                 failed || away ? QColor(200, 0, 0) : window_.palette().color(QPalette::WindowText));
     status_->setPalette(pal);
     status_->show();
 }

@@ -28,9 +28,8 @@
 #include "app/recording_control.h"
 #include "app/settings_dialog.h"
 #include "app/ui_bridge.h"
+#include "live/comm_port.h"
 #include "serial/comm.h"
-#include "trace/comm_port.h"
-#include "trace/control.h"
 #include "trace/identify.h"
 #include "trace/replay.h"
 #include "trace/save.h"
@@ -107,7 +106,8 @@ TraceWindow::TraceWindow(Dialogs& dialogs, const QString& configPath, QWidget* p
     // The session starts with the default decoder.
     session_ = std::make_unique<trace::TraceSession>(*panes_, static_cast<trace::TraceUi&>(*this));
     createPort();
-    recording_ = std::make_unique<RecordingControl>(*this, dialogs_, *port_, *eventBox_);
+    engine_ = std::make_unique<live::Engine>(*session_, *port_, static_cast<live::Observer&>(*this), clock_);
+    recording_ = std::make_unique<RecordingControl>(*this, dialogs_, *engine_, *eventBox_);
     traceMenu_->addSeparator();
     recording_->addActions(*traceMenu_, [this](QAction* action, void (RecordingControl::*handler)()) {
         connect(action, &QAction::triggered, this, [this, handler] {
@@ -172,6 +172,10 @@ void TraceWindow::createControls() {
     timer1_->setTimerType(Qt::PreciseTimer);
     timer1_->setInterval(4000);
     bind(timer1_, &QTimer::timeout, &TraceWindow::timer1Timer);
+    pollTimer_ = new QTimer(this);
+    pollTimer_->setInterval(static_cast<int>(live::PollInterval.count()));
+    connect(pollTimer_, &QTimer::timeout, this,
+            [this] { runGuarded(dialogs_, this, [this] { engine_->poll(); }); });
 }
 
 void TraceWindow::placeColumnLabels() {
@@ -257,9 +261,9 @@ void TraceWindow::createPort() {
         // Runs only while the window (and with it the bridge) exists.
         post([this, text] { dialogs_.exception(this, text); });
     });
-    comm_->onRxChar = [this](serial::Comm&, int) { comm1RxChar(); };
-    comm_->onHangup = [this](serial::Comm&) { comm1Hangup(); };
-    port_ = std::make_unique<trace::CommPort>(*comm_);
+    comm_->onRxChar = [this](serial::Comm&, int) { onBytesReady(); };
+    comm_->onHangup = [this](serial::Comm&) { onHangup(); };
+    port_ = std::make_unique<live::CommPort>(*comm_);
 }
 
 void TraceWindow::loadSettings() {
@@ -341,11 +345,46 @@ void TraceWindow::setTraceButtons(bool running) {
     replayAction_->setEnabled(!running);
     protokollAction_->setEnabled(!running);
     if (recording_) recording_->traceButtons(running);
+    if (running) {
+        pollTimer_->start();
+    } else {
+        pollTimer_->stop();
+    }
 }
 
-void TraceWindow::stopPort() { trace::stopPort(*port_); }
+// --- what the live engine reports
 
-void TraceWindow::armAnswerTimer(int milliseconds) { timer1_->start(milliseconds); }
+void TraceWindow::answerAwaited(std::chrono::milliseconds within) {
+    timer1_->start(static_cast<int>(within.count()));
+}
+
+void TraceWindow::recordingNotStarted(const std::string& sentence) { recording_->notStarted(sentence); }
+
+void TraceWindow::recordingFailed(const std::string& sentence) { recording_->failed(sentence); }
+
+void TraceWindow::deviceLost(std::int64_t, bool) {
+    setPanelCaption(" Verbindung unterbrochen ");
+    setPanelColour(trace::PanelColour::ButtonFace);
+    recording_->showStatus();
+}
+
+void TraceWindow::deviceBack(const recording::Gap&) { recording_->showStatus(); }
+
+void TraceWindow::captureFull(std::size_t) { setCaptureFull(true); }
+
+void TraceWindow::changed() { recording_->showStatus(); }
+
+void TraceWindow::ended(const live::EndCause& cause) {
+    recording_->showStatus();
+    if (cause.reason != live::EndReason::DeviceGone) return;
+    const QString title = QString::fromStdString(comm_->deviceTitle());
+    // The box comes after the port's notification has returned.
+    bridge_->post([this, title] {
+        dialogs_.error(this, QStringLiteral("\n Die Verbindung zur Schnittstelle %1 ist abgebrochen. \n\n"
+                                            " Der Trace wurde beendet. \n")
+                                 .arg(title));
+    });
+}
 
 // --- handlers
 
@@ -356,7 +395,7 @@ void TraceWindow::formActivate() {
 
 void TraceWindow::timer1Timer() {
     timer1_->stop();
-    if (!recording_->answerMissing()) session_->answerTimeoutCheck();
+    engine_->onAnswerTimeout();
     if (aboutPending_) {
         aboutPending_ = false;
         aboutBoxShow();
@@ -395,9 +434,6 @@ void TraceWindow::protokollWaehlenClick() {
 
 void TraceWindow::replay(const QString& name, const std::optional<std::string>& reply) {
     replayStopped_ = false;
-    // A protocol named by hand decodes the file from its first byte: what an
-    // earlier trace or replay left unread in the receive ring goes.
-    if (reply) session_->state().readIndex = session_->state().writeIndex;
     // Pending window messages run between chunks every EventInterval, so
     // Stopp, painting and timers get through during a long replay without
     // costing more than the chunks themselves.
@@ -424,16 +460,10 @@ void TraceWindow::replay(const QString& name, const std::optional<std::string>& 
 
 void TraceWindow::startTraceClick() {
     recording_->plainStart();
-    trace::startTrace(*session_, *port_);
+    engine_->start();
 }
 
-void TraceWindow::comm1RxChar() { receive(); }
-
-std::size_t TraceWindow::receive() {
-    const std::size_t n = trace::receiveFromPort(*session_, *port_);
-    if (session_->capture().dropped() > 0) setCaptureFull(true);
-    return n;
-}
+void TraceWindow::onBytesReady() { engine_->onBytesReady(); }
 
 void TraceWindow::setCaptureFull(bool full) {
     if (full == captureFull_) return;
@@ -451,32 +481,12 @@ void TraceWindow::setCaptureFull(bool full) {
     }
 }
 
-void TraceWindow::comm1Hangup() {
-    // Whatever the device sent before it went is still shown and captured.
-    try {
-        for (int i = 0; i < 1000 && receive() > 0; ++i) {}
-    } catch (const std::exception&) {
-        // Nothing more to read from a device that is gone.
-    }
-    // In watch mode the trace waits for the device to come back.
-    if (recording_->deviceLost()) return;
-    const QString title = QString::fromStdString(comm_->deviceTitle());
-    if (session_->running()) session_->stopp();
-    comm_->close();
-    // The box comes after this notification has returned to the port.
-    bridge_->post([this, title] {
-        dialogs_.error(this, QStringLiteral("\n Die Verbindung zur Schnittstelle %1 ist abgebrochen. \n\n"
-                                            " Der Trace wurde beendet. \n")
-                                 .arg(title));
-    });
-}
+void TraceWindow::onHangup() { engine_->onHangup(); }
 
 void TraceWindow::stoppTraceClick() {
     replayStopped_ = true;
-    recording_->stoppPressed();
     // What the port still holds is taken in before the trace ends.
-    trace::stopTrace(*session_, *port_);
-    if (session_->capture().dropped() > 0) setCaptureFull(true);
+    engine_->stop();
 }
 
 void TraceWindow::speichernUnterClick() { saveAs(); }

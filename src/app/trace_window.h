@@ -9,6 +9,8 @@
 
 #include "app/config.h"
 #include "app/text_pane.h"
+#include "live/clock.h"
+#include "live/engine.h"
 #include "trace/panes.h"
 #include "trace/session.h"
 #include "trace/ui.h"
@@ -24,7 +26,7 @@ class QTimer;
 namespace zindra::serial {
 class Comm;
 }
-namespace zindra::trace {
+namespace zindra::live {
 class CommPort;
 }
 
@@ -39,7 +41,7 @@ class PaneSearch;
 class SettingsDialog;
 class UiBridge;
 
-class TraceWindow final : public QMainWindow, public trace::TraceUi {
+class TraceWindow final : public QMainWindow, public trace::TraceUi, private live::Observer {
     Q_OBJECT
 public:
     // Creates the window (reading ZINDRA.INI from configPath), then the
@@ -59,11 +61,10 @@ public:
     void setCaptureCount(const std::string& text) override;
     void showError(const std::string& text) override;
     void setTraceButtons(bool running) override;
-    void stopPort() override;
-    void armAnswerTimer(int milliseconds) override;
 
     // --- handlers
     void formActivate();
+    // The answer timer (and, once, the start-up about box).
     void timer1Timer();
     void aboutBoxShow();
     void clear();  // "&Neu", "&Clear", and after the start-up about box
@@ -79,8 +80,8 @@ public:
     void speichernUnterClick();
     void konfigurationClick();
     void formResize();
-    void comm1RxChar();
-    void comm1Hangup();
+    void onBytesReady();
+    void onHangup();
     // The close question; true when the window may close.
     bool formCloseQuery();
     void loadSettings();
@@ -98,6 +99,7 @@ public:
     SettingsDialog& settingsDialog() { return *settingsDialog_; }
     QTimer& timer1() { return *timer1_; }
     serial::Comm& comm() { return *comm_; }  // SpComm1
+    live::Engine& engine() { return *engine_; }
     const QString& configPath() const { return configPath_; }
     // The window's outer size as it is written to the configuration: the
     // size that was set while the user has not changed it.
@@ -127,9 +129,17 @@ private:
     // A replay of the file, identified from its reply line or, given a reply
     // name, decoded by that protocol from the first byte.
     void replay(const QString& name, const std::optional<std::string>& reply);
-    // The receive handler; marks the capture full when it drops a chunk.
-    std::size_t receive();
     void setCaptureFull(bool full);
+
+    // --- what the live engine reports
+    void answerAwaited(std::chrono::milliseconds within) override;
+    void recordingNotStarted(const std::string& sentence) override;
+    void recordingFailed(const std::string& sentence) override;
+    void deviceLost(std::int64_t since, bool noAnswer) override;
+    void deviceBack(const recording::Gap& gap) override;
+    void captureFull(std::size_t kept) override;
+    void changed() override;
+    void ended(const live::EndCause& cause) override;
     // Sets the inner size again once the platform knows the frame, so that
     // the configured outer size holds.
     void adoptFrame();
@@ -152,6 +162,8 @@ private:
     QPushButton* startButton_ = nullptr;  // StartTrace
     QPushButton* stoppButton_ = nullptr;  // StoppTrace
     QTimer* timer1_ = nullptr;
+    // Runs the live engine's poll while a trace runs.
+    QTimer* pollTimer_ = nullptr;
     QAction* replayAction_ = nullptr;
     QAction* protokollAction_ = nullptr;
     QAction* startAction_ = nullptr;
@@ -165,8 +177,11 @@ private:
     std::unique_ptr<trace::TraceSession> session_;
     // Closed before the session it feeds goes away.
     std::unique_ptr<serial::Comm> comm_;
-    std::unique_ptr<trace::CommPort> port_;
-    // Recordings and watch mode; gone before the port and the session.
+    std::unique_ptr<live::CommPort> port_;
+    live::SystemClock clock_;
+    // The live trace on the port; gone before the port and the session.
+    std::unique_ptr<live::Engine> engine_;
+    // The recording's menu entries and state; gone before the engine.
     std::unique_ptr<RecordingControl> recording_;
     // The event list, alerts and export; leaves the session's listeners
     // before the session goes.

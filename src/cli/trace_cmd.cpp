@@ -8,15 +8,16 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/common.h"
 #include "cli/output_pane.h"
+#include "live/comm_port.h"
+#include "live/engine.h"
 #include "recording/recorder.h"
 #include "serial/comm.h"
 #include "serial/ui_loop.h"
-#include "trace/comm_port.h"
-#include "trace/control.h"
 #include "trace/save.h"
 #include "trace/session.h"
 
@@ -28,19 +29,6 @@ const char* const TraceUsage =
 
 volatile std::sig_atomic_t interrupted = 0;
 void onInterrupt(int sig) { interrupted = sig; }
-
-std::string signalName(int sig) {
-    switch (sig) {
-        case SIGINT: return "SIGINT (Ctrl-C)";
-        case SIGTERM: return "SIGTERM";
-#ifdef _WIN32
-        case SIGBREAK: return "Ctrl-Break";
-#else
-        case SIGHUP: return "SIGHUP";
-#endif
-        default: return "signal " + std::to_string(sig);
-    }
-}
 
 // Windows-1252 message text for a terminal: UTF-8, carriage returns dropped.
 std::string terminalText(const std::string& cp1252) {
@@ -62,9 +50,8 @@ std::string terminalText(const std::string& cp1252) {
 
 class CliUi final : public trace::TraceUi {
 public:
-    explicit CliUi(trace::TracePort& port) : port_(port) {}
     void setCaption(const std::string&) override {}
-    void setPanelCaption(const std::string& caption) override { panel = caption; }
+    void setPanelCaption(const std::string&) override {}
     void setPanelColour(trace::PanelColour) override {}
     void setCaptureCount(const std::string&) override {}
     void showError(const std::string& text) override {
@@ -72,124 +59,132 @@ public:
         std::fflush(stderr);
     }
     void setTraceButtons(bool) override {}
-    void stopPort() override { trace::stopPort(port_); }
-    void armAnswerTimer(int ms) override {
-        deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    }
-
-    std::string panel;
-    std::optional<std::chrono::steady_clock::time_point> deadline;
-
-private:
-    trace::TracePort& port_;
 };
 
-}  // namespace
+// What the live engine reports, as lines on standard error.
+class CliObserver final : public live::Observer {
+public:
+    CliObserver(std::string device, bool saving) : device_(std::move(device)), saving_(saving) {}
 
-int traceCommand(int argc, char** argv) {
+    void recordingFailed(const std::string& sentence) override {
+        if (failureTold) return;
+        failureTold = true;
+        say("%s; the trace goes on without it", sentence.c_str());
+    }
+    void deviceLost(std::int64_t, bool noAnswer) override {
+        const int every = static_cast<int>(live::ReopenInterval.count() / 1000);
+        if (noAnswer) {
+            say("no answer from the FAT on %s; trying again every %d s", device_.c_str(), every);
+        } else {
+            say("the device %s went away", device_.c_str());
+            say("trying to open %s again every %d s", device_.c_str(), every);
+        }
+    }
+    void deviceBack(const recording::Gap&) override {
+        say("%s is back; \"\\nTRACEON\" sent again", device_.c_str());
+    }
+    void captureFull(std::size_t kept) override {
+        // Only the .TRC file of --save is bounded; a recording keeps every byte.
+        if (!saving_ || captureTold_) return;
+        captureTold_ = true;
+        say("the capture is full (%u bytes); later bytes are shown but not kept for the .TRC file",
+            static_cast<unsigned>(kept));
+    }
+    void ended(const live::EndCause& cause) override {
+        if (cause.reason == live::EndReason::DeviceGone) say("the device %s went away", device_.c_str());
+    }
+
+    bool failureTold = false;
+
+private:
+    template <class... Args>
+    void say(const char* format, Args... args) {
+        std::fputs("zindra-cli: ", stderr);
+        std::fprintf(stderr, format, args...);
+        std::fputc('\n', stderr);
+        std::fflush(stderr);
+    }
+
+    std::string device_;
+    bool saving_;
+    bool captureTold_ = false;
+};
+
+// The options of one trace command.
+struct TraceArgs {
     std::string device;
-    std::string paneName = "event";
+    std::string pane = "event";
     std::optional<std::string> saveBase;
     std::optional<std::string> recordDir;
     bool watch = false;
+};
+
+// Parses the arguments; nullopt after the usage was written.
+std::optional<TraceArgs> parseTraceArgs(int argc, char** argv) {
+    TraceArgs a;
     for (int i = 0; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--port" && i + 1 < argc) {
-            device = argv[++i];
+            a.device = argv[++i];
         } else if (arg == "--pane" && i + 1 < argc) {
-            paneName = argv[++i];
-            if (paneName != "text" && paneName != "hex" && paneName != "event") {
-                std::fputs(TraceUsage, stderr);
-                return ExitUsage;
-            }
+            a.pane = argv[++i];
+            if (a.pane != "text" && a.pane != "hex" && a.pane != "event") return std::nullopt;
         } else if (arg == "--save" && i + 1 < argc) {
-            saveBase = argv[++i];
+            a.saveBase = argv[++i];
         } else if (arg == "--record" && i + 1 < argc) {
-            // A recording is a watch: it goes on through cable pulls.
-            recordDir = argv[++i];
-            watch = true;
+            a.recordDir = argv[++i];
         } else if (arg == "--watch") {
-            watch = true;
+            a.watch = true;
         } else {
-            std::fputs(TraceUsage, stderr);
-            return ExitUsage;
+            return std::nullopt;
         }
     }
-    if (device.empty()) {
-        std::fputs(TraceUsage, stderr);
+    if (a.device.empty()) return std::nullopt;
+    return a;
+}
+
+// The files of --save are checked before the port opens, not after a whole
+// trace.  Returns the exit status for a refusal.
+std::optional<int> checkSaveBase(const std::string& b) {
+    if (b.empty() || b.back() == '/' || b.back() == '\\' || std::filesystem::is_directory(b)) {
+        std::fprintf(stderr, "zindra-cli: --save needs a base name for the files, not the folder \"%s\"\n",
+                     b.c_str());
         return ExitUsage;
     }
-    // The files are checked before the port opens, not after a whole trace.
-    if (saveBase) {
-        const std::string& b = *saveBase;
-        if (b.empty() || b.back() == '/' || b.back() == '\\' || std::filesystem::is_directory(b)) {
-            std::fprintf(stderr,
-                         "zindra-cli: --save needs a base name for the files, not the folder \"%s\"\n",
-                         b.c_str());
-            return ExitUsage;
-        }
-        if (const auto problem = trace::checkTraceFiles(b)) {
-            std::fprintf(stderr, "zindra-cli: %s\n", problem->c_str());
-            return ExitFile;
-        }
+    if (const auto problem = trace::checkTraceFiles(b)) {
+        std::fprintf(stderr, "zindra-cli: %s\n", problem->c_str());
+        return ExitFile;
     }
+    return std::nullopt;
+}
 
-    // The recording's folder is made before the port opens, so that a
-    // folder that cannot be written ends the command at once.
-    std::unique_ptr<recording::Recorder> recorder;
-    if (recordDir) {
-        try {
-            recorder = std::make_unique<recording::Recorder>(
-                recording::RecorderOptions{*recordDir, device, "Zindra " ZINDRA_VERSION});
-        } catch (const recording::RecordingError& e) {
-            std::fprintf(stderr, "zindra-cli: %s\n", e.what());
-            return ExitFile;
-        }
-        std::fprintf(stderr, "zindra-cli: recording into %s\n", recorder->folder().c_str());
+// Save as, after the trace: the hex and event panes as the window would hold
+// them and the capture.  Returns ExitFile when a file failed.
+int saveAfterTrace(const std::string& base, trace::TraceSession& session, bool identified, const TeePane& hex,
+                   const TeePane& event) {
+    const std::vector<std::string> names = trace::traceFileNames(base);
+    const bool replaces = std::any_of(names.begin(), names.end(),
+                                      [](const std::string& n) { return std::filesystem::exists(n); });
+    if (session.capture().count() == 0) {
+        std::fputs("zindra-cli: nothing was received, so nothing was saved\n", stderr);
+        return ExitOk;
     }
-
-    serial::UiLoop loop;
-    serial::Comm comm;
-    // The FAT's line: 9600 baud, 8 data bits, no parity, 1 stop bit, no
-    // flow control, DTR and RTS not driven (the component's defaults but
-    // for the rate).
-    comm.setBaudrate(serial::Baudrate::br9600);
-    comm.setDispatcher(loop.dispatcher());
-    trace::CommPort port(comm);
-    CliUi ui(port);
-    bool gone = false;
-    comm.setExceptionHandler([](std::exception_ptr e) {
-        try {
-            std::rethrow_exception(e);
-        } catch (const std::exception& ex) {
-            std::fprintf(stderr, "zindra-cli: %s\n", ex.what());
-        } catch (...) {
-            std::fputs("zindra-cli: unknown error\n", stderr);
-        }
-    });
-
-    StreamPane chosen(stdout, paneName == "event");
-    CountingPane countText, countHex, countEvent;
-    trace::Pane* text = paneName == "text" ? static_cast<trace::Pane*>(&chosen) : &countText;
-    trace::Pane* hexTarget = paneName == "hex" ? static_cast<trace::Pane*>(&chosen) : &countHex;
-    trace::Pane* eventTarget = paneName == "event" ? static_cast<trace::Pane*>(&chosen) : &countEvent;
-    // What Save as would find in the window's hex and event panes.
-    TeePane hex(*hexTarget, 501);
-    TeePane event(*eventTarget, 101);
-    trace::Panes panes{*text, hex, event};
-    trace::TraceSession session(panes, ui, trace::RoutingLimits::unlimited());
-    session.clear();
-    if (recorder) {
-        session.setChunkSink(recorder.get());
-        session.eventListeners().add(*recorder);
+    if (!identified && replaces) {
+        std::fprintf(stderr,
+                     "zindra-cli: the FAT was not identified; the files of %s are kept as they were\n",
+                     base.c_str());
+        return ExitOk;
     }
+    const trace::SaveReport report = trace::saveTrace(base, session.capture(), hex.lines(), event.lines());
+    if (report.errors.empty()) return ExitOk;
+    for (const std::string& e : report.errors) std::fprintf(stderr, "zindra-cli: %s\n", e.c_str());
+    std::string written;
+    for (const std::string& n : report.written) written += (written.empty() ? "" : ", ") + n;
+    std::fprintf(stderr, "zindra-cli: written: %s\n", written.empty() ? "none" : written.c_str());
+    return ExitFile;
+}
 
-    comm.onRxChar = [&](serial::Comm&, int) { trace::receiveFromPort(session, port); };
-    comm.onHangup = [&](serial::Comm& c) {
-        std::fprintf(stderr, "zindra-cli: the device %s went away\n", c.deviceTitle().c_str());
-        gone = true;
-    };
-
+void handleSignals() {
     // A closed output must not kill the trace before it has told the FAT to
     // stop and saved: writes fail instead, and that ends the trace.
 #ifdef _WIN32
@@ -203,127 +198,109 @@ int traceCommand(int argc, char** argv) {
     for (const int sig : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(sig, &sa, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 #endif
+}
 
-    try {
-        comm.setDeviceName(device);
-        if (!trace::startTrace(session, port)) {
-            if (recorder) recorder->finish("the port could not be opened");
-            return ExitPort;
-        }
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "zindra-cli: %s\n", e.what());
-        if (recorder) recorder->finish(std::string("the port could not be opened: ") + e.what());
-        return ExitPort;
+}  // namespace
+
+int traceCommand(int argc, char** argv) {
+    const std::optional<TraceArgs> args = parseTraceArgs(argc, argv);
+    if (!args) {
+        std::fputs(TraceUsage, stderr);
+        return ExitUsage;
+    }
+    if (args->saveBase) {
+        if (const auto refused = checkSaveBase(*args->saveBase)) return *refused;
     }
 
-    bool limitTold = false;
-    int recordStatus = ExitOk;
-    bool recordErrorTold = false;
-    trace::CableWatch cable;
-    while (!interrupted && session.running() && !chosen.failed()) {
-        if (gone) {
-            if (!watch) break;
-            // Watch mode: the trace waits for the device to come back.
-            gone = false;
-            const std::int64_t at = trace::utcMicrosNow();
-            cable.lost(port, at);
-            if (recorder) recorder->gapBegan(at);
-            std::fprintf(stderr, "zindra-cli: trying to open %s again every %d s\n", device.c_str(),
-                         static_cast<int>(trace::ReopenInterval.count() / 1000));
+    serial::UiLoop loop;
+    serial::Comm comm;
+    // The FAT's line: 9600 baud, 8 data bits, no parity, 1 stop bit, no
+    // flow control, DTR and RTS not driven (the component's defaults but
+    // for the rate).
+    comm.setBaudrate(serial::Baudrate::br9600);
+    comm.setDispatcher(loop.dispatcher());
+    comm.setExceptionHandler([](std::exception_ptr e) {
+        try {
+            std::rethrow_exception(e);
+        } catch (const std::exception& ex) {
+            std::fprintf(stderr, "zindra-cli: %s\n", ex.what());
+        } catch (...) {
+            std::fputs("zindra-cli: unknown error\n", stderr);
         }
+    });
+    live::CommPort port(comm);
+    CliUi ui;
+
+    StreamPane chosen(stdout, args->pane == "event");
+    CountingPane countText, countHex, countEvent;
+    trace::Pane* text = args->pane == "text" ? static_cast<trace::Pane*>(&chosen) : &countText;
+    trace::Pane* hexTarget = args->pane == "hex" ? static_cast<trace::Pane*>(&chosen) : &countHex;
+    trace::Pane* eventTarget = args->pane == "event" ? static_cast<trace::Pane*>(&chosen) : &countEvent;
+    // What Save as would find in the window's hex and event panes.
+    TeePane hex(*hexTarget, 501);
+    TeePane event(*eventTarget, 101);
+    trace::Panes panes{*text, hex, event};
+    trace::TraceSession session(panes, ui, trace::RoutingLimits::unlimited());
+    session.clear();
+
+    const live::SystemClock clock;
+    CliObserver observer(args->device, args->saveBase.has_value());
+    live::Engine engine(session, port, observer, clock);
+    comm.onRxChar = [&](serial::Comm&, int) { engine.onBytesReady(); };
+    comm.onHangup = [&](serial::Comm&) { engine.onHangup(); };
+    handleSignals();
+
+    live::StartOptions options;
+    options.watch = args->watch;
+    if (args->recordDir) {
+        // A folder that cannot be written ends the command before the port opens.
+        options.record = recording::RecorderOptions{*args->recordDir, {}, "Zindra " ZINDRA_VERSION};
+        options.recordingRequired = true;
+    }
+    try {
+        comm.setDeviceName(args->device);
+        if (!engine.start(options)) return ExitPort;
+    } catch (const recording::RecordingError& e) {
+        std::fprintf(stderr, "zindra-cli: %s\n", e.what());
+        return ExitFile;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "zindra-cli: %s\n", e.what());
+        return ExitPort;
+    }
+    if (const auto st = engine.recordingStatus())
+        std::fprintf(stderr, "zindra-cli: recording into %s\n", st->folder.c_str());
+
+    while (!interrupted && engine.live() && !chosen.failed()) {
         loop.runOnce(std::chrono::milliseconds(50));
-        if (cable.disconnected() && cable.retry(session, port)) {
-            if (recorder) recorder->gapEnded(trace::utcMicrosNow());
-            std::fprintf(stderr, "zindra-cli: %s is back; \"\\nTRACEON\" sent again\n", device.c_str());
-        }
-        if (recorder) {
-            recorder->tick();
-            const recording::RecorderStatus st = recorder->status();
-            if (!recordErrorTold && !st.lastError.empty()) {
-                recordErrorTold = true;
-                std::fprintf(stderr, "zindra-cli: %s; the trace goes on without it\n", st.lastError.c_str());
-            }
-        }
-        if (ui.deadline && std::chrono::steady_clock::now() >= *ui.deadline) {
-            ui.deadline.reset();
-            const std::int64_t at = trace::utcMicrosNow();
-            if (cable.answerMissing(session, port, at)) {
-                if (recorder) recorder->gapBegan(at);
-                std::fprintf(stderr, "zindra-cli: no answer from the FAT on %s; trying again every %d s\n",
-                             device.c_str(), static_cast<int>(trace::ReopenInterval.count() / 1000));
-            } else {
-                session.answerTimeoutCheck();
-            }
-        }
-        if (!limitTold && session.capture().dropped() > 0) {
-            limitTold = true;
-            std::fprintf(
-                stderr,
-                "zindra-cli: the capture is full (%u bytes); later bytes are shown but not kept for the "
-                ".TRC file\n",
-                static_cast<unsigned>(session.capture().count()));
-        }
+        engine.poll();
     }
     // Bytes that arrived with the hang-up or the interrupt, and what the port
     // still holds.
     loop.runPending();
-    const trace::IdentOutcome outcome = [&] {
-        if (session.running()) trace::drainPort(session, port);
-        return session.awaitingIdent() ? trace::IdentOutcome::Pending : session.identOutcome();
-    }();
-    trace::stopTrace(session, port);
+    live::EndCause cause{live::EndReason::Stopp};
+    if (interrupted != 0)
+        cause = {live::EndReason::Interrupted, static_cast<int>(interrupted)};
+    else if (chosen.failed())
+        cause = {live::EndReason::OutputFailed};
+    engine.stop(cause);
     chosen.flush();
-    if (recorder) {
-        std::string reason = "Stopp";
-        if (interrupted != 0) {
-            reason = signalName(interrupted);
-        } else if (gone) {
-            reason = "the device went away";
-        } else if (outcome == trace::IdentOutcome::NoReply) {
-            reason = "no answer from the FAT";
-        } else if (outcome == trace::IdentOutcome::Unmatched) {
-            reason = "the reply names no known panel type";
-        } else if (chosen.failed()) {
-            reason = "standard output could not be written";
-        }
-        recorder->finish(reason);
-        const recording::RecorderStatus st = recorder->status();
-        std::fprintf(stderr, "zindra-cli: recorded %llu bytes in %d segment(s), %zu gap(s), into %s\n",
-                     static_cast<unsigned long long>(st.bytes), st.segments, st.gaps.size(),
-                     st.folder.c_str());
-        if (!st.lastError.empty()) {
-            if (!recordErrorTold) std::fprintf(stderr, "zindra-cli: %s\n", st.lastError.c_str());
-            recordStatus = ExitFile;
-        }
-    }
 
-    int status = recordStatus;
-    // No reply, an unknown reply, or the end before a complete reply line.
-    if (outcome != trace::IdentOutcome::Matched) status = ExitIdent;
-    if (outputFailed(stdout, chosen.error())) status = ExitFile;
-    if (saveBase) {
-        const std::vector<std::string> names = trace::traceFileNames(*saveBase);
-        const bool replaces = std::any_of(names.begin(), names.end(),
-                                          [](const std::string& n) { return std::filesystem::exists(n); });
-        if (session.capture().count() == 0) {
-            std::fputs("zindra-cli: nothing was received, so nothing was saved\n", stderr);
-        } else if (outcome != trace::IdentOutcome::Matched && replaces) {
-            std::fprintf(stderr,
-                         "zindra-cli: the FAT was not identified; the files of %s are kept as they were\n",
-                         saveBase->c_str());
-        } else {
-            const trace::SaveReport report =
-                trace::saveTrace(*saveBase, session.capture(), hex.lines(), event.lines());
-            if (!report.errors.empty()) {
-                for (const std::string& e : report.errors)
-                    std::fprintf(stderr, "zindra-cli: %s\n", e.c_str());
-                std::string written;
-                for (const std::string& n : report.written) written += (written.empty() ? "" : ", ") + n;
-                std::fprintf(stderr, "zindra-cli: written: %s\n", written.empty() ? "none" : written.c_str());
-                status = ExitFile;
-            }
+    int status = ExitOk;
+    if (const auto st = engine.recordingStatus()) {
+        std::fprintf(stderr, "zindra-cli: recorded %llu bytes in %d segment(s), %zu gap(s), into %s\n",
+                     static_cast<unsigned long long>(st->bytes), st->segments, st->gaps.size(),
+                     st->folder.c_str());
+        if (!st->lastError.empty()) {
+            if (!observer.failureTold) std::fprintf(stderr, "zindra-cli: %s\n", st->lastError.c_str());
+            status = ExitFile;
         }
     }
+    const bool identified = engine.outcomeAtEnd() == trace::IdentOutcome::Matched;
+    // No reply, an unknown reply, or the end before a complete reply line.
+    if (!identified) status = ExitIdent;
+    if (outputFailed(stdout, chosen.error())) status = ExitFile;
+    if (args->saveBase && saveAfterTrace(*args->saveBase, session, identified, hex, event) != ExitOk)
+        status = ExitFile;
     return status;
 }
 

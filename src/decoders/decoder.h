@@ -54,6 +54,9 @@ class Decoder {
 public:
     virtual ~Decoder() = default;
     virtual void decode(DecoderState& st, DecoderOutput& out) = 0;
+    // Forgets a frame or line begun before: a new trace begins on an empty
+    // frame.  Values a decoder keeps across traces stay.
+    virtual void dropPartial() {}
 };
 
 }  // namespace zindra::decoders

@@ -57,6 +57,11 @@ public:
         st.moreData = false;
     }
 
+    void dropPartial() override {
+        line_.clear();
+        whole_ = true;
+    }
+
 private:
     // A line's record holds at most MaxRecordedLine bytes; the panes show
     // the whole line whatever its length.

@@ -50,6 +50,11 @@ class DecoderRegistry {
 public:
     DecoderRegistry();
     Decoder* get(Protocol p) const { return decoders_[static_cast<std::size_t>(p)].get(); }
+    // Every decoder forgets the frame or line it had begun.
+    void dropPartials() const {
+        for (const auto& d : decoders_)
+            if (d) d->dropPartial();
+    }
 
 private:
     std::array<std::unique_ptr<Decoder>, ProtocolCount> decoders_;

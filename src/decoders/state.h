@@ -19,7 +19,8 @@ using Frame = std::array<std::uint8_t, FrameBufferSize>;
 
 // One instance per session.  The decoders share it on purpose: a frame that
 // one decoder began is continued by the next one that runs, so nothing here is
-// ever reset between traces or on a change of decoder.
+// reset on a change of decoder.  A new trace, a reopen after a pulled cable
+// and a replay begin on an empty frame (TraceSession::resetFrame).
 struct DecoderState {
     std::array<std::uint8_t, RingSize> receiveRing{};
     std::int32_t writeIndex = 0;  // slot for the next appended byte

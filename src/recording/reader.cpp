@@ -10,7 +10,6 @@
 #include <system_error>
 
 #include "recording/format.h"
-#include "trace/control.h"
 #include "trace/replay.h"
 
 namespace zindra::recording {
@@ -208,7 +207,7 @@ void replayRecording(trace::TraceSession& session, Recording& recording,
                      const std::function<void()>& processEvents,
                      const std::function<void(trace::ChunkTime)>& beforeChunk) {
     session.startReplay();
-    std::array<std::uint8_t, trace::ReceiveChunk> buf{};
+    std::array<std::uint8_t, trace::ReplayChunk> buf{};
     bool reachedEnd = true;
     const auto feed = [&](std::FILE* in, std::uint64_t length, trace::ChunkTime time,
                           const std::string& name) {

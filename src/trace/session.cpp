@@ -76,7 +76,17 @@ void TraceSession::setButtons(bool running) {
     ui_.setTraceButtons(running);
 }
 
+void TraceSession::resetFrame() {
+    state_.readIndex = state_.writeIndex;
+    state_.frameBuffer.fill(0);
+    state_.frameLength = 0;
+    state_.inFrame = false;
+    state_.moreData = false;
+    registry_.dropPartials();
+}
+
 void TraceSession::enterWaiting() {
+    resetFrame();
     setButtons(true);
     awaitingIdent_ = true;
     identOutcome_ = IdentOutcome::Pending;
@@ -84,6 +94,7 @@ void TraceSession::enterWaiting() {
 }
 
 void TraceSession::startReplay() {
+    resetFrame();
     setButtons(true);
     clearIdentText();
     awaitingIdent_ = true;
@@ -143,7 +154,7 @@ void TraceSession::stopp() {
     ui_.setCaption("Trace");
     ui_.setPanelCaption("  nicht aktiv  ");
     ui_.setPanelColour(PanelColour::ButtonFace);
-    ui_.stopPort();
+    if (portStopp_) portStopp_();
     setProtocol(Protocol::Default);
 }
 

@@ -5,7 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 
 #include "decoders/decoder.h"
 #include "decoders/registry.h"
@@ -50,10 +52,11 @@ public:
         identText_.clear();
         identLf_ = std::string::npos;
     }
-    // ... and starts waiting for the reply: buttons, AwaitingIdent,
-    // " Empfangsbereit ".
+    // ... and starts waiting for the reply on an empty frame: buttons,
+    // AwaitingIdent, " Empfangsbereit ".
     void enterWaiting();
-    // A replay's start: buttons, IdentText emptied, AwaitingIdent set.
+    // A replay's start: an empty frame, buttons, IdentText emptied,
+    // AwaitingIdent set.
     void startReplay();
 
     // Trims text in place to the reply, sets the caption, looks the reply up
@@ -71,9 +74,20 @@ public:
 
     // The middle step of Timer1's handler.
     void answerTimeoutCheck();
-    // Ends a trace or replay: buttons, AwaitingIdent, caption, panel, port,
-    // default decoder.  Panes, ring, frame state and capture stay.
+    // Ends a trace or replay: buttons, AwaitingIdent, caption, panel, the
+    // port's steps (see setPortStopp), default decoder.  Panes, ring, frame
+    // state and capture stay.
     void stopp();
+    // Stopp's steps on the port ("\nTRACEOF", then close), set by whoever runs
+    // a live trace on this session (the live engine); none while unset, as in
+    // a replay, where the port is closed.  The hook may learn there that the
+    // trace ended; it must not call back into the session.
+    void setPortStopp(std::function<void()> steps) { portStopp_ = std::move(steps); }
+    // Every trace, reopen and replay begins on an empty frame: the ring's
+    // unread bytes and a telegram begun before are dropped, so that a half
+    // telegram cut off by a Stopp or a pulled cable is never joined with the
+    // next trace's bytes.
+    void resetFrame();
     // "&Neu" and "&Clear": both start-new-line flags true, panes emptied.
     void clear();
 
@@ -122,6 +136,7 @@ private:
     RoutingFlags flags_;
     EventListeners listeners_;
     ChunkSink* chunkSink_ = nullptr;
+    std::function<void()> portStopp_;
     std::string identText_;
     std::size_t identLf_ = std::string::npos;  // IdentText's first line feed
     bool awaitingIdent_ = false;

@@ -19,11 +19,6 @@ public:
     virtual void showError(const std::string& text) = 0;
     // running: StoppTrace enabled and StartTrace disabled; otherwise the reverse.
     virtual void setTraceButtons(bool running) = 0;
-    // Stopp's port steps: write "\nTRACEOF", then close the port (see
-    // stopPort(TracePort&) in control.h).  Nothing to do where there is no port.
-    virtual void stopPort() {}
-    // Arms the one-shot timer whose expiry runs the answer time-out check.
-    virtual void armAnswerTimer(int /*milliseconds*/) {}
 };
 
 // Does nothing; for tests and tools that only want the panes.

@@ -98,9 +98,9 @@ TEST_F(Watch, ACablePullIsBridgedRecordedAndTheRecordingReplaysWithItsTimes) {
                          path("sim.out"), path("sim.err"));
     ASSERT_EQ(sim.firstLine(), link);
     startRecording(link, path("rec"));
-    ASSERT_TRUE(rec().watching());
+    ASSERT_TRUE(w().engine().watching());
     EXPECT_TRUE(rec().timesAction().isChecked());  // on in watch mode
-    ASSERT_TRUE(rec().recorder() != nullptr) << dialogs.errors.join(QLatin1Char('\n')).toStdString();
+    ASSERT_TRUE(w().engine().recorder() != nullptr) << dialogs.errors.join(QLatin1Char('\n')).toStdString();
     ASSERT_TRUE(waitForPanel(QStringLiteral(" UGM Trace ")));
 
     // The pull: said in the status panel and the status bar; the trace goes on.
@@ -111,10 +111,11 @@ TEST_F(Watch, ACablePullIsBridgedRecordedAndTheRecordingReplaysWithItsTimes) {
     ASSERT_TRUE(waitForPanel(QStringLiteral(" UGM Trace ")));  // reopened and identified again
     // Every byte after the pull, and the reply line sent again.
     const std::uint64_t expected = stream.size() + Reply.size();
-    ASSERT_TRUE(testing::waitUntil([&] { return rec().recorder()->status().bytes >= expected; }, 15000))
-        << rec().recorder()->status().bytes << " of " << expected;
+    ASSERT_TRUE(
+        testing::waitUntil([&] { return w().engine().recorder()->status().bytes >= expected; }, 15000))
+        << w().engine().recorder()->status().bytes << " of " << expected;
     testing::waitUntil([] { return false; }, 300);
-    EXPECT_EQ(rec().recorder()->status().bytes, expected);
+    EXPECT_EQ(w().engine().recorder()->status().bytes, expected);
     const QRegularExpression gapShown(
         QStringLiteral("Unterbrechungen: 1 \\(zuletzt \\d\\d:\\d\\d:\\d\\d\\.\\d{3}"
                        "\u2013\\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\)"));
@@ -122,9 +123,9 @@ TEST_F(Watch, ACablePullIsBridgedRecordedAndTheRecordingReplaysWithItsTimes) {
     EXPECT_FALSE(status().contains(QStringLiteral("Ger\u00E4t fehlt")));
 
     w().findChild<QPushButton*>(QStringLiteral("StoppTrace"))->click();
-    EXPECT_FALSE(rec().watching());
+    EXPECT_FALSE(w().engine().watching());
     EXPECT_TRUE(status().startsWith(QStringLiteral("Aufzeichnung beendet: "))) << status().toStdString();
-    const std::string folder = rec().recorder()->folder();
+    const std::string folder = w().engine().recorder()->folder();
     const recording::Recording done = recording::readRecording(folder);
     EXPECT_EQ(done.manifest.gaps.size(), 1u);
     EXPECT_EQ(done.manifest.reason, "Stopp");
@@ -225,7 +226,7 @@ TEST_F(Watch, ADeviceBackWithoutAnAnswerIsTriedAgainInsteadOfEndingTheTrace) {
     EXPECT_FALSE(w().session().running());
     EXPECT_EQ(panel(), QStringLiteral("  nicht aktiv  "));
     EXPECT_FALSE(w().comm().active());
-    const recording::Recording done = recording::readRecording(rec().recorder()->folder());
+    const recording::Recording done = recording::readRecording(w().engine().recorder()->folder());
     ASSERT_EQ(done.manifest.gaps.size(), 3u);
     EXPECT_TRUE(done.manifest.gaps[1].to.has_value());
     EXPECT_EQ(done.manifest.reason, "Stopp");
@@ -267,7 +268,7 @@ TEST_F(Watch, ARecordingThatCannotBeWrittenIsSaidAndTheTraceGoesOn) {
     small.rlim_cur = 8192;
     ::setrlimit(RLIMIT_FSIZE, &small);
     startRecording(pty, path("rec"));
-    ASSERT_TRUE(rec().recorder() != nullptr);
+    ASSERT_TRUE(w().engine().recorder() != nullptr);
     const bool said = testing::waitUntil([&] { return dialogs.errors.size() == 2; }, 15000);
     const std::size_t eventsAtError = w().eventPane().lineCount();
     ::setrlimit(RLIMIT_FSIZE, &before);
@@ -289,7 +290,7 @@ TEST_F(Watch, ARecordingThatCannotBeWrittenIsSaidAndTheTraceGoesOn) {
     EXPECT_EQ(dialogs.errors.size(), 2);  // said once
 
     // What was written replays.
-    const std::string folder = rec().recorder()->folder();
+    const std::string folder = w().engine().recorder()->folder();
     const testing::CliResult replayed = testing::runCli({"replay", folder});
     EXPECT_GT(replayed.out.size(), 0u) << replayed.err;
     sim.signal(SIGINT);

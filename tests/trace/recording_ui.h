@@ -16,7 +16,6 @@ public:
     void setCaptureCount(const std::string& t) override { label5 = t; }
     void showError(const std::string& t) override { errors.push_back(t); }
     void setTraceButtons(bool r) override { stoppEnabled = r; }
-    void stopPort() override { ++portStops; }
 
     std::string caption = "Trace";
     std::string panelCaption = "nicht aktiv";
@@ -24,7 +23,7 @@ public:
     std::string label5 = "Label5";
     std::vector<std::string> errors;
     bool stoppEnabled = false;
-    int portStops = 0;
+    int portStops = 0;  // counted where a test sets the session's port steps
 };
 
 }  // namespace zindra::trace

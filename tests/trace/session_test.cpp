@@ -17,6 +17,10 @@ struct SessionFixture : ::testing::Test {
     RecordingUi ui;
     TraceSession session{panes, ui};
 
+    SessionFixture() {
+        session.setPortStopp([this] { ++ui.portStops; });
+    }
+
     void receive(const std::string& s) {
         session.receiveChunk(reinterpret_cast<const std::uint8_t*>(s.data()), s.size());
     }

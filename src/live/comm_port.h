@@ -1,13 +1,12 @@
-// The serial component as the port of trace control.  Header only: for the
-// programs that link zindra_serial as well (the window and zindra-cli).
+// The serial component as the live engine's port.
 #pragma once
 
+#include "live/port.h"
 #include "serial/comm.h"
-#include "trace/control.h"
 
-namespace zindra::trace {
+namespace zindra::live {
 
-class CommPort final : public TracePort {
+class CommPort final : public Port {
 public:
     explicit CommPort(serial::Comm& comm) : comm_(comm) {}
     std::string deviceName() const override { return comm_.deviceName(); }
@@ -31,4 +30,4 @@ private:
     serial::Comm& comm_;
 };
 
-}  // namespace zindra::trace
+}  // namespace zindra::live
