@@ -222,6 +222,9 @@ void Engine::onHangup() {
         settle();
         return;
     }
+    // What the identifying chunk left in the ring is shown now: the trace
+    // that goes on after a reopen begins on an empty frame.
+    session_.dispatchRest();
     if (watch_) {
         lose(false);
         return;

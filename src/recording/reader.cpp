@@ -257,7 +257,12 @@ void replayRecording(trace::TraceSession& session, Recording& recording,
                     if (c == '\n') break;
                 }
             }
-            if (e.restart && session.running()) session.startReplay();
+            if (e.restart && session.running()) {
+                // As the live trace did when the device went: what the
+                // identifying chunk left is shown, then the trace begins anew.
+                session.dispatchRest();
+                session.startReplay();
+            }
             go = feed(in.get(), length, e.time, seg.path);
         }
         if (!go) {

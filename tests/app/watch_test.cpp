@@ -133,8 +133,28 @@ TEST_F(Watch, ACablePullIsBridgedRecordedAndTheRecordingReplaysWithItsTimes) {
 
     // The pane holds the event lines the CLI replays from the folder, without
     // times; the times stand beside them, in order.
-    const Lines replayed = lastLines(testing::runCli({"replay", folder}).out, 101);
+    const std::string allReplayed = testing::runCli({"replay", folder}).out;
+    const Lines replayed = lastLines(allReplayed, 101);
     ASSERT_EQ(replayed.size(), 101u);
+    // Exactly the events of the two pieces the simulator delivered, each
+    // decoded on its own: the pull cut a telegram, which alone is missing;
+    // nothing joins its first half with the reply line that came after.
+    std::string pieces;
+    std::size_t from = 0;
+    const auto piece = [&](std::size_t to) {
+        std::ofstream(path("piece.TRC"), std::ios::binary)
+            << (from == 0 ? std::string() : Reply) + stream.substr(from, to - from);
+        pieces += testing::runCli({"replay", path("piece.TRC")}).out;
+        from = to;
+    };
+    for (const std::string& line : lastLines(readAll(path("sim.err")), 100)) {
+        if (line.rfind("PULL ", 0) == 0) piece(std::stoul(line.substr(5)));
+    }
+    ASSERT_GT(from, 0u) << readAll(path("sim.err"));
+    EXPECT_NE((from - Reply.size()) % 16, 0u) << "the pull came between two telegrams";
+    piece(stream.size());
+    EXPECT_EQ(allReplayed, pieces);
+    EXPECT_EQ(lastLines(pieces, 1000).size(), 599u);
     EXPECT_EQ(w().eventPane().lines(), replayed);
     const auto checkTimes = [&](const char* what) {
         w().eventPane().flush();

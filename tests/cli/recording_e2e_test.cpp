@@ -201,6 +201,63 @@ TEST_F(RecordingE2e, FiftyMegabytesThroughTwoCablePullsAreRecordedByteForByte) {
     EXPECT_GT(splitLines(alone.out).size(), 1000u);
 }
 
+// Cable pulls inside telegrams: the live output and the recording's replay
+// hold exactly the events of the pieces the simulator delivered, each
+// decoded on its own (the half telegram before a pull is never joined with
+// the reply line that follows it), and only the telegrams cut are missing.
+TEST_F(RecordingE2e, CablePullsInsideTelegramsMakeUpNoEvent) {
+    std::string stream = Reply;
+    for (int i = 0; i < 12; ++i)
+        stream +=
+            "\x02"
+            "00" +
+            std::to_string(100 + i) +
+            "41"
+            "0000"
+            "07"
+            "\x03"
+            "Z";
+    // Every 61 bytes: 8, 5 and 2 bytes into a telegram.
+    const std::string trc = write("cut.TRC", stream);
+    const std::string link = path("fat");
+    Process sim({ZINDRA_CLI, "simulate", trc, "--baud", "115200", "--pull-after", "61", "--pull-for", "1",
+                 "--link", link},
+                path("sim.out"), path("sim.err"));
+    ASSERT_EQ(sim.firstLine(), link);
+    Process tr({ZINDRA_CLI, "trace", "--port", link, "--record", path("rec")}, path("tr.out"),
+               path("tr.err"));
+    ASSERT_TRUE(waitFor([&] { return splitLines(tr.out()).size() >= 9; }, 30s)) << tr.err() << sim.err();
+    std::this_thread::sleep_for(300ms);
+    tr.signal(SIGINT);
+    ASSERT_EQ(tr.wait(), 0) << tr.err();
+    sim.signal(SIGINT);
+    EXPECT_EQ(sim.wait(), 0);
+
+    // The pieces as delivered, each replayed on its own.
+    std::string expected;
+    std::size_t from = 0;
+    int pulls = 0;
+    const auto piece = [&](std::size_t to) {
+        const std::string bytes = (from == 0 ? "" : Reply) + stream.substr(from, to - from);
+        expected += runCli({"replay", write("piece.TRC", bytes)}).out;
+        from = to;
+    };
+    for (const std::string& line : splitLines(sim.err())) {
+        if (line.rfind("PULL ", 0) != 0) continue;
+        const std::size_t at = std::stoul(line.substr(5));
+        EXPECT_NE((at - Reply.size()) % 16, 0u) << "a pull between two telegrams at " << at;
+        piece(at);
+        ++pulls;
+    }
+    piece(stream.size());
+    ASSERT_EQ(pulls, 3) << sim.err();
+    EXPECT_EQ(splitLines(expected).size(), 12u - 3u);
+    EXPECT_EQ(tr.out(), expected);
+    const auto replayed = runCli({"replay", onlyFolder(path("rec"))});
+    EXPECT_EQ(replayed.status, 0) << replayed.err;
+    EXPECT_EQ(replayed.out, expected);
+}
+
 TEST_F(RecordingE2e, KilledDuringARecordingWhatIsOnDiskReplaysWithoutError) {
     const std::string stream = seededStream(4u << 20, 9);
     const std::string trc = write("stream.TRC", stream);

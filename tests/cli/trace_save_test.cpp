@@ -31,8 +31,10 @@ using namespace std::chrono_literals;
 struct TraceSave : TempDirTest {
     // UGM telegrams after the reply line, `size` bytes at most, written to
     // `name`.TRC and played by the simulator at 921,600 baud into a trace
-    // saved as `name`; Ctrl-C after `wait`.  The trace's exit status.
-    int simulatedTrace(const std::string& name, std::size_t size, std::chrono::milliseconds wait) {
+    // saved as `name` (recorded into "rec" instead, without save); Ctrl-C
+    // after `wait`.  The trace's exit status.
+    int simulatedTrace(const std::string& name, std::size_t size, std::chrono::milliseconds wait,
+                       bool save = true) {
         sent = "UGM\r\n";
         while (sent.size() + UgmTelegram.size() <= size) sent += UgmTelegram;
         write(name + ".TRC", sent);
@@ -40,7 +42,9 @@ struct TraceSave : TempDirTest {
                     path("sim.err"));
         const std::string pty = sim.firstLine();
         if (pty.empty()) return -1;
-        Process tr = trace(pty, path(name));
+        Process tr = save ? trace(pty, path(name))
+                          : Process({ZINDRA_CLI, "trace", "--port", pty, "--record", path("rec")},
+                                    path("tr.out"), path("tr.err"));
         std::this_thread::sleep_for(wait);
         tr.signal(SIGINT);
         const int status = tr.wait();
@@ -136,6 +140,11 @@ TEST_F(TraceSave, ReachingTheCaptureLimitIsTold) {
     EXPECT_LT(saved.size(), 20'000u);
     ASSERT_GE(saved.size(), 19'920u);
     EXPECT_EQ(saved.substr(0, 19'920), sent.substr(0, 19'920));
+
+    // A recording keeps every byte: the limit of the .TRC file is not said.
+    EXPECT_EQ(simulatedTrace("rec", 24'000, 2s, false), 0);
+    EXPECT_EQ(readAll(path("tr.err")).find("the capture is full"), std::string::npos)
+        << readAll(path("tr.err"));
 }
 
 }  // namespace
