@@ -27,11 +27,20 @@ public:
     // Qt's German texts (file dialogs, standard buttons) are in use.
     bool germanQt() const { return germanQt_; }
 
+    // The system ends the program: SIGTERM or SIGHUP (POSIX: logout,
+    // shutdown, a service manager; the signal's number), or the end of the
+    // desktop session as Qt's session manager announces it (0; also on
+    // Windows).  onEnd runs on the UI thread, after the signal handler has
+    // returned.  An empty onEnd gives the signals back to the system.
+    void watchSystemEnd(std::function<void(int signal)> onEnd);
+
 private:
     QTranslator qtGerman_;
     bool germanQt_ = false;
     QtDialogs qtDialogs_;
     Dialogs* dialogs_ = &qtDialogs_;
+    std::function<void(int)> onSystemEnd_;
+    bool systemEndWired_ = false;
 };
 
 // Runs a handler; an exception that leaves it is shown in a box with its text

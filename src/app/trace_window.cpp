@@ -489,6 +489,12 @@ void TraceWindow::stoppTraceClick() {
     engine_->stop();
 }
 
+void TraceWindow::endBySystem(int signal) {
+    if (!engine_->live()) return;
+    engine_->stop(signal == 0 ? live::EndCause{live::EndReason::SessionEnd}
+                              : live::EndCause{live::EndReason::Interrupted, signal});
+}
+
 void TraceWindow::speichernUnterClick() { saveAs(); }
 
 bool TraceWindow::saveAs() {

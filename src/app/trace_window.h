@@ -77,6 +77,10 @@ public:
     void replayPath(const QString& name) { replay(name, std::nullopt); }
     void startTraceClick();
     void stoppTraceClick();
+    // The system ends the program (a signal's number, or 0 for the end of
+    // the desktop session): a running trace ends as Stopp ends it, with
+    // that reason in its recording.
+    void endBySystem(int signal);
     void speichernUnterClick();
     void konfigurationClick();
     void formResize();

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "app/application.h"
 #include "app/event_times.h"
 #include "app/recording_control.h"
 #include "fake_fat.h"
@@ -196,6 +197,38 @@ TEST_F(Watch, ACablePullIsBridgedRecordedAndTheRecordingReplaysWithItsTimes) {
     EXPECT_EQ(readAll(path("Spur.DA1")), da1);
     sim.signal(SIGINT);
     EXPECT_EQ(sim.wait(), 0);
+}
+
+// Logout or shutdown (SIGTERM, SIGHUP) ends the watch as Stopp does: the FAT
+// is told to stop and the recording's manifest has its end and the signal.
+TEST_F(Watch, SigtermEndsTheRecordingAsStoppDoes) {
+    auto& app = *static_cast<Application*>(QCoreApplication::instance());
+    for (const int sig : {SIGTERM, SIGHUP}) {
+        testing::FakeFat fat;
+        startRecording(fat.name, path("rec"));
+        ASSERT_TRUE(fat.await("\nTRACEON"));
+        fat.send(Reply +
+                 "\x02"
+                 "0012341000007"
+                 "\x03"
+                 "Z");
+        ASSERT_TRUE(waitForPanel(QStringLiteral(" UGM Trace ")));
+        const std::string folder = w().engine().recorder()->folder();
+        int ended = -1;
+        app.watchSystemEnd([&](int s) {
+            w().endBySystem(s);
+            ended = s;
+        });
+        ::raise(sig);
+        ASSERT_TRUE(testing::waitUntil([&] { return ended == sig; }, 3000));
+        app.watchSystemEnd({});
+        EXPECT_TRUE(fat.await("\nTRACEON\nTRACEOF"));
+        const recording::Recording done = recording::readRecording(folder);
+        EXPECT_EQ(done.manifest.reason, sig == SIGTERM ? "SIGTERM" : "SIGHUP");
+        EXPECT_TRUE(done.manifest.end.has_value());
+        EXPECT_TRUE(done.problems.empty());
+        EXPECT_FALSE(w().session().running());
+    }
 }
 
 // A device back without an answer (a FAT still starting) counts as gone
