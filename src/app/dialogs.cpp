@@ -12,6 +12,7 @@ namespace {
 
 // Shows a prepared box in the middle of the screen and waits for it.
 void runCentred(QMessageBox& box) {
+    fitToScreen(box);
     box.adjustSize();
     centreOnScreen(box);
     box.exec();
@@ -30,6 +31,21 @@ QString runFileDialog(QFileDialog& dialog, const Request& request) {
 }
 
 }  // namespace
+
+void fitToScreen(QMessageBox& box) {
+    const QString text = box.text();
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    QStringList shown;
+    for (const QString& line : lines.mid(0, MaxBoxLines - 2))
+        shown << (line.size() > MaxBoxLineLength ? line.left(MaxBoxLineLength - 1) + QChar(0x2026) : line);
+    const auto rest = lines.size() - shown.size();
+    if (rest > 0)
+        shown << QStringLiteral(" \u2026 und %1 weitere Zeilen (unter \u201EDetails\u201C) ").arg(rest);
+    const QString fitted = shown.join(QLatin1Char('\n'));
+    if (fitted == text) return;
+    box.setText(fitted);
+    box.setDetailedText(text);
+}
 
 void centreOnScreen(QWidget& window) {
     const QWidget* anchor = window.parentWidget() != nullptr ? window.parentWidget() : &window;

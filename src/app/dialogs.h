@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+class QMessageBox;
 class QWidget;
 
 namespace zindra::app {
@@ -68,5 +69,13 @@ public:
 
 // Moves a window that is about to be shown to the middle of its screen.
 void centreOnScreen(QWidget& window);
+
+// A message box never grows past the screen: a text of more than
+// MaxBoxLines lines shows its first lines and how many more there are, a
+// line longer than MaxBoxLineLength is cut; the whole text is then under the
+// box's "Details" button.
+inline constexpr int MaxBoxLines = 24;
+inline constexpr int MaxBoxLineLength = 300;
+void fitToScreen(QMessageBox& box);
 
 }  // namespace zindra::app
