@@ -6,8 +6,10 @@
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
+#include <QPainter>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 
 #include "app/dialogs.h"
@@ -43,6 +45,24 @@ QString durationText(std::int64_t us) {
 
 QString clock(std::int64_t utc) { return QString::fromLatin1(events::clockTime(utc)); }
 
+// A label that takes the room it is given: what does not fit is cut with an
+// ellipsis where it is drawn; text() and the tooltip keep it whole.
+class ElidedLabel final : public QLabel {
+public:
+    using QLabel::QLabel;
+    QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
+    QSize sizeHint() const override { return {0, QLabel::sizeHint().height()}; }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const QRect r = contentsRect();
+        const QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, r.width());
+        style()->drawItemText(&painter, r, static_cast<int>(alignment()), palette(), isEnabled(), shown,
+                              foregroundRole());
+    }
+};
+
 }  // namespace
 
 RecordingControl::RecordingControl(TraceWindow& window, Dialogs& dialogs, live::Engine& engine,
@@ -53,7 +73,7 @@ RecordingControl::RecordingControl(TraceWindow& window, Dialogs& dialogs, live::
       eventBox_(eventBox),
       session_(window.session()),
       eventPane_(window.eventPane()) {
-    status_ = new QLabel(&window);
+    status_ = new ElidedLabel(&window);
     status_->setObjectName(QStringLiteral("RecordingStatus"));
     status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     status_->hide();
@@ -175,13 +195,15 @@ void RecordingControl::failed(const std::string& sentence) {
 void RecordingControl::showStatus() {
     QStatusBar* bar = window_.statusBar();
     if (status_->parentWidget() != bar) bar->addPermanentWidget(status_, 1);
-    // The folder comes last: a long path may be cut off by the window's edge
-    // (the tooltip holds it whole), the figures may not.
+    // What matters most comes first: a missing device, then the figures; the
+    // folder last.  What the window has no room for is cut at its edge (the
+    // tooltip holds it all).
     QStringList parts;
     QString folder;
     bool failed = false;
     const bool watching = engine_.watching();
     const bool away = watching && engine_.disconnected();
+    if (away) parts << QStringLiteral("Ger\u00E4t fehlt, neuer Versuch alle 2 s");
     if (const auto s = engine_.recordingStatus()) {
         failed = !s->lastError.empty();
         folder = shownPath(s->folder);
@@ -204,10 +226,9 @@ void RecordingControl::showStatus() {
                     .arg(clock(g.from), g.to ? clock(*g.to) : QStringLiteral("\u2026"));
     }
     parts << gaps;
-    if (away) parts << QStringLiteral("Ger\u00E4t fehlt, neuer Versuch alle 2 s");
     if (!folder.isEmpty()) parts << folder;
     status_->setText(parts.join(QStringLiteral("  |  ")));
-    status_->setToolTip(folder);
+    status_->setToolTip(parts.join(QLatin1Char('\n')));
     QPalette pal = status_->palette();
     pal.setColor(QPalette::WindowText,
                  failed || away ? QColor(200, 0, 0) : window_.palette().color(QPalette::WindowText));
