@@ -50,6 +50,8 @@ int replayCommand(int argc, char** argv);
 int replayFolder(const std::string& dir, const std::string& pane, bool timestamps,
                  ExportOutput* exporter = nullptr);
 int simulateCommand(int argc, char** argv);
+// A report to hand over: one HTML page from a trace file or a recording.
+int reportCommand(int argc, char** argv);
 int traceCommand(int argc, char** argv);
 
 }  // namespace zindra::cli

@@ -16,7 +16,8 @@ const char* const Usage =
     "usage: zindra-cli replay [--protocol REPLY] [--pane text|hex|event|all] FILE\n"
     "       zindra-cli replay [--timestamps] [--pane text|hex|event|all] RECORDING-FOLDER\n"
     "       zindra-cli trace --port DEVICE [--pane text|hex|event] [--save BASE] [--record DIR] [--watch]\n"
-    "       zindra-cli simulate FILE.TRC [--baud N] [--pull-after BYTES --pull-for SECONDS] [--link PATH]\n";
+    "       zindra-cli simulate FILE.TRC [--baud N] [--pull-after BYTES --pull-for SECONDS] [--link PATH]\n"
+    "       zindra-cli report FILE|RECORDING-FOLDER [--output FILE.html]\n";
 
 }  // namespace
 
@@ -34,6 +35,7 @@ int main(int argc, char** argv) {
     const std::string command = argv[1];
     if (command == "replay") return zindra::cli::replayCommand(argc - 2, argv + 2);
     if (command == "trace") return zindra::cli::traceCommand(argc - 2, argv + 2);
+    if (command == "report") return zindra::cli::reportCommand(argc - 2, argv + 2);
     if (command == "simulate") return zindra::cli::simulateCommand(argc - 2, argv + 2);
     if (command == "--help" || command == "-h") {
         std::fputs(Usage, stdout);

@@ -83,4 +83,34 @@ std::string clockTime(std::int64_t utcMicros) {
     return buf;
 }
 
+LocalParts localParts(std::int64_t utcMicros) {
+    const LocalTime lt = localTime(utcMicros);
+    LocalParts p;
+    p.year = lt.tm.tm_year + 1900;
+    p.month = lt.tm.tm_mon + 1;
+    p.day = lt.tm.tm_mday;
+    p.weekday = lt.tm.tm_wday;
+    p.hour = lt.tm.tm_hour;
+    p.minute = lt.tm.tm_min;
+    p.second = lt.tm.tm_sec;
+    p.millis = lt.millis;
+    p.offsetSeconds = lt.offsetSeconds;
+    return p;
+}
+
+std::string germanDateTime(std::int64_t utcMicros) {
+    const LocalParts p = localParts(utcMicros);
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%02d.%02d.%04d %02d:%02d:%02d", p.day, p.month, p.year, p.hour, p.minute,
+                  p.second);
+    return buf;
+}
+
+std::string germanShortDateTime(std::int64_t utcMicros) {
+    const LocalParts p = localParts(utcMicros);
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%02d.%02d. %02d:%02d", p.day, p.month, p.hour, p.minute);
+    return buf;
+}
+
 }  // namespace zindra::events
