@@ -2,10 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <map>
-#include <tuple>
 
 #include "decoders/protocol.h"
+#include "events/detectors.h"
 #include "events/event_row.h"
 #include "events/time_text.h"
 
@@ -148,15 +147,6 @@ std::string timelineSvg(const Timeline& t) {
     return s;
 }
 
-struct Detector {
-    std::array<std::size_t, 4> byKind{};
-    std::size_t total = 0;
-    std::optional<std::int64_t> first, last;
-    std::string lastState;
-};
-using DetectorKey =
-    std::tuple<int, std::optional<std::int64_t>, std::optional<std::int64_t>, std::optional<std::int64_t>>;
-
 }  // namespace
 
 std::string germanNumber(std::uint64_t n) {
@@ -225,24 +215,9 @@ std::string reportHtml(const ReportSource& src, const EventStore& store, const K
         h += "<td class=\"n\">" + germanNumber(counts.byKind[static_cast<std::size_t>(k.kind)]) + "</td>";
     h += "<td class=\"n\">" + germanNumber(counts.events) + "</td></tr>\n</table>\n";
 
-    // Detectors: one per protocol, lead number, Linie and Melder.
-    std::map<DetectorKey, Detector> detectors;
-    for (std::size_t i = 0; i < store.size(); ++i) {
-        const EventView e = store.at(i);
-        if (!e.numberA && !e.numberB) continue;
-        Detector& d = detectors[{static_cast<int>(e.protocol), e.leadNumber, e.numberA, e.numberB}];
-        ++d.byKind[static_cast<std::size_t>(kinds.kindOf(e))];
-        ++d.total;
-        if (e.time) {
-            if (!d.first) d.first = e.time;
-            d.last = e.time;
-        }
-        d.lastState = std::string(e.stateText);
-    }
-    std::vector<std::pair<const DetectorKey*, const Detector*>> ranked;
-    for (const auto& [key, d] : detectors) ranked.emplace_back(&key, &d);
-    std::stable_sort(ranked.begin(), ranked.end(),
-                     [](const auto& a, const auto& b) { return a.second->total > b.second->total; });
+    DetectorTable detectors;
+    detectors.update(store, kinds);
+    const std::vector<std::size_t> ranked = detectors.busiest();
     h += "<h2>Melder mit den meisten Ereignissen</h2>\n";
     if (ranked.empty()) {
         h += "<p class=\"note\">Keine Ereignisse mit Linie oder Melder.</p>\n";
@@ -251,12 +226,10 @@ std::string reportHtml(const ReportSource& src, const EventStore& store, const K
         for (const KindLook& k : Kinds) h += std::string("<th>") + k.name + "</th>";
         h += "<th>Zusammen</th><th>Erstes</th><th>Letztes</th><th>Letzter Zustand</th></tr>\n";
         for (std::size_t i = 0; i < ranked.size() && i < ReportDetectorLimit; ++i) {
-            const auto& [proto, lead, a, b] = *ranked[i].first;
-            const Detector& d = *ranked[i].second;
-            h += "<tr><td>" +
-                 esc(std::string(decoders::protocolName(static_cast<decoders::Protocol>(proto)))) +
-                 "</td><td class=\"n\">" + num(lead) + "</td><td class=\"n\">" + num(a) +
-                 "</td><td class=\"n\">" + num(b) + "</td>";
+            const DetectorRow& d = detectors.rows()[ranked[i]];
+            h += "<tr><td>" + esc(std::string(decoders::protocolName(d.protocol))) + "</td><td class=\"n\">" +
+                 num(d.lead) + "</td><td class=\"n\">" + num(d.linie) + "</td><td class=\"n\">" +
+                 num(d.melder) + "</td>";
             for (const KindLook& k : Kinds)
                 h += "<td class=\"n\">" + germanNumber(d.byKind[static_cast<std::size_t>(k.kind)]) + "</td>";
             h += "<td class=\"n\">" + germanNumber(d.total) + "</td><td>" +

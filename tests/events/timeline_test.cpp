@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "events/central_european_time.h"
+#include "events/detectors.h"
 #include "events/report.h"
 
 namespace zindra::events {
@@ -73,6 +74,30 @@ TEST_F(Night, LiveEventsWidenTheSpanAndCoarsenTheBins) {
     Timeline empty;
     empty.add(Eleven, EventKind::Fault);
     EXPECT_EQ(empty.bins().size(), 1u);
+}
+
+TEST_F(Night, TheDetectorTableCountsPerDetectorAndFollowsNewEvents) {
+    DetectorTable table;
+    EXPECT_EQ(table.update(store, kinds), (std::vector<std::size_t>{0, 1, 2}));
+    ASSERT_EQ(table.rows().size(), 3u);
+    const DetectorRow& linie3 = table.rows()[0];
+    EXPECT_EQ(linie3.linie, 3);
+    EXPECT_EQ(linie3.melder, 7);
+    EXPECT_EQ(linie3.byKind[static_cast<std::size_t>(EventKind::Alarm)], 15u);
+    EXPECT_EQ(linie3.first, Eleven);
+    EXPECT_EQ(linie3.last, Eleven + 140 * Minute);
+    EXPECT_EQ(table.rows()[2].first, std::nullopt);  // its only event has no time
+    EXPECT_EQ(table.busiest(), (std::vector<std::size_t>{0, 1, 2}));
+    // A live event changes only its own row; an emptied store starts anew.
+    store.add(event(5, "Alarm"), Eleven + 200 * Minute);
+    EXPECT_EQ(table.update(store, kinds), (std::vector<std::size_t>{1}));
+    EXPECT_EQ(table.rows()[1].lastState, "Alarm");
+    EXPECT_EQ(table.rows()[1].total, 3u);
+    store.clear();
+    store.add(event(8, "Alarm"), std::nullopt);
+    table.update(store, kinds);
+    ASSERT_EQ(table.rows().size(), 1u);
+    EXPECT_EQ(table.rows()[0].linie, 8);
 }
 
 TEST_F(Night, TheReportCountsWhatTheStoreHoldsWithGermanNumbers) {
