@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QTableView>
@@ -15,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "app/event_list_model.h"
+#include "app/timeline_view.h"
 
 namespace zindra::app {
 namespace {
@@ -72,6 +74,8 @@ EventListWindow::EventListWindow(EventListModel& model, QWidget* parent)
     // The event line keeps its columns.
     detail_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
 
+    timeline_ = new TimelineView(model_, model_.store(), this);
+
     auto* bar = new QHBoxLayout;
     bar->addWidget(filter_, 1);
     bar->addWidget(onlyMatches_);
@@ -81,6 +85,7 @@ EventListWindow::EventListWindow(EventListModel& model, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(bar);
     layout->addWidget(error_);
+    layout->addWidget(timeline_);
     layout->addWidget(table_, 1);
     layout->addWidget(detail_);
 
@@ -94,6 +99,12 @@ EventListWindow::EventListWindow(EventListModel& model, QWidget* parent)
     connect(previous_, &QPushButton::clicked, this, &EventListWindow::previousMatch);
     connect(next_, &QPushButton::clicked, this, &EventListWindow::nextMatch);
     connect(&model_, &EventListModel::statusChanged, this, &EventListWindow::showStatus);
+    // The timeline follows the store and the filter's matches.
+    connect(&model_, &EventListModel::statusChanged, timeline_, &TimelineView::refresh);
+    connect(&model_, &QAbstractItemModel::rowsInserted, timeline_, &TimelineView::refresh);
+    connect(&model_, &QAbstractItemModel::modelReset, timeline_, &TimelineView::refresh);
+    connect(timeline_, &TimelineView::eventChosen, this, &EventListWindow::chooseEvent);
+    connect(timeline_, &TimelineView::spanChosen, this, &EventListWindow::filterSpan);
     connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &EventListWindow::showDetail);
     // A new filter or Clear leaves no chosen row, and no detail of one.
@@ -128,6 +139,27 @@ void EventListWindow::applyFilter() {
     error_->clear();
 }
 
+void EventListWindow::filterSpan(qint64 from, qint64 to) {
+    // Terms of the filter that are time conditions give way to the span.
+    static const QRegularExpression timeTerm(QStringLiteral("^zeit(>=|<=|!=|>|<|=)\\S+$"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    QStringList kept;
+    for (const QString& term : filter_->text().split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (!timeTerm.match(term).hasMatch()) kept << term;
+    }
+    kept << TimelineView::spanFilter(from, to);
+    filter_->setText(kept.join(QLatin1Char(' ')));
+    applyFilter();
+}
+
+void EventListWindow::chooseEvent(std::size_t event) {
+    const std::optional<int> row = model_.rowOf(event);
+    if (!row) return;
+    const QModelIndex target = model_.index(*row, 0);
+    table_->setCurrentIndex(target);
+    table_->scrollTo(target, QAbstractItemView::PositionAtCenter);
+}
+
 void EventListWindow::nextMatch() { goToMatch(false); }
 void EventListWindow::previousMatch() { goToMatch(true); }
 
@@ -135,9 +167,7 @@ void EventListWindow::goToMatch(bool backwards) {
     const QModelIndex current = table_->currentIndex();
     const std::optional<int> row = model_.nextMatch(current.isValid() ? current.row() : -1, backwards);
     if (!row) return;
-    const QModelIndex target = model_.index(*row, 0);
-    table_->setCurrentIndex(target);
-    table_->scrollTo(target, QAbstractItemView::PositionAtCenter);
+    chooseEvent(model_.eventAt(*row));
 }
 
 void EventListWindow::focusFilter() {

@@ -14,6 +14,7 @@ class QTimer;
 namespace zindra::app {
 
 class EventListModel;
+class TimelineView;
 
 class EventListWindow final : public QWidget {
     Q_OBJECT
@@ -32,6 +33,12 @@ public:
     QLabel& countLabel() { return *count_; }
     QLabel& errorLabel() { return *error_; }
     QTableView& table() { return *table_; }
+    TimelineView& timeline() { return *timeline_; }
+    // Keeps only the events from..to (UTC microseconds): the filter's time
+    // condition, in place of one the box held.
+    void filterSpan(qint64 from, qint64 to);
+    // Chooses the event's row and shows it.
+    void chooseEvent(std::size_t event);
 
 private:
     void showStatus();
@@ -46,6 +53,7 @@ private:
     QLabel* count_ = nullptr;
     QLabel* error_ = nullptr;
     QTableView* table_ = nullptr;
+    TimelineView* timeline_ = nullptr;
     QLabel* detail_ = nullptr;
     QTimer* typing_ = nullptr;
     bool follow_ = true;  // the view shows the newest rows as they come

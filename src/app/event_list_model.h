@@ -78,6 +78,8 @@ public:
 
     // --- kinds and alerts
     void setKinds(events::KindTable kinds);
+    const events::KindTable& kinds() const { return kinds_; }
+    const events::EventStore& store() const { return store_; }
     void markAlert(std::size_t event);
     bool alerted(std::size_t event) const { return event < alerted_.size() && alerted_[event]; }
 
