@@ -8,23 +8,29 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMainWindow>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
+#include <QPushButton>
+#include <QSaveFile>
 #include <QStatusBar>
 #include <QStyle>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "app/alert_list.h"
 #include "app/application.h"
 #include "app/config.h"
 #include "app/cp1252.h"
+#include "app/detector_overview.h"
 #include "app/dialogs.h"
 #include "app/event_list.h"
 #include "app/event_list_model.h"
 #include "app/menus.h"
+#include "app/timeline_view.h"
 #include "events/export.h"
 #include "trace/session.h"
 
@@ -105,6 +111,35 @@ EventTools::EventTools(QMainWindow& window, trace::TraceSession& session, Dialog
       live_(std::move(live)),
       model_(std::make_unique<EventListModel>(store_)) {
     list_ = new EventListWindow(*model_, &window);
+    overview_ = new DetectorOverview(*model_, &window);
+    connect(overview_, &DetectorOverview::detectorChosen, this, [this](const QString& filter) {
+        list_->filterBox().setText(filter);
+        list_->applyFilter();
+        showList();
+    });
+    connect(model_.get(), &QAbstractItemModel::rowsInserted, this, [this] {
+        if (overview_->isVisible()) overview_->refresh();
+    });
+    connect(model_.get(), &QAbstractItemModel::modelReset, this, [this] {
+        if (overview_->isVisible()) overview_->refresh();
+    });
+    alertList_ = new AlertList(&window);
+    // The alerts that wait stay in the status bar until acknowledged: a
+    // message shown later never hides them.
+    alertButton_ = new QPushButton(&window);
+    alertButton_->setObjectName(QStringLiteral("AlertsWaiting"));
+    alertButton_->setFlat(true);
+    alertButton_->setStyleSheet(QStringLiteral("color: #c00000; font-weight: bold"));
+    alertButton_->setToolTip(QStringLiteral("Ausgel\u00F6ste Alarmregeln zeigen und best\u00E4tigen"));
+    alertButton_->hide();
+    window.statusBar()->addPermanentWidget(alertButton_);
+    connect(alertButton_, &QPushButton::clicked, this, &EventTools::showAlerts);
+    connect(alertList_, &AlertList::waitingChanged, this, [this](int waiting) {
+        alertButton_->setText(waiting == 1
+                                  ? QStringLiteral("\u26A0 1 Alarm unbest\u00E4tigt")
+                                  : QStringLiteral("\u26A0 %1 Alarme unbest\u00E4tigt").arg(waiting));
+        alertButton_->setVisible(waiting > 0);
+    });
     syncTimer_ = new QTimer(this);
     syncTimer_->setSingleShot(true);
     syncTimer_->setInterval(SyncMilliseconds);
@@ -122,6 +157,10 @@ EventTools::EventTools(QMainWindow& window, trace::TraceSession& session, Dialog
     entry("Ereignisliste1", QStringLiteral("Ereignis&liste"), [this] {
         showList();
     })->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    entry("Melderuebersicht1", QStringLiteral("&Melder\u00FCbersicht"), [this] {
+        showOverview();
+    })->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    entry("Alarme1", QStringLiteral("Ausgel\u00F6ste Alarm&regeln\u2026"), [this] { showAlerts(); });
     menu.addSeparator();
     entry("Exportieren1", QStringLiteral("&Exportieren\u2026"), [this] { exportEvents(false); });
     QAction* filtered = entry("GefiltertExportieren1", QStringLiteral("&Gefilterte exportieren\u2026"),
@@ -129,6 +168,7 @@ EventTools::EventTools(QMainWindow& window, trace::TraceSession& session, Dialog
     connect(model_.get(), &EventListModel::statusChanged, filtered,
             [this, filtered] { filtered->setEnabled(model_->filterActive()); });
     filtered->setEnabled(false);
+    entry("BerichtSpeichern1", QStringLiteral("&Bericht speichern\u2026"), [this] { saveReport(); });
     menu.addSeparator();
     entry("Alarmregeln1", QStringLiteral("&Alarmregeln\u2026"), [this] { editAlertRules(); });
 
@@ -170,16 +210,17 @@ void EventTools::onEvent(const decoders::EventRecord& record, trace::ChunkTime t
         alerts_.check(events::viewOf(record, time), QDateTime::currentMSecsSinceEpoch() * 1000);
     if (!hits.any()) return;
     model_->markAlert(store_.size() - 1);
-    for (std::size_t rule : hits.notify) alert(rule, record);
+    for (std::size_t rule : hits.notify) alert(rule, record, time);
 }
 
-void EventTools::alert(std::size_t rule, const decoders::EventRecord& record) {
+void EventTools::alert(std::size_t rule, const decoders::EventRecord& record, trace::ChunkTime time) {
     const QString title =
         QStringLiteral("Alarmregel \u201E%1\u201C").arg(rules_[static_cast<qsizetype>(rule)]);
     const std::string& what = record.line.empty() ? record.printerText : record.line;
     const QString body = QStringLiteral("%1: %2").arg(
         QString::fromUtf8(decoders::protocolName(record.protocol).data()), fromCp1252(what).simplified());
     alertsShown_ << title + QStringLiteral(" \u2013 ") + body;
+    alertList_->add({time, rules_[static_cast<qsizetype>(rule)], body, false});
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         if (tray_ == nullptr) {
             tray_ =
@@ -204,6 +245,48 @@ void EventTools::clear() {
     syncTimer_->stop();
     store_.clear();
     model_->reset();
+    list_->timeline().setGaps({});
+}
+
+void EventTools::setGaps(std::vector<events::TimeSpan> gaps) { list_->timeline().setGaps(std::move(gaps)); }
+
+void EventTools::showOverview() {
+    sync();
+    overview_->refresh();
+    overview_->show();
+    overview_->raise();
+    overview_->activateWindow();
+}
+
+void EventTools::showAlerts() {
+    alertList_->show();
+    alertList_->raise();
+    alertList_->activateWindow();
+}
+
+bool EventTools::saveReport() {
+    const SaveFileRequest request{QStringLiteral("Bericht speichern"), QStringLiteral("Bericht (*.html)"),
+                                  QStringLiteral("html"), QStringLiteral("Bericht.html")};
+    const QString name = dialogs_.saveFile(&window_, request);
+    if (name.isEmpty()) return false;
+    return saveReportTo(name);
+}
+
+bool EventTools::saveReportTo(const QString& path) {
+    sync();
+    events::ReportSource source = describe_ ? describe_() : events::ReportSource{};
+    source.madeAt = QDateTime::currentMSecsSinceEpoch() * 1000;
+    const std::string html = events::reportHtml(source, store_, model_->kinds());
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(html.data(), static_cast<qint64>(html.size())) != static_cast<qint64>(html.size()) ||
+        !file.commit()) {
+        dialogs_.error(&window_,
+                       QStringLiteral("\n Der Bericht konnte nicht gespeichert werden: \n %1 \n %2 \n")
+                           .arg(QDir::toNativeSeparators(path), file.errorString()));
+        return false;
+    }
+    return true;
 }
 
 void EventTools::showList() {

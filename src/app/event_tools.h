@@ -14,10 +14,12 @@
 
 #include "events/alerts.h"
 #include "events/event_store.h"
+#include "events/report.h"
 #include "trace/routing.h"
 
 class QMainWindow;
 class QMenu;
+class QPushButton;
 class QSystemTrayIcon;
 class QTimer;
 
@@ -27,6 +29,8 @@ class TraceSession;
 
 namespace zindra::app {
 
+class AlertList;
+class DetectorOverview;
 class Dialogs;
 class EventListModel;
 class EventListWindow;
@@ -66,15 +70,31 @@ public:
     // after they come, in one batch).
     void sync();
 
+    // "Melderübersicht": the detectors' window.
+    void showOverview();
+    // The alerts that fired, until acknowledged; the status bar's button
+    // says how many wait.
+    void showAlerts();
+    // "Bericht speichern…": the events as one HTML page; what the report
+    // says of its source comes from describe.  False when nothing was written.
+    bool saveReport();
+    bool saveReportTo(const QString& path);
+    void setReportSource(std::function<events::ReportSource()> describe) { describe_ = std::move(describe); }
+    // The spans without data, for the timeline.
+    void setGaps(std::vector<events::TimeSpan> gaps);
+
     events::EventStore& store() { return store_; }
     EventListModel& model() { return *model_; }
     EventListWindow& listWindow() { return *list_; }
+    DetectorOverview& overview() { return *overview_; }
+    AlertList& alertList() { return *alertList_; }
+    QPushButton& alertButton() { return *alertButton_; }
     // The alert messages shown so far, newest last.
     const QStringList& alertsShown() const { return alertsShown_; }
 
 private:
     void loadConfiguration();
-    void alert(std::size_t rule, const decoders::EventRecord& record);
+    void alert(std::size_t rule, const decoders::EventRecord& record, trace::ChunkTime time);
 
     QMainWindow& window_;
     trace::TraceSession& session_;
@@ -84,6 +104,10 @@ private:
     events::EventStore store_;
     std::unique_ptr<EventListModel> model_;
     EventListWindow* list_ = nullptr;
+    DetectorOverview* overview_ = nullptr;
+    AlertList* alertList_ = nullptr;
+    QPushButton* alertButton_ = nullptr;
+    std::function<events::ReportSource()> describe_;
     QTimer* syncTimer_ = nullptr;
     QStringList rules_;
     events::AlertMatcher alerts_;

@@ -14,6 +14,7 @@
 
 #include "app/dialogs.h"
 #include "app/event_times.h"
+#include "app/event_tools.h"
 #include "app/trace_window.h"
 #include "events/time_text.h"
 #include "recording/reader.h"
@@ -157,7 +158,18 @@ void RecordingControl::replayFolder(const QString& folder, const std::function<v
     }
     lastRecording_ = folder;
     setTimesShown(true);
+    replayed_ = events::ReportSource{};
+    replayed_.name = QDir::toNativeSeparators(folder).toStdString();
+    replayed_.port = recording.manifest.port;
+    replayed_.start = recording.manifest.start;
+    replayed_.end = recording.manifest.end;
+    replayed_.endReason = recording.manifest.reason;
+    for (const recording::SegmentFile& seg : recording.segments) replayed_.bytes += seg.size;
+    for (const recording::Gap& g : recording.manifest.gaps)
+        replayed_.gaps.push_back({g.from, g.to.value_or(recording.manifest.end.value_or(g.from))});
+    window_.eventTools().setGaps(replayed_.gaps);
     recording::replayRecording(session_, recording, processEvents);
+    for (const std::string& p : recording.problems) replayed_.problems.push_back(p);
     if (recording.problems.empty()) return;
     QStringList problems;
     for (const std::string& p : recording.problems) problems << QString::fromLocal8Bit(p.c_str());

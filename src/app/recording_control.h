@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "events/report.h"
 #include "live/engine.h"
 #include "recording/recorder.h"
 #include "trace/routing.h"
@@ -60,6 +61,9 @@ public:
     void notStarted(const std::string& sentence);
     void failed(const std::string& sentence);
 
+    // What the last recording replayed says of itself, for a report.
+    const events::ReportSource& replayedSource() const { return replayed_; }
+
     // --- for tests
     QLabel& statusLabel() { return *status_; }
     QAction& timesAction() { return *timesAction_; }
@@ -81,6 +85,7 @@ private:
     QAction* timesAction_ = nullptr;
     QString lastParent_;
     QString lastRecording_;
+    events::ReportSource replayed_;
 };
 
 }  // namespace zindra::app

@@ -37,6 +37,13 @@
 namespace zindra::app {
 namespace {
 
+// Gaps as spans; one that lasts is taken up to now.
+std::vector<events::TimeSpan> timeSpans(const std::vector<recording::Gap>& gaps, std::int64_t now) {
+    std::vector<events::TimeSpan> spans;
+    for (const recording::Gap& g : gaps) spans.push_back({g.from, g.to.value_or(now)});
+    return spans;
+}
+
 // How long a replay runs without letting the window's messages through.
 constexpr qint64 EventInterval = 20;  // milliseconds
 
@@ -117,6 +124,7 @@ TraceWindow::TraceWindow(Dialogs& dialogs, const QString& configPath, QWidget* p
     paneSearch_ = new PaneSearch(*this, {eventBox_, hexBox_, textBox_});
     eventTools_ = std::make_unique<EventTools>(*this, *session_, dialogs_, configPath_,
                                                [this] { return comm_->active(); });
+    eventTools_->setReportSource([this] { return reportSource(); });
 
     loadSettings();
     formResize();
@@ -345,11 +353,54 @@ void TraceWindow::setTraceButtons(bool running) {
     replayAction_->setEnabled(!running);
     protokollAction_->setEnabled(!running);
     if (recording_) recording_->traceButtons(running);
+    if (running && engine_ && engine_->live()) {
+        source_ = Source::Live;
+        eventTools_->setGaps({});
+    }
     if (running) {
         pollTimer_->start();
     } else {
         pollTimer_->stop();
     }
+}
+
+events::ReportSource TraceWindow::reportSource() const {
+    events::ReportSource s;
+    s.program = "Zindra " ZINDRA_VERSION;
+    if (session_->identOutcome() == trace::IdentOutcome::Matched) s.protocol = session_->identText();
+    switch (source_) {
+        case Source::Live: {
+            s.port = comm_->deviceName();
+            s.name = "Live-Trace an " + s.port;
+            if (const auto st = engine_->recordingStatus()) {
+                s.name = QDir::toNativeSeparators(QFile::decodeName(st->folder.c_str())).toStdString();
+                s.bytes = st->bytes;
+                s.start = st->startUtc;
+                s.end = st->startUtc + st->elapsedUs;
+            }
+            s.gaps = timeSpans(engine_->gaps(), clock_.utcMicros());
+            if (engine_->lastEnd()) s.endReason = live::reasonTextGerman(*engine_->lastEnd());
+            break;
+        }
+        case Source::File:
+            s.name = QDir::toNativeSeparators(lastReplayFile_).toStdString();
+            s.bytes = static_cast<std::uint64_t>(QFileInfo(lastReplayFile_).size());
+            break;
+        case Source::Recording: {
+            const events::ReportSource& r = recording_->replayedSource();
+            s.name = r.name;
+            s.port = r.port;
+            s.start = r.start;
+            s.end = r.end;
+            s.bytes = r.bytes;
+            s.gaps = r.gaps;
+            s.endReason = r.endReason;
+            s.problems = r.problems;
+            break;
+        }
+        case Source::None: s.name = "Ereignisse des Fensters"; break;
+    }
+    return s;
 }
 
 // --- what the live engine reports
@@ -368,7 +419,10 @@ void TraceWindow::deviceLost(std::int64_t, bool) {
     recording_->showStatus();
 }
 
-void TraceWindow::deviceBack(const recording::Gap&) { recording_->showStatus(); }
+void TraceWindow::deviceBack(const recording::Gap&) {
+    recording_->showStatus();
+    eventTools_->setGaps(timeSpans(engine_->gaps(), clock_.utcMicros()));
+}
 
 void TraceWindow::captureFull(std::size_t) { setCaptureFull(true); }
 
@@ -376,6 +430,7 @@ void TraceWindow::changed() { recording_->showStatus(); }
 
 void TraceWindow::ended(const live::EndCause& cause) {
     recording_->showStatus();
+    eventTools_->setGaps(timeSpans(engine_->gaps(), clock_.utcMicros()));
     if (cause.reason != live::EndReason::DeviceGone) return;
     const QString title = QString::fromStdString(comm_->deviceTitle());
     // The box comes after the port's notification has returned.
@@ -445,9 +500,11 @@ void TraceWindow::replay(const QString& name, const std::optional<std::string>& 
         sinceEvents.start();
     };
     if (!reply && QFileInfo(name).isDir()) {
+        source_ = Source::Recording;
         recording_->replayFolder(name, processEvents);
         return;
     }
+    source_ = Source::File;
     lastReplayFile_ = name;
     trace::replayFile(*session_, QFile::encodeName(name).toStdString(), processEvents, reply);
     if (!reply && !replayStopped_ && session_->identOutcome() == trace::IdentOutcome::None) {

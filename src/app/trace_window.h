@@ -9,6 +9,7 @@
 
 #include "app/config.h"
 #include "app/text_pane.h"
+#include "events/report.h"
 #include "live/clock.h"
 #include "live/engine.h"
 #include "trace/panes.h"
@@ -113,6 +114,8 @@ public:
     bool aboutPending() const { return aboutPending_; }
     const QString& lastReplayFile() const { return lastReplayFile_; }
     RecordingControl& recording() { return *recording_; }
+    // What a report says of the trace or replay the events come from.
+    events::ReportSource reportSource() const;
     // The column headings over the event pane's text, which moves right
     // while the events' times are shown.
     void placeColumnLabels();
@@ -206,6 +209,8 @@ private:
     bool replayStopped_ = false;
     QString lastReplayFile_;
     bool configErrorShown_ = false;
+    // Where the events shown came from last: a live trace, a file, a recording.
+    enum class Source { None, Live, File, Recording } source_ = Source::None;
 };
 
 }  // namespace zindra::app
