@@ -175,10 +175,10 @@ void EventTools::onEvent(const decoders::EventRecord& record, trace::ChunkTime t
 
 void EventTools::alert(std::size_t rule, const decoders::EventRecord& record) {
     const QString title =
-        QStringLiteral("Alarmregel \u201E%1\u201C").arg(rules_[static_cast<qsizetype>(rule)]);
+        QStringLiteral("Alarmregel \u201E%1\u201C").arg(QString::fromStdString(alerts_.rules()[rule].text));
     const std::string& what = record.line.empty() ? record.printerText : record.line;
     const QString body = QStringLiteral("%1: %2").arg(
-        QString::fromUtf8(decoders::protocolName(record.protocol).data()), fromCp1252(what).simplified());
+        QString::fromUtf8(decoders::panelName(record.panel, record.protocol)), fromCp1252(what).simplified());
     alertsShown_ << title + QStringLiteral(" \u2013 ") + body;
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         if (tray_ == nullptr) {

@@ -210,6 +210,46 @@ TEST_F(EventList, AnAlertFiresOncePerMinutePerRuleDuringALiveTraceAndMarksItsRow
     EXPECT_EQ(TraceWindow(dialogs, w().configPath()).eventTools().alertRules(), rules);
 }
 
+// Printer protocols name the panel the FAT replied with, in the list, the
+// filter and the export; the reply line and lines of nothing but a line end
+// are no events, while the event pane stays as it was.
+TEST_F(EventList, RecordsNameThePanelTypeAndNeitherTheReplyNorEmptyLinesAreEvents) {
+    open();
+    struct Case {
+        const char* sample;
+        const char* panel;
+        std::vector<const char*> printed;
+    };
+    for (const Case& c : {Case{"plaintext.TRC",
+                               "IGISPRN",
+                               {"12.03.24 10:15 FEUER Linie 007 Melder 03", "\xC4nderung Gruppe 12", "OK",
+                                "St\xF6rung Netzteil 2 - Techniker informieren, Wartung erforderlich",
+                                "Quittierung durch Betreiber erfolgt"}},
+                          Case{"hsb180.TRC", "HSB180", {"ALARM 12", "AB", "", "OK", "1"}}}) {
+        trigger("Clear1");
+        filter(QString());
+        replay(c.sample);
+        ASSERT_EQ(model().rowCount(), static_cast<int>(c.printed.size())) << c.sample;
+        for (int row = 0; row < model().rowCount(); ++row) {
+            EXPECT_EQ(cell(row, EventListModel::ProtocolColumn), QString::fromLatin1(c.panel)) << row;
+            if (*c.printed[row] != 0) {
+                EXPECT_EQ(tools().store().at(static_cast<std::size_t>(row)).printerText, c.printed[row])
+                    << row;
+            }
+        }
+        filter(QStringLiteral("Protokoll=") + QString::fromLatin1(c.panel));
+        EXPECT_EQ(list().countLabel().text(), QStringLiteral("%1 Treffer von %1").arg(c.printed.size()));
+        ASSERT_TRUE(tools().exportTo(QString::fromStdString(path("e.csv")), false));
+        const std::string csv = readAll(path("e.csv"));
+        std::size_t named = 0;
+        for (std::size_t at = 0; (at = csv.find(std::string(";") + c.panel + ";", at)) != std::string::npos;
+             ++at)
+            ++named;
+        EXPECT_EQ(named, c.printed.size()) << csv;
+        EXPECT_EQ(w().eventPane().lineCount(), 0u);
+    }
+}
+
 TEST_F(EventList, ExportsTheFilteredRowsAndLeavesNothingWhereItCannotWrite) {
     open();
     replay("sdn.TRC");
