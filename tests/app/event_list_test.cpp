@@ -5,21 +5,28 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDateTime>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <algorithm>
 #include <fstream>
 #include <memory>
 
 #include "app/event_list.h"
 #include "app/event_list_model.h"
+#include "app/event_times.h"
 #include "app/event_tools.h"
 #include "app/pane_search.h"
 #include "fake_fat.h"
@@ -77,6 +84,24 @@ protected:
         return model().data(model().index(row, column), role).toString();
     }
     QVariant value(int row, int column, int role) { return model().data(model().index(row, column), role); }
+    // Runs "Alarmregeln…" and hands the box to `answer` once it shows.
+    void editRules(const std::function<void(QDialog&)>& answer) {
+        bool answered = false;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (answered || box == nullptr || box->objectName() != QStringLiteral("Alarmregeln")) return;
+            answered = true;
+            answer(*box);
+        });
+        poll.start(5);
+        w().findChild<QAction*>(QStringLiteral("Alarmregeln1"))->trigger();
+        EXPECT_TRUE(answered);
+    }
+
+    static void pressOk(QDialog& box) {
+        box.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    }
 
     QTemporaryDir dir;
     testing::RecordingDialogs dialogs;
@@ -248,6 +273,71 @@ TEST_F(EventList, RecordsNameThePanelTypeAndNeitherTheReplyNorEmptyLinesAreEvent
         EXPECT_EQ(named, c.printed.size()) << csv;
         EXPECT_EQ(w().eventPane().lineCount(), 0u);
     }
+}
+
+// The rules as the user keeps them in ZINDRA.INI (here in UTF-8, as an
+// editor saves it): OK without a change leaves the file as it is; a rule that
+// does not parse is shown as such and kept; an added rule leaves the others'
+// lines as they were, and a changed one takes the key of the one it replaces.
+TEST_F(EventList, AlarmRulesTheUserDidNotTouchStayByteForByte) {
+    const std::string ini =
+        "[Port]\r\nNummer=COM1\r\n"
+        "[Benachrichtigung]\r\n"
+        "; Nachtschicht\r\n"
+        "Regel1=text~St\xC3\xB6r\r\n"
+        "Regel2=text~\xE2\x82\xACuro\r\n"
+        "Regel3=Lnie=3\r\n"
+        "Regel4=Zustand~\"\xCE\xA9 Alarm\"\r\n";
+    open(ini);
+    const std::string file = path("config/ZINDRA.INI");
+    const QStringList all = {QString::fromUtf16(u"text~St\u00F6r"), QString::fromUtf16(u"text~\u20ACuro"),
+                             QStringLiteral("Lnie=3"), QString::fromUtf16(u"Zustand~\"\u03A9 Alarm\"")};
+    EXPECT_EQ(tools().alertRules(), all);
+    QString shown, said;
+    editRules([&](QDialog& box) {
+        shown = box.findChild<QPlainTextEdit*>()->toPlainText();
+        said = box.findChild<QLabel*>(QStringLiteral("RuleError"))->text();
+        pressOk(box);
+    });
+    EXPECT_EQ(shown, all.join(QLatin1Char('\n')));
+    EXPECT_TRUE(said.contains(QStringLiteral("Regel 3 (Lnie=3): "))) << said.toStdString();
+    EXPECT_EQ(readAll(file), ini);
+    EXPECT_EQ(tools().alertRules(), all);
+
+    // A rule added: the file gains its line, in UTF-8 like the rest.
+    editRules([&](QDialog& box) {
+        box.findChild<QPlainTextEdit*>()->appendPlainText(QString::fromUtf16(u"text~\u00C4nderung"));
+        pressOk(box);
+    });
+    EXPECT_EQ(readAll(file), ini + "Regel5=text~\xC3\x84nderung\r\n");
+    // The first rule changed, the second deleted: the changed one keeps its
+    // place and key; Regel3 to Regel5 stay as they were.
+    editRules([&](QDialog& box) {
+        QStringList lines = box.findChild<QPlainTextEdit*>()->toPlainText().split(QLatin1Char('\n'));
+        lines[0] = QStringLiteral("Alarm");
+        lines.removeAt(1);
+        box.findChild<QPlainTextEdit*>()->setPlainText(lines.join(QLatin1Char('\n')));
+        pressOk(box);
+    });
+    EXPECT_EQ(readAll(file),
+              "[Port]\r\nNummer=COM1\r\n"
+              "[Benachrichtigung]\r\n"
+              "; Nachtschicht\r\n"
+              "Regel1=Alarm\r\n"
+              "Regel3=Lnie=3\r\n"
+              "Regel4=Zustand~\"\xCE\xA9 Alarm\"\r\n"
+              "Regel5=text~\xC3\x84nderung\r\n");
+    // A new rule that does not parse is still refused, and nothing written.
+    const std::string before = readAll(file);
+    editRules([&](QDialog& box) {
+        box.findChild<QPlainTextEdit*>()->appendPlainText(QStringLiteral("Melder="));
+        pressOk(box);
+        said = box.findChild<QLabel*>(QStringLiteral("RuleError"))->text();
+        EXPECT_TRUE(box.isVisible());
+        box.reject();
+    });
+    EXPECT_TRUE(said.startsWith(QStringLiteral("Regel 5 (Melder=): "))) << said.toStdString();
+    EXPECT_EQ(readAll(file), before);
 }
 
 TEST_F(EventList, ExportsTheFilteredRowsAndLeavesNothingWhereItCannotWrite) {
