@@ -340,6 +340,57 @@ TEST_F(EventList, AlarmRulesTheUserDidNotTouchStayByteForByte) {
     EXPECT_EQ(readAll(file), before);
 }
 
+// At 640 x 480 with the events' times shown, each event stays one row (a cut
+// one ends in an ellipsis, its tooltip shows it whole), the list shows whole
+// times, and a long error wraps in the rules box instead of widening it.
+TEST_F(EventList, WhatIsShownFitsTheRoomItHasAt640By480) {
+    open();
+    w().findChild<QAction*>(QStringLiteral("Ereigniszeiten1"))->setChecked(true);
+    const std::int64_t time = 1'796'854'503'372'000;  // a winter day, .372 seconds
+    replay("sdn.TRC");
+    auto* pane = qobject_cast<TimedBox*>(w().findChild<QWidget*>(QStringLiteral("Memo3")));
+    ASSERT_NE(pane, nullptr);
+    w().eventPane().stampLastLine(time);
+    w().eventPane().flush();
+    testing::processPending();
+    ASSERT_TRUE(pane->timesShown());
+    int cut = 0;
+    for (QTextBlock b = pane->document()->begin(); b.isValid(); b = b.next()) {
+        ASSERT_NE(b.layout(), nullptr);
+        EXPECT_EQ(b.layout()->lineCount(), 1) << b.text().toStdString();
+        const QString tip = pane->cutLineTip(static_cast<std::size_t>(b.blockNumber()));
+        if (!tip.isEmpty()) {
+            ++cut;
+            EXPECT_TRUE(tip.endsWith(b.text())) << tip.toStdString();
+        }
+    }
+    EXPECT_GT(cut, 0);  // "Abschaltung" does not fit beside its time
+
+    tools().onEvent(decoders::EventRecord{}, time);
+    tools().showList();
+    testing::processPending();
+    const int last = model().rowCount() - 1;
+    const QString shownTime = cell(last, EventListModel::TimeColumn);
+    ASSERT_FALSE(shownTime.isEmpty());
+    QFont bold = list().table().font();
+    bold.setBold(true);
+    EXPECT_GE(list().table().columnWidth(EventListModel::TimeColumn),
+              QFontMetrics(bold).horizontalAdvance(shownTime) + 6);
+    list().hide();
+
+    int width = 0;
+    editRules([&](QDialog& box) {
+        box.findChild<QPlainTextEdit*>()->setPlainText(QStringLiteral("Lnie=3 ") +
+                                                       QString(300, QLatin1Char('x')));
+        pressOk(box);
+        testing::processPending();
+        width = box.width();
+        EXPECT_FALSE(box.findChild<QLabel*>(QStringLiteral("RuleError"))->text().isEmpty());
+        box.reject();
+    });
+    EXPECT_LE(width, 640);
+}
+
 TEST_F(EventList, ExportsTheFilteredRowsAndLeavesNothingWhereItCannotWrite) {
     open();
     replay("sdn.TRC");
