@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QFontDatabase>
+#include <QMoveEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -36,6 +37,14 @@ public:
         connect(&box, &QPlainTextEdit::updateRequest, this, [this] { update(); });
     }
 
+protected:
+    // Scrolling the viewport moves its children with its pixels; the chips
+    // are drawn anew where the lines now are, over the whole viewport.
+    void moveEvent(QMoveEvent* event) override {
+        QWidget::moveEvent(event);
+        if (pos() != QPoint(0, 0)) move(0, 0);
+    }
+
     // The name drawn for a control picture, or null for any other character.
     static const char* nameOf(char16_t u) {
         static const char* const names[32] = {"NUL", "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "BEL",
@@ -47,7 +56,6 @@ public:
         return nullptr;
     }
 
-protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Resize) {
             if (watched == box_.viewport()) setGeometry(box_.viewport()->rect());

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
 #include <random>
@@ -173,17 +174,21 @@ TEST_F(TextBoxPaneTest, ControlPicturesFillTheirCellAndDifferFromEachOther) {
     box.setFont(paneFont(true));
     box.resize(300, 80);
     box.show();
-    pane.addLine(
-        std::string("A\x02"
-                    "B\x03"
-                    "C",
-                    5));
-    pane.flush();
-    testing::processPending();
+    // Lines that come after the box is shown scroll it, as in a trace.
+    for (int i = 0; i < 12; ++i) {
+        pane.addLine(i < 11 ? "line " + std::to_string(i)
+                            : std::string("A\x02"
+                                          "B\x03"
+                                          "C",
+                                          5));
+        pane.flush();
+        testing::processPending();
+    }
+    ASSERT_GT(box.verticalScrollBar()->value(), 0);
     const QImage image = box.viewport()->grab().toImage();
     const auto cellOf = [&](int position) {
         QTextCursor c(box.document());
-        c.setPosition(position);
+        c.setPosition(box.document()->lastBlock().position() + position);
         const QRect at = box.cursorRect(c);
         return QRect(at.left() + 1, at.top() + 2,
                      QFontMetrics(box.font()).horizontalAdvance(QChar(0x2402)) - 2, at.height() - 4);
