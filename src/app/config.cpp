@@ -7,6 +7,7 @@
 #include <QStandardPaths>
 #include <QStringDecoder>
 #include <QStringList>
+#include <algorithm>
 #include <optional>
 
 #include "app/cp1252.h"
@@ -143,6 +144,42 @@ bool writeIni(const QString& path, const IniText& ini) {
     return out.commit();
 }
 
+// A line's value as text: UTF-8 where its bytes are that, else Windows-1252.
+QString decodedValue(const QString& line) {
+    const QByteArray bytes = lineValue(line).toLatin1();
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString v = utf8(bytes);
+    if (utf8.hasError()) v = fromCp1252(bytes.toStdString());
+    return v;
+}
+
+bool isAscii(const QString& latin1) {
+    return std::all_of(latin1.begin(), latin1.end(), [](QChar c) { return c.unicode() < 0x80; });
+}
+
+// A file whose lines beyond ASCII are all UTF-8 (as an editor saves it) is
+// written on in UTF-8; any other in Windows-1252, as the program writes.
+bool writtenInUtf8(const QStringList& lines) {
+    bool any = false;
+    for (const QString& line : lines) {
+        if (isAscii(line)) continue;
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        [[maybe_unused]] const QString decoded = utf8(line.toLatin1());
+        if (utf8.hasError()) return false;
+        any = true;
+    }
+    return any;
+}
+
+// A value's bytes, as Latin-1 characters (the way readIni holds the file):
+// Windows-1252 unless the file is UTF-8 or the text has characters
+// Windows-1252 lacks (a Greek Omega), which only UTF-8 keeps.
+QString encodedValue(const QString& value, bool utf8File) {
+    const std::string cp1252 = toCp1252(value);
+    if (!utf8File && fromCp1252(cp1252) == value) return QString::fromLatin1(cp1252);
+    return QString::fromLatin1(value.toUtf8());
+}
+
 int sizeValue(const QStringList& lines, const char* key, int fallback, int max) {
     const std::optional<QString> v = value(lines, "DeskTop", key);
     if (!v) return fallback;
@@ -190,20 +227,29 @@ IniPairs loadSection(const QString& path, const char* section) {
         if (key.isEmpty()) continue;
         // A file saved by an editor as UTF-8 reads as that; else its bytes
         // are Windows-1252, as the program writes them.
-        const QByteArray bytes = lineValue(lines[i]).toLatin1();
-        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        QString v = utf8(bytes);
-        if (utf8.hasError()) v = fromCp1252(bytes.toStdString());
-        pairs.emplace_back(key, v);
+        pairs.emplace_back(key, decodedValue(lines[i]));
     }
     return pairs;
 }
 
 bool saveSection(const QString& path, const char* section, const IniPairs& pairs) {
     IniText ini = readIni(path);
+    const QStringList before = ini.lines;
+    const bool utf8 = writtenInUtf8(ini.lines);
+    const auto range = sectionRange(ini.lines, section);
     QStringList keys;
-    for (const auto& [key, value] : pairs) keys << key + QLatin1Char('=') + value;
-    if (const auto range = sectionRange(ini.lines, section)) {
+    for (const auto& [key, value] : pairs) {
+        // A key whose value stays keeps its line exactly as the file has it.
+        QString line = key + QLatin1Char('=') + encodedValue(value, utf8);
+        for (qsizetype i = range ? range->first + 1 : 0; range && i < range->second; ++i) {
+            if (keyName(ini.lines[i]) == key && decodedValue(ini.lines[i]) == value) {
+                line = ini.lines[i];
+                break;
+            }
+        }
+        keys << line;
+    }
+    if (range) {
         // Comments stay; the keys follow them, before blank lines at the end.
         QStringList body;
         for (qsizetype i = range->first + 1; i < range->second; ++i) {
@@ -216,6 +262,7 @@ bool saveSection(const QString& path, const char* section, const IniPairs& pairs
     } else {
         ini.lines << QLatin1Char('[') + QLatin1String(section) + QLatin1Char(']') << keys;
     }
+    if (ini.lines == before && QFileInfo::exists(path)) return true;  // nothing to write
     return writeIni(path, ini);
 }
 

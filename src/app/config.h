@@ -39,9 +39,12 @@ bool saveConfig(const QString& path, const Config& config);
 using IniPairs = std::vector<std::pair<QString, QString>>;
 IniPairs loadSection(const QString& path, const char* section);
 
-// Makes pairs the section's keys, written in Windows-1252: the section's old
-// keys go, the rest of the file (other sections, comments) stays.  False when
-// the file could not be written.
+// Makes pairs the section's keys: the section's old keys go, the rest of the
+// file (other sections, comments) stays.  A pair whose key (as written) and
+// value the section has already keeps that line byte for byte; a new value
+// is written in Windows-1252, or in UTF-8 in a file that is UTF-8 or for a
+// text Windows-1252 cannot hold.  An unchanged file is not written.  False
+// when the file could not be written.
 bool saveSection(const QString& path, const char* section, const IniPairs& pairs);
 
 }  // namespace zindra::app

@@ -9,7 +9,6 @@
 
 #include "app/cp1252.h"
 #include "app/event_list_model.h"
-#include "decoders/protocol.h"
 #include "events/time_text.h"
 
 namespace zindra::app {
@@ -76,9 +75,7 @@ QVariant DetectorModel::data(const QModelIndex& index, int role) const {
     }
     if (role != Qt::DisplayRole && role != SortRole) return {};
     switch (column) {
-        case Protocol:
-            return QString::fromLatin1(decoders::protocolName(r.protocol).data(),
-                                       static_cast<int>(decoders::protocolName(r.protocol).size()));
+        case Protocol: return QString::fromStdString(r.panel);
         case Lead: return number(r.lead);
         case Linie: return number(r.linie);
         case Melder: return number(r.melder);
@@ -140,9 +137,7 @@ void DetectorOverview::refresh() {
 QString DetectorOverview::filterFor(int row) const {
     const events::DetectorRow& r = model_.table().rows()[static_cast<std::size_t>(row)];
     QStringList terms;
-    terms << QStringLiteral("Protokoll=") +
-                 QString::fromLatin1(decoders::protocolName(r.protocol).data(),
-                                     static_cast<int>(decoders::protocolName(r.protocol).size()));
+    terms << QStringLiteral("Protokoll=") + QString::fromStdString(r.panel);
     if (r.lead) terms << QStringLiteral("Vorzahl=%1").arg(*r.lead);
     if (r.linie) terms << QStringLiteral("Linie=%1").arg(*r.linie);
     if (r.melder) terms << QStringLiteral("Melder=%1").arg(*r.melder);

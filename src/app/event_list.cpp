@@ -11,9 +11,11 @@
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QStyle>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/event_list_model.h"
 #include "app/timeline_view.h"
@@ -65,7 +67,19 @@ EventListWindow::EventListWindow(EventListModel& model, QWidget* parent)
     table_->horizontalHeader()->setStretchLastSection(true);
     table_->horizontalHeader()->setSortIndicator(EventListModel::NumberColumn, Qt::AscendingOrder);
     table_->setSortingEnabled(true);
-    const int widths[] = {70, 200, 90, 60, 60, 50, 40};
+    int widths[] = {70, 200, 90, 60, 60, 50, 40};
+    // The time and the panel's name whole, in bold (a match) and whatever
+    // the font: a time with its offset, and the longest reply name.
+    QFont bold = table_->font();
+    bold.setBold(true);
+    const QFontMetrics metrics(bold);
+    const int padding = 2 * table_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, table_) + 12;
+    widths[EventListModel::TimeColumn] =
+        std::max(widths[EventListModel::TimeColumn],
+                 metrics.horizontalAdvance(QStringLiteral("2026-12-08T22:15:03.412+01:00")) + padding);
+    widths[EventListModel::ProtocolColumn] =
+        std::max(widths[EventListModel::ProtocolColumn],
+                 metrics.horizontalAdvance(QStringLiteral("SECURITON")) + padding);
     for (int c = 0; c < 7; ++c) table_->setColumnWidth(c, widths[c]);
     detail_ = new QLabel(this);
     detail_->setObjectName(QStringLiteral("EventDetail"));

@@ -60,7 +60,7 @@ std::string_view stateOrPrint(const events::EventView& v) {
 
 std::string_view text(const events::EventView& v, int column) {
     switch (column) {
-        case EventListModel::ProtocolColumn: return decoders::protocolName(v.protocol);
+        case EventListModel::ProtocolColumn: return v.panelName();
         case EventListModel::HexColumn: return v.stateHex;
         default: return stateOrPrint(v);
     }

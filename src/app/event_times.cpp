@@ -1,7 +1,10 @@
 #include "app/event_times.h"
 
+#include <QHelpEvent>
 #include <QPainter>
 #include <QTextBlock>
+#include <QTextLayout>
+#include <QToolTip>
 
 #include "events/time_text.h"
 
@@ -55,6 +58,7 @@ int TimedBox::marginWidth() const {
 void TimedBox::setTimesShown(bool shown) {
     if (shown == shown_) return;
     shown_ = shown;
+    setLineWrapMode(shown ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
     setViewportMargins(marginWidth(), 0, 0, 0);
     margin_->setVisible(shown);
     resizeEvent(nullptr);
@@ -63,6 +67,60 @@ void TimedBox::setTimesShown(bool shown) {
 QString TimedBox::timeText(std::size_t line) const {
     const trace::ChunkTime time = source_ ? source_(line) : std::nullopt;
     return time ? QString::fromLatin1(events::clockTime(*time)) : QString();
+}
+
+bool TimedBox::isCut(const QTextBlock& block) const {
+    if (lineWrapMode() != QPlainTextEdit::NoWrap || !block.isValid() || block.layout() == nullptr)
+        return false;
+    const QTextLayout* layout = block.layout();
+    if (layout->lineCount() == 0) return false;
+    const qreal right = document()->documentMargin() + layout->lineAt(0).naturalTextWidth();
+    return right > viewport()->width() - document()->documentMargin();
+}
+
+QString TimedBox::cutLineTip(std::size_t line) const {
+    const QTextBlock block = document()->findBlockByNumber(static_cast<int>(line));
+    if (!isCut(block)) return {};
+    const QString time = timeText(line);
+    return time.isEmpty() ? block.text() : time + QLatin1Char(' ') + block.text();
+}
+
+void TimedBox::paintEvent(QPaintEvent* event) {
+    QPlainTextEdit::paintEvent(event);
+    if (lineWrapMode() != QPlainTextEdit::NoWrap) return;
+    // A cut line ends in an ellipsis over its last characters.
+    QPainter painter(viewport());
+    const QFontMetricsF metrics(font());
+    const QString dots = QStringLiteral("\u2026");
+    const qreal width = metrics.horizontalAdvance(dots) + 2;
+    QTextBlock block = firstVisibleBlock();
+    qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
+    while (block.isValid() && top <= event->rect().bottom()) {
+        const qreal height = blockBoundingRect(block).height();
+        if (isCut(block)) {
+            const QRectF room(viewport()->width() - width, top, width, metrics.height());
+            painter.fillRect(room, palette().color(QPalette::Base));
+            painter.setPen(palette().color(QPalette::Text));
+            painter.drawText(room, Qt::AlignRight | Qt::AlignVCenter, dots);
+        }
+        top += height;
+        block = block.next();
+    }
+}
+
+bool TimedBox::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QTextBlock block = cursorForPosition(help->pos()).block();
+        const QString tip = cutLineTip(static_cast<std::size_t>(block.blockNumber()));
+        if (tip.isEmpty()) {
+            QToolTip::hideText();
+        } else {
+            QToolTip::showText(help->globalPos(), tip, viewport());
+        }
+        return true;
+    }
+    return QPlainTextEdit::viewportEvent(event);
 }
 
 void TimedBox::resizeEvent(QResizeEvent* event) {

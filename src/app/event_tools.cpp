@@ -20,6 +20,8 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <map>
 
 #include "app/alert_list.h"
 #include "app/application.h"
@@ -54,7 +56,7 @@ events::IniEntries iniEntries(const QString& path, std::string_view section) {
 // understand and stays open until every line parses or the user cancels.
 class AlertRulesDialog final : public QDialog {
 public:
-    AlertRulesDialog(QWidget* parent, const QStringList& rules,
+    AlertRulesDialog(QWidget* parent, const QStringList& rules, const QStringList& unapplied,
                      std::function<std::optional<QString>(QStringList)> apply)
         : QDialog(parent), apply_(std::move(apply)) {
         setObjectName(QStringLiteral("Alarmregeln"));
@@ -68,7 +70,16 @@ public:
         hint->setWordWrap(true);
         text_ = new QPlainTextEdit(rules.join(QLatin1Char('\n')), this);
         error_ = new QLabel(this);
+        error_->setObjectName(QStringLiteral("RuleError"));
         error_->setStyleSheet(QStringLiteral("color: #c00000"));
+        // A long rule or reason wraps instead of widening the box.
+        error_->setWordWrap(true);
+        error_->setTextFormat(Qt::PlainText);
+        error_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        if (!unapplied.isEmpty()) {
+            error_->setText(unapplied.join(QLatin1Char('\n')) +
+                            QStringLiteral("\n(gilt nicht, bleibt aber gespeichert)"));
+        }
         auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
         connect(buttons, &QDialogButtonBox::accepted, this, [this] {
             QStringList edited;
@@ -190,16 +201,47 @@ void EventTools::loadConfiguration() {
     QStringList problems;
     events::KindTableParse kinds = events::parseKindTable(iniEntries(configPath_, events::KindSection));
     model_->setKinds(std::move(kinds.table));
-    events::AlertRulesParse rules = events::parseAlertRules(iniEntries(configPath_, events::AlertSection));
+    section_ = loadSection(configPath_, std::string(events::AlertSection).c_str());
+    events::IniEntries entries;
+    for (const auto& [key, value] : section_)
+        entries.emplace_back(key.toStdString(), value.toUtf8().toStdString());
+    events::AlertRulesParse rules = events::parseAlertRules(entries);
     for (const std::string& text : kinds.warnings) problems << QString::fromStdString(text);
     for (const std::string& text : rules.errors) problems << QString::fromStdString(text);
-    rules_.clear();
-    for (const events::AlertRule& rule : rules.rules) rules_ << QString::fromStdString(rule.text);
+    readStoredRules();
     alerts_.setRules(std::move(rules.rules));
     if (!problems.isEmpty()) {
         window_.statusBar()->showMessage(QStringLiteral("ZINDRA.INI: ") +
                                          problems.join(QStringLiteral("; ")));
     }
+}
+
+void EventTools::readStoredRules() {
+    // The first of two equal numbers counts, as for the INI reader; a rule
+    // without text is none.
+    std::map<unsigned long, std::size_t> numbered;
+    for (std::size_t i = 0; i < section_.size(); ++i) {
+        const unsigned long n = events::alertRuleNumber(section_[i].first.trimmed().toStdString());
+        if (n != 0) numbered.emplace(n, i);
+    }
+    stored_.clear();
+    rules_.clear();
+    for (const auto& [n, i] : numbered) {
+        const QString text = section_[i].second.trimmed();
+        if (text.isEmpty()) continue;
+        stored_.push_back({i, text, events::makeAlertRule(text.toUtf8().toStdString()).has_value()});
+        rules_ << text;
+    }
+}
+
+QStringList EventTools::unappliedRules() const {
+    QStringList notes;
+    for (qsizetype i = 0; i < rules_.size(); ++i) {
+        std::string error;
+        if (events::makeAlertRule(rules_[i].toUtf8().toStdString(), &error)) continue;
+        notes << QStringLiteral("Regel %1 (%2): %3").arg(i + 1).arg(rules_[i], QString::fromStdString(error));
+    }
+    return notes;
 }
 
 void EventTools::onEvent(const decoders::EventRecord& record, trace::ChunkTime time) {
@@ -215,12 +257,12 @@ void EventTools::onEvent(const decoders::EventRecord& record, trace::ChunkTime t
 
 void EventTools::alert(std::size_t rule, const decoders::EventRecord& record, trace::ChunkTime time) {
     const QString title =
-        QStringLiteral("Alarmregel \u201E%1\u201C").arg(rules_[static_cast<qsizetype>(rule)]);
+        QStringLiteral("Alarmregel \u201E%1\u201C").arg(QString::fromStdString(alerts_.rules()[rule].text));
     const std::string& what = record.line.empty() ? record.printerText : record.line;
     const QString body = QStringLiteral("%1: %2").arg(
-        QString::fromUtf8(decoders::protocolName(record.protocol).data()), fromCp1252(what).simplified());
+        QString::fromUtf8(decoders::panelName(record.panel, record.protocol)), fromCp1252(what).simplified());
     alertsShown_ << title + QStringLiteral(" \u2013 ") + body;
-    alertList_->add({time, rules_[static_cast<qsizetype>(rule)], body, false});
+    alertList_->add({time, QString::fromStdString(alerts_.rules()[rule].text), body, false});
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         if (tray_ == nullptr) {
             tray_ =
@@ -302,11 +344,18 @@ std::optional<QString> EventTools::setAlertRules(const QStringList& rules) {
         std::string error;
         std::optional<events::AlertRule> rule =
             events::makeAlertRule(rules[i].toUtf8().toStdString(), &error);
-        if (!rule)
+        if (rule) {
+            parsed.push_back(std::move(*rule));
+            continue;
+        }
+        // A rule the configuration holds as it is stays, unapplied.
+        const bool kept = std::any_of(stored_.begin(), stored_.end(), [&](const StoredRule& s) {
+            return !s.applies && s.text == rules[i].trimmed();
+        });
+        if (!kept)
             return QStringLiteral("Regel %1 (%2): %3")
                 .arg(i + 1)
                 .arg(rules[i], QString::fromStdString(error));
-        parsed.push_back(std::move(*rule));
     }
     rules_ = rules;
     alerts_.setRules(std::move(parsed));
@@ -314,16 +363,53 @@ std::optional<QString> EventTools::setAlertRules(const QStringList& rules) {
 }
 
 void EventTools::editAlertRules() {
+    const QStringList before = rules_;
     AlertRulesDialog box(list_->isActiveWindow() ? static_cast<QWidget*>(list_) : &window_, rules_,
-                         [this](const QStringList& rules) { return setAlertRules(rules); });
-    if (box.exec() == QDialog::Accepted) saveAlertRules();
+                         unappliedRules(), [this](const QStringList& rules) { return setAlertRules(rules); });
+    if (box.exec() == QDialog::Accepted && rules_ != before) saveAlertRules();
 }
 
 void EventTools::saveAlertRules() {
-    IniPairs pairs;
-    for (const auto& [key, value] : events::formatAlertRules(alerts_.rules())) {
-        pairs.emplace_back(QString::fromStdString(key), QString::fromStdString(value));
+    // Each rule takes the first stored rule of its text that is left; the
+    // others are new.
+    std::vector<bool> stays(stored_.size(), false);
+    QStringList added;
+    for (const QString& text : rules_) {
+        const QString rule = text.trimmed();
+        std::size_t j = 0;
+        while (j < stored_.size() && (stays[j] || stored_[j].text != rule)) ++j;
+        if (j < stored_.size()) {
+            stays[j] = true;
+        } else {
+            added << rule;
+        }
     }
+    const auto value = [](const QString& rule) {
+        return QString::fromStdString(events::alertRuleValue(rule.toUtf8().toStdString()));
+    };
+    // The section in its order: a rule that went gives its place and key to
+    // the next new one; keys that are no rules stay.
+    std::map<std::size_t, bool> ruleEntries;  // section_ index -> stays
+    for (std::size_t j = 0; j < stored_.size(); ++j) ruleEntries[stored_[j].entry] = stays[j];
+    unsigned long highest = 0;
+    for (const auto& [key, text] : section_) {
+        highest = std::max(highest, events::alertRuleNumber(key.trimmed().toStdString()));
+    }
+    IniPairs pairs;
+    qsizetype next = 0;
+    for (std::size_t i = 0; i < section_.size(); ++i) {
+        const auto rule = ruleEntries.find(i);
+        if (rule == ruleEntries.end() || rule->second) {
+            pairs.push_back(section_[i]);
+        } else if (next < added.size()) {
+            pairs.emplace_back(section_[i].first, value(added[next++]));
+        }
+    }
+    for (; next < added.size(); ++next) {
+        pairs.emplace_back(QStringLiteral("Regel%1").arg(++highest), value(added[next]));
+    }
+    section_ = pairs;
+    readStoredRules();
     if (!saveSection(configPath_, std::string(events::AlertSection).c_str(), pairs)) {
         dialogs_.error(
             &window_,

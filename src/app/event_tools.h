@@ -12,6 +12,7 @@
 #include <optional>
 #include <vector>
 
+#include "app/config.h"
 #include "events/alerts.h"
 #include "events/event_store.h"
 #include "events/report.h"
@@ -57,13 +58,19 @@ public:
     bool exportEvents(bool onlyMatches);
     bool exportTo(const QString& path, bool onlyMatches);
     // "Alarmregeln…": the rules, one per line, edited in a box and kept in
-    // the configuration.
+    // the configuration; OK without a change writes nothing.
     void editAlertRules();
     // Rules given as filter texts; the first that does not parse gives
-    // "Regel N (text): why" and changes nothing.
+    // "Regel N (text): why" and changes nothing.  A rule the configuration
+    // holds that does not parse may stay: it is kept, not applied.
     std::optional<QString> setAlertRules(const QStringList& rules);
+    // Every rule, also those kept without being applied.
     const QStringList& alertRules() const { return rules_; }
-    // Writes the rules to the configuration (a box says so when it cannot).
+    // "Regel N (text): why" for each rule kept that does not parse.
+    QStringList unappliedRules() const;
+    // Writes the rules to the configuration (a box says so when it cannot):
+    // a rule that stayed keeps its key and its line as the file has it, a
+    // changed one takes the key of one that went, a new one the next number.
     void saveAlertRules();
 
     // Takes the store's new events into the list now (otherwise a moment
@@ -93,7 +100,16 @@ public:
     const QStringList& alertsShown() const { return alertsShown_; }
 
 private:
+    // A rule of the configuration's alert section.
+    struct StoredRule {
+        std::size_t entry;  // in section_
+        QString text;
+        bool applies;  // it parses
+    };
+
     void loadConfiguration();
+    // The rules of section_, in the order of their numbers.
+    void readStoredRules();
     void alert(std::size_t rule, const decoders::EventRecord& record, trace::ChunkTime time);
 
     QMainWindow& window_;
@@ -110,6 +126,8 @@ private:
     std::function<events::ReportSource()> describe_;
     QTimer* syncTimer_ = nullptr;
     QStringList rules_;
+    IniPairs section_;  // the alert section as last read or written
+    std::vector<StoredRule> stored_;
     events::AlertMatcher alerts_;
     QSystemTrayIcon* tray_ = nullptr;
     QStringList alertsShown_;

@@ -2,6 +2,7 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
@@ -109,7 +110,10 @@ void SettingsDialog::addDevices(const std::vector<std::string>& paths) {
 void SettingsDialog::markPresent(const std::vector<std::string>& present) {
     for (int i = ComEntries; i < cboPort().count(); ++i) {
         const QString device = cboPort().itemData(i).toString();
-        const bool there = std::find(present.begin(), present.end(), device.toStdString()) != present.end();
+        // A path that leads to a device (a link to one, a pseudo-terminal)
+        // is there, whether or not the search found it.
+        const bool there = std::find(present.begin(), present.end(), device.toStdString()) != present.end() ||
+                           (device.startsWith(QLatin1Char('/')) && QFileInfo::exists(device));
         cboPort().setItemText(i, there ? device : device + NotPresent);
     }
     // The list that drops down shows long by-id names whole.
@@ -122,9 +126,17 @@ void SettingsDialog::markPresent(const std::vector<std::string>& present) {
 }
 
 int SettingsDialog::devicePosition(const std::string& deviceName) const {
-    const int listed = lists_[0]->findData(QString::fromStdString(deviceName));
+    const QString name = QString::fromStdString(deviceName);
+    const int listed = lists_[0]->findData(name);
     if (listed >= ComEntries) return listed;
-    if (deviceName.find("COM") == std::string::npos || deviceName.size() < 4) return 0;
+    // COM names are the same in any case ("Com2" is COM2, "com12" COM12),
+    // as Windows takes them; device paths are compared as written.
+    if (name.startsWith(QLatin1String("COM"), Qt::CaseInsensitive)) {
+        for (int i = ComEntries; i < lists_[0]->count(); ++i) {
+            if (lists_[0]->itemData(i).toString().compare(name, Qt::CaseInsensitive) == 0) return i;
+        }
+    }
+    if (!name.contains(QLatin1String("COM"), Qt::CaseInsensitive) || deviceName.size() < 4) return 0;
     const char c = deviceName[3];
     return c >= '0' && c <= '9' ? c - '0' : 0;
 }

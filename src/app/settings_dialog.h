@@ -43,8 +43,9 @@ public:
     // path typed by the user.
     std::string chosenDeviceName() const;
     // The port list's position for a device name: a listed device path is its
-    // own entry; a name with "COM" in it gives the digit in its fourth place
-    // ("COM7" is 7, "COMX" and "COM" are 0); anything else is 0, "(none)".
+    // own entry (a COM name above COM9 in any case); a name with "COM" in it,
+    // in any case, gives the digit in its fourth place ("COM7" and "Com7" are
+    // 7, "COMX" and "COM" are 0); anything else is 0, "(none)".
     int devicePosition(const std::string& deviceName) const;
     // The device name an entry of the port list stands for.
     std::string deviceNameAt(int position) const;
@@ -65,7 +66,7 @@ protected:
 private:
     // Adds device paths not listed yet, after the last entry.
     void addDevices(const std::vector<std::string>& paths);
-    // Marks the listed device paths that are not among present.
+    // Marks the listed device paths that are neither among present nor exist.
     void markPresent(const std::vector<std::string>& present);
 
     QComboBox* lists_[6] = {};

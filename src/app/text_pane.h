@@ -24,14 +24,17 @@ QFont paneFont(bool bold);
 
 // Lines are Windows-1252 bytes; the text box shows them converted, with
 // control bytes drawn as control pictures so that each line stays one line of
-// the box.  Every change by the session sets the box's own modification flag,
-// as typing does; clear() resets it.  The box must outlive the pane.
+// the box.  Every change by the session sets the box's own modification flag;
+// clear() resets it.  The box must outlive the pane.  The pane makes the box
+// read-only: the user may select and copy, never change what was received.
 //
 // The lines live in memory; the box is brought up to date at most every
 // FlushInterval (and at once when it has been quiet that long), so a replay
-// that routes millions of lines lays out and paints only what is shown.  What
-// the user types into the box comes back into the lines before the pane's
-// next change, as if it had been typed at the last update of the box.
+// that routes millions of lines lays out and paints only what is shown.
+//
+// A box whose view stands at its end follows the new lines, also through a
+// resize that lays its lines out anew; one scrolled up to read keeps the
+// lines in view that it shows, whatever is added or cut from the top.
 class TextBoxPane final : public trace::Pane {
 public:
     static constexpr int FlushInterval = 50;  // milliseconds
@@ -45,13 +48,15 @@ public:
     void removeFirstLines(std::size_t n) override;
     void clear() override;
 
-    // The lines as bytes, whatever the user typed included.
+    // The lines as bytes.
     std::vector<std::string> lines() const;
     std::string line(std::size_t index) const;
 
     // Brings the box up to date now and, unless the user has scrolled away
     // from the end, scrolls to the newest line.
     void flush();
+    // The view stands at the newest line and follows new ones.
+    bool following() const { return endInView(); }
 
     // The time of the last line (an event's, when its chunk was read), for a
     // box that draws times beside the lines; the lines themselves never
@@ -66,29 +71,29 @@ public:
     QPlainTextEdit& box() { return box_; }
 
 private:
-    // Takes what the user typed into the lines (the pending changes are put
-    // into the box first).
-    void takeTyping() const;
+    class Pictures;
+
     // The first change after an update arms the next one.
     void changed();
-    void writeBox() const;
+    void writeBox();
+    void scrollToEnd();
+    bool endInView() const;
 
     QPlainTextEdit& box_;
     // What the box shows once it is up to date.
-    mutable std::deque<std::string> lines_;
-    mutable std::deque<trace::ChunkTime> times_;       // beside lines_
-    mutable std::deque<trace::ChunkTime> shownTimes_;  // beside the box's lines
+    std::deque<std::string> lines_;
+    std::deque<trace::ChunkTime> times_;       // beside lines_
+    std::deque<trace::ChunkTime> shownTimes_;  // beside the box's lines
     // The box as last written: its first `dropped_` lines are gone from
     // lines_, the next `kept_` are lines_'s first, unchanged except that the
     // last of them may have grown beyond `keptLastSize_` bytes.
-    mutable std::size_t dropped_ = 0;
-    mutable std::size_t kept_ = 0;
-    mutable std::size_t keptLastSize_ = 0;
-    mutable bool typed_ = false;    // the user changed the box's text
-    mutable bool writing_ = false;  // the pane itself changes the box
-    mutable bool pending_ = false;  // lines_ has changes the box lacks
+    std::size_t dropped_ = 0;
+    std::size_t kept_ = 0;
+    std::size_t keptLastSize_ = 0;
+    bool pending_ = false;  // lines_ has changes the box lacks
     std::unique_ptr<QTimer> timer_;
     std::unique_ptr<QElapsedTimer> sinceWrite_;
+    Pictures* pictures_ = nullptr;  // a child of the box
 };
 
 }  // namespace zindra::app

@@ -116,6 +116,10 @@ void writeStateEvent(DecoderOutput& out, Protocol p, const DecoderState& st, std
 
 void recordPrinterLine(DecoderOutput& out, Protocol p, const std::uint8_t* bytes, int n, int textFrom) {
     if (!out.recordWanted) return;
+    // A line of nothing but its line end (CR LF, LF) prints nothing: no event.
+    bool empty = std::max(textFrom, 0) < n;
+    for (int i = std::max(textFrom, 0); i < n && empty; ++i) empty = bytes[i] == '\r' || bytes[i] == '\n';
+    if (empty) return;
     EventRecord& r = out.record;
     r.reset(p);
     r.raw.assign(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(std::max(n, 0)));

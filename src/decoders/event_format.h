@@ -106,7 +106,8 @@ void writeStateEvent(DecoderOutput& out, Protocol p, const DecoderState& st, std
 // A printed line as a record without an event line (nothing while
 // out.recordWanted is false): its raw bytes and, as
 // printerText, the bytes from textFrom on without control bytes (below 0x20
-// and 0x7F) and without trailing spaces.
+// and 0x7F) and without trailing spaces.  A line that from textFrom on is
+// only its line end (CR LF, or LF) prints nothing and gives no record.
 void recordPrinterLine(DecoderOutput& out, Protocol p, const std::uint8_t* bytes, int n, int textFrom);
 
 // Fault and disablement as the panel last reported them and as we last wrote

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "decoders/protocol.h"
 
@@ -24,6 +25,10 @@ struct EventRecord {
     std::string printerText;                 // printer protocols: the printed text of the line
     std::string line;                        // the event line's exact bytes (empty for printer lines)
     std::string raw;                         // the telegram's bytes as received
+    // The panel type the trace identified, by its reply name ("IGISPRN",
+    // "ESSERPRN"), set by the trace session; empty where none was, and then
+    // the protocol's name stands for it (panelName).
+    std::string panel;
 
     // Empties every field for a new event of protocol p.
     void reset(Protocol p) {
@@ -38,7 +43,13 @@ struct EventRecord {
         printerText.clear();
         line.clear();
         raw.clear();
+        panel.clear();
     }
 };
+
+// What names the event's source: the identified panel type, else the protocol.
+inline std::string_view panelName(std::string_view panel, Protocol protocol) {
+    return panel.empty() ? protocolName(protocol) : panel;
+}
 
 }  // namespace zindra::decoders

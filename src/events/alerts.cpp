@@ -6,10 +6,8 @@
 #include "events/text_fold.h"
 
 namespace zindra::events {
-namespace {
 
-// The number of a key "RegelN" (any case), or 0.
-unsigned long ruleNumber(const std::string& key) {
+unsigned long alertRuleNumber(std::string_view key) {
     constexpr std::string_view Prefix = "regel";
     if (key.size() <= Prefix.size() || key.size() > Prefix.size() + 6) return 0;
     for (std::size_t i = 0; i < Prefix.size(); ++i) {
@@ -23,8 +21,6 @@ unsigned long ruleNumber(const std::string& key) {
     }
     return n;
 }
-
-}  // namespace
 
 std::optional<AlertRule> makeAlertRule(std::string_view text, std::string* error) {
     FilterParse p = parseFilter(text);
@@ -45,7 +41,7 @@ AlertRulesParse parseAlertRules(const IniEntries& section) {
     std::map<unsigned long, const std::pair<std::string, std::string>*> numbered;
     for (const auto& entry : section) {
         const std::string key = trimmed(entry.first);
-        const unsigned long n = ruleNumber(key);
+        const unsigned long n = alertRuleNumber(key);
         if (n == 0) {
             result.errors.push_back(key +
                                     ": unbekannter Schl\xC3\xBCssel (Regeln hei\xC3\x9F"
@@ -70,12 +66,16 @@ AlertRulesParse parseAlertRules(const IniEntries& section) {
 IniEntries formatAlertRules(const std::vector<AlertRule>& rules) {
     IniEntries out;
     for (std::size_t i = 0; i < rules.size(); ++i) {
-        std::string value = rules[i].text;
-        // The INI reader takes the text between a value's outer quotes.
-        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = '"' + value + '"';
-        out.emplace_back("Regel" + std::to_string(i + 1), value);
+        out.emplace_back("Regel" + std::to_string(i + 1), alertRuleValue(rules[i].text));
     }
     return out;
+}
+
+std::string alertRuleValue(std::string_view text) {
+    std::string value(text);
+    // The INI reader takes the text between a value's outer quotes.
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = '"' + value + '"';
+    return value;
 }
 
 AlertMatcher::AlertMatcher(std::vector<AlertRule> rules) { setRules(std::move(rules)); }

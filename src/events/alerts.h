@@ -44,6 +44,10 @@ AlertRulesParse parseAlertRules(const IniEntries& section);
 // Regel1 … RegelN, values written so that the INI reader gives the text
 // back unchanged (a text in quotes gets a second pair).
 IniEntries formatAlertRules(const std::vector<AlertRule>& rules);
+// The value that keeps a rule's text through the INI reader (see above).
+std::string alertRuleValue(std::string_view text);
+// The N of a key "RegelN" (any case), or 0 for any other key.
+unsigned long alertRuleNumber(std::string_view key);
 
 class AlertMatcher {
 public:

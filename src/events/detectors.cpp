@@ -12,11 +12,11 @@ std::vector<std::size_t> DetectorTable::update(const EventStore& store, const Ki
         const EventView e = store.at(taken_);
         // Printer lines and lines without numbers name no detector.
         if (!e.numberA && !e.numberB) continue;
-        const Key key{static_cast<int>(e.protocol), e.leadNumber, e.numberA, e.numberB};
+        const Key key{std::string(e.panelName()), e.leadNumber, e.numberA, e.numberB};
         auto [it, added] = index_.try_emplace(key, rows_.size());
         if (added) {
             DetectorRow row;
-            row.protocol = e.protocol;
+            row.panel = std::string(e.panelName());
             row.lead = e.leadNumber;
             row.linie = e.numberA;
             row.melder = e.numberB;

@@ -1,4 +1,4 @@
-// The events per detector: one row for each protocol, lead number (Vorzahl),
+// The events per detector: one row for each panel type (or protocol), lead number (Vorzahl),
 // Linie and Melder, with the count per kind, the first and last time and the
 // last state text.  Built from an event store and kept up to date as events
 // come; for the window's overview and the report alike.
@@ -19,7 +19,7 @@
 namespace zindra::events {
 
 struct DetectorRow {
-    decoders::Protocol protocol = decoders::Protocol::Default;
+    std::string panel;  // the panel type's reply name, or the protocol's (EventView::panelName)
     std::optional<std::int64_t> lead, linie, melder;
     std::array<std::size_t, 4> byKind{};  // by EventKind
     std::size_t total = 0;
@@ -39,7 +39,7 @@ public:
     std::vector<std::size_t> busiest() const;
 
 private:
-    using Key = std::tuple<int, std::optional<std::int64_t>, std::optional<std::int64_t>,
+    using Key = std::tuple<std::string, std::optional<std::int64_t>, std::optional<std::int64_t>,
                            std::optional<std::int64_t>>;
     std::map<Key, std::size_t> index_;
     std::vector<DetectorRow> rows_;

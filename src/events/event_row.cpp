@@ -133,7 +133,7 @@ std::string hexBytes(std::string_view bytes) {
 std::vector<std::string> eventCells(const EventView& r) {
     std::vector<std::string> cells(ColumnNames.size());
     if (r.time) cells[TimeColumn] = isoTime(*r.time);
-    cells[ProtocolColumn] = std::string(decoders::protocolName(r.protocol));
+    cells[ProtocolColumn] = std::string(r.panelName());
     cells[LeadColumn] = number(r.leadNumber);
     cells[LinieColumn] = number(r.numberA);
     cells[MelderColumn] = number(r.numberB);

@@ -66,6 +66,7 @@ void EventStore::add(const EventView& e) {
     s.protocol = static_cast<std::uint8_t>(e.protocol);
     s.stateText = intern(e.stateText);
     s.stateHex = intern(e.stateHex);
+    s.panel = intern(e.panel);
     s.lineSize = checkedSize(e.line.size());
     s.printerSize = checkedSize(e.printerText.size());
     s.rawSize = checkedSize(e.raw.size());
@@ -104,6 +105,7 @@ EventView EventStore::at(std::size_t i) const {
     if (s.present & HasQualifier) v.qualifier = s.qualifier;
     v.stateText = texts_[s.stateText];
     v.stateHex = texts_[s.stateHex];
+    v.panel = texts_[s.panel];
     v.line = bytesAt(s.block, s.offset, s.lineSize);
     v.printerText = bytesAt(s.block, s.offset + s.lineSize, s.printerSize);
     v.raw = bytesAt(s.block, s.offset + s.lineSize + s.printerSize, s.rawSize);
@@ -141,6 +143,7 @@ decoders::EventRecord recordOf(const EventView& v) {
     r.printerText = v.printerText;
     r.line = v.line;
     r.raw = v.raw;
+    r.panel = v.panel;
     return r;
 }
 }  // namespace zindra::events

@@ -65,6 +65,7 @@ private:
         std::uint32_t rawSize;
         std::uint32_t stateText;  // interned ids
         std::uint32_t stateHex;
+        std::uint32_t panel;  // interned
         std::int32_t stateCode;
         std::uint8_t protocol;
         std::uint8_t qualifier;

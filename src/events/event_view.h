@@ -26,6 +26,10 @@ struct EventView {
     std::string_view printerText;
     std::string_view line;
     std::string_view raw;
+    std::string_view panel;  // the identified panel type's reply name, or empty
+
+    // The panel type's reply name, or the protocol's where none was identified.
+    std::string_view panelName() const { return decoders::panelName(panel, protocol); }
 
     // The text a person reads for this event: its event line, or for a
     // printer record (which has none) its printed text.
@@ -46,6 +50,7 @@ inline EventView viewOf(const decoders::EventRecord& r, trace::ChunkTime time) {
     v.printerText = r.printerText;
     v.line = r.line;
     v.raw = r.raw;
+    v.panel = r.panel;
     return v;
 }
 

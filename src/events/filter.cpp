@@ -315,7 +315,7 @@ std::optional<std::int64_t> numberOf(const EventView& e, Field f) {
 std::string_view textOf(const EventView& e, Field f) {
     switch (f) {
         case Field::Shown: return e.shownText();
-        case Field::Protocol: return decoders::protocolName(e.protocol);
+        case Field::Protocol: return e.panelName();
         case Field::Hex: return e.stateHex;
         case Field::State: return e.stateText;
         case Field::Printer: return e.printerText;

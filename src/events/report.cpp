@@ -227,9 +227,8 @@ std::string reportHtml(const ReportSource& src, const EventStore& store, const K
         h += "<th>Zusammen</th><th>Erstes</th><th>Letztes</th><th>Letzter Zustand</th></tr>\n";
         for (std::size_t i = 0; i < ranked.size() && i < ReportDetectorLimit; ++i) {
             const DetectorRow& d = detectors.rows()[ranked[i]];
-            h += "<tr><td>" + esc(std::string(decoders::protocolName(d.protocol))) + "</td><td class=\"n\">" +
-                 num(d.lead) + "</td><td class=\"n\">" + num(d.linie) + "</td><td class=\"n\">" +
-                 num(d.melder) + "</td>";
+            h += "<tr><td>" + esc(d.panel) + "</td><td class=\"n\">" + num(d.lead) + "</td><td class=\"n\">" +
+                 num(d.linie) + "</td><td class=\"n\">" + num(d.melder) + "</td>";
             for (const KindLook& k : Kinds)
                 h += "<td class=\"n\">" + germanNumber(d.byKind[static_cast<std::size_t>(k.kind)]) + "</td>";
             h += "<td class=\"n\">" + germanNumber(d.total) + "</td><td>" +

@@ -48,7 +48,10 @@ void TraceSession::dispatchReceived(const std::uint8_t* chunk, std::size_t count
             // the same chunk is data for the decoder, not part of the reply.
             identText_.resize(identLf_ + 1);
             identLf_ = std::string::npos;
-            identifyPanel(identText_);
+            // The reply line is in the ring too: a line-by-line decoder hands
+            // it on like any other line, but it is no event of the panel.
+            replyLine_ = identText_;
+            if (!identifyPanel(identText_)) replyLine_.clear();
             panes_.hex.addLine(std::string_view(reinterpret_cast<const char*>(chunk), count));
         }
         return;
@@ -61,6 +64,13 @@ void TraceSession::dispatchReceived(const std::uint8_t* chunk, std::size_t count
     out_.recordWanted = !listeners_.empty();
     do {
         decoder_->decode(state_, out_);
+        if (out_.hasRecord) {
+            out_.record.panel = panel_;
+            if (!replyLine_.empty()) {
+                if (out_.record.raw == replyLine_) out_.hasRecord = false;
+                replyLine_.clear();
+            }
+        }
         routeOutput(out_, panes_, flags_, limits_, listeners_, time);
     } while (state_.moreData);
 }
@@ -106,6 +116,7 @@ void TraceSession::setProtocol(Protocol p) {
     if (d == nullptr) return;
     protocol_ = p;
     decoder_ = d;
+    panel_.clear();
 }
 
 bool TraceSession::identifyPanel(std::string& text) {
@@ -127,6 +138,7 @@ bool TraceSession::identifyPanel(std::string& text) {
         return false;
     }
     if (!match->keepsDecoder) setProtocol(match->protocol);
+    panel_ = match->reply;
     ui_.setPanelCaption(std::string(match->panelCaption));
     ui_.setPanelColour(PanelColour::Red);
     identOutcome_ = IdentOutcome::Matched;
@@ -156,6 +168,7 @@ void TraceSession::stopp() {
     ui_.setPanelColour(PanelColour::ButtonFace);
     if (portStopp_) portStopp_();
     setProtocol(Protocol::Default);
+    replyLine_.clear();
 }
 
 void TraceSession::clear() {

@@ -105,6 +105,9 @@ public:
     TraceUi& ui() { return ui_; }
 
     decoders::Protocol protocol() const { return protocol_; }
+    // The reply name of the panel type identified ("IGISPRN"), which the
+    // event records carry; empty before one is and after setProtocol.
+    const std::string& panel() const { return panel_; }
     decoders::Decoder& decoder() { return *decoder_; }
     const decoders::DecoderRegistry& registry() const { return registry_; }
     void setProtocol(decoders::Protocol p);
@@ -138,6 +141,10 @@ private:
     ChunkSink* chunkSink_ = nullptr;
     std::function<void()> portStopp_;
     std::string identText_;
+    std::string panel_;
+    // The reply line, until the first record after it: a record of exactly
+    // its bytes is the reply decoded, not an event.
+    std::string replyLine_;
     std::size_t identLf_ = std::string::npos;  // IdentText's first line feed
     bool awaitingIdent_ = false;
     bool running_ = false;

@@ -178,15 +178,17 @@ TEST_F(ConfigTest, TheDialogShowsSixListsOfWhichOnlyThePortCanBeChosen) {
 
 TEST_F(ConfigTest, ThePortListFollowsTheComRuleAndOkSetsTheChosenName) {
     open();
-    // "Com2" is not upper case: "(none)", and OK makes it "none".
-    EXPECT_EQ(choosePort(), QStringLiteral("(none)"));
-    EXPECT_EQ(window->comm().deviceName(), "none");
+    // The default "Com2" is COM2, whatever the case: OK keeps a port that opens.
+    EXPECT_EQ(choosePort(), QStringLiteral("COM2"));
+    EXPECT_EQ(window->comm().deviceName(), "COM2");
 
     for (const auto& [name, shown] : std::vector<std::pair<std::string, const char*>>{{"COM", "(none)"},
                                                                                       {"COMX", "(none)"},
                                                                                       {"COM0", "(none)"},
                                                                                       {"xCOM7", "(none)"},
                                                                                       {"COM19", "COM1"},
+                                                                                      {"com7", "COM7"},
+                                                                                      {"xcom5", "(none)"},
                                                                                       {"", "(none)"}}) {
         window->comm().setDeviceName(name);
         EXPECT_EQ(choosePort(), QString::fromLatin1(shown)) << name;
@@ -221,16 +223,15 @@ TEST_F(ConfigTest, DevicePathsFollowCom9AndAConfiguredPathStaysChoosable) {
     EXPECT_EQ(choosePort(10), QStringLiteral("/dev/ttyUSB0"));
     EXPECT_EQ(window->comm().deviceName(), "/dev/ttyACM0");
 
-    // An adapter plugged in later is added; a path not found (here a
-    // pseudo-terminal) is kept rather than turned into "none" by OK, and
-    // marked as not there.
+    // An adapter plugged in later is added; a path that is not there is
+    // kept rather than turned into "none" by OK, and marked as not there.
     devices.push_back("/dev/ttyUSB1");
-    window->comm().setDeviceName("/dev/pts/7");
-    EXPECT_EQ(choosePort(), QStringLiteral("/dev/pts/7 (nicht vorhanden)"));
-    EXPECT_EQ(window->comm().deviceName(), "/dev/pts/7");
+    window->comm().setDeviceName("/dev/zindra-gone/pts7");
+    EXPECT_EQ(choosePort(), QStringLiteral("/dev/zindra-gone/pts7 (nicht vorhanden)"));
+    EXPECT_EQ(window->comm().deviceName(), "/dev/zindra-gone/pts7");
     EXPECT_EQ(d.cboPort().count(), 14);
     EXPECT_EQ(d.cboPort().itemText(12), QStringLiteral("/dev/ttyUSB1"));
-    EXPECT_EQ(choosePort(3), QStringLiteral("/dev/pts/7 (nicht vorhanden)"));
+    EXPECT_EQ(choosePort(3), QStringLiteral("/dev/zindra-gone/pts7 (nicht vorhanden)"));
     EXPECT_EQ(window->comm().deviceName(), "COM3");
 }
 
@@ -275,6 +276,38 @@ TEST_F(ConfigTest, APortCanBeTypedAndListedDevicesThatAreGoneAreMarked) {
         EXPECT_EQ(window->comm().deviceName(), device) << text;
     }
 }
+
+#ifndef _WIN32  // links to a pseudo-terminal
+// A link to a device that is there (and a pseudo-terminal, which the device
+// search does not list) is not marked; a link whose device is gone is.  COM
+// names above COM9 are found in any case.
+TEST_F(ConfigTest, OnlyPathsThatDoNotExistAreMarkedAndComNamesMatchInAnyCase) {
+    int master = -1, slave = -1;
+    char pty[256] = {};
+    ASSERT_EQ(::openpty(&master, &slave, pty, nullptr, nullptr), 0);
+    const std::string link = (std::filesystem::path(dir.path().toStdString()) / "fat").string();
+    const std::string gone = (std::filesystem::path(dir.path().toStdString()) / "weg").string();
+    std::filesystem::create_symlink(pty, link);
+    std::filesystem::create_symlink(std::string(pty) + "-gone", gone);
+    devices = {"COM12"};
+    open();
+    SettingsDialog& d = window->settingsDialog();
+    for (const std::string& name : {link, std::string(pty)}) {
+        window->comm().setDeviceName(name);
+        EXPECT_EQ(choosePort(), QString::fromStdString(name));
+        EXPECT_EQ(window->comm().deviceName(), name);
+    }
+    window->comm().setDeviceName(gone);
+    EXPECT_EQ(choosePort(), QString::fromStdString(gone) + QStringLiteral(" (nicht vorhanden)"));
+    EXPECT_EQ(window->comm().deviceName(), gone);
+    window->comm().setDeviceName("com12");
+    EXPECT_EQ(choosePort(), QStringLiteral("COM12"));
+    EXPECT_EQ(window->comm().deviceName(), "COM12");
+    EXPECT_EQ(d.devicePosition("Com2"), 2);
+    ::close(slave);
+    ::close(master);
+}
+#endif
 
 TEST_F(ConfigTest, AnUnchangedWindowWritesBackTheSizeItReadAlsoWhenItsFrameComesLate) {
     writeIni("[DeskTop]\nHeight=505\nWidth=642\n");

@@ -5,21 +5,28 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDateTime>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <algorithm>
 #include <fstream>
 #include <memory>
 
 #include "app/event_list.h"
 #include "app/event_list_model.h"
+#include "app/event_times.h"
 #include "app/event_tools.h"
 #include "app/pane_search.h"
 #include "fake_fat.h"
@@ -77,6 +84,24 @@ protected:
         return model().data(model().index(row, column), role).toString();
     }
     QVariant value(int row, int column, int role) { return model().data(model().index(row, column), role); }
+    // Runs "Alarmregeln…" and hands the box to `answer` once it shows.
+    void editRules(const std::function<void(QDialog&)>& answer) {
+        bool answered = false;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (answered || box == nullptr || box->objectName() != QStringLiteral("Alarmregeln")) return;
+            answered = true;
+            answer(*box);
+        });
+        poll.start(5);
+        w().findChild<QAction*>(QStringLiteral("Alarmregeln1"))->trigger();
+        EXPECT_TRUE(answered);
+    }
+
+    static void pressOk(QDialog& box) {
+        box.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    }
 
     QTemporaryDir dir;
     testing::RecordingDialogs dialogs;
@@ -208,6 +233,162 @@ TEST_F(EventList, AnAlertFiresOncePerMinutePerRuleDuringALiveTraceAndMarksItsRow
     ASSERT_FALSE(tools().setAlertRules(rules).has_value());
     tools().saveAlertRules();
     EXPECT_EQ(TraceWindow(dialogs, w().configPath()).eventTools().alertRules(), rules);
+}
+
+// Printer protocols name the panel the FAT replied with, in the list, the
+// filter and the export; the reply line and lines of nothing but a line end
+// are no events, while the event pane stays as it was.
+TEST_F(EventList, RecordsNameThePanelTypeAndNeitherTheReplyNorEmptyLinesAreEvents) {
+    open();
+    struct Case {
+        const char* sample;
+        const char* panel;
+        std::vector<const char*> printed;
+    };
+    for (const Case& c : {Case{"plaintext.TRC",
+                               "IGISPRN",
+                               {"12.03.24 10:15 FEUER Linie 007 Melder 03", "\xC4nderung Gruppe 12", "OK",
+                                "St\xF6rung Netzteil 2 - Techniker informieren, Wartung erforderlich",
+                                "Quittierung durch Betreiber erfolgt"}},
+                          Case{"hsb180.TRC", "HSB180", {"ALARM 12", "AB", "", "OK", "1"}}}) {
+        trigger("Clear1");
+        filter(QString());
+        replay(c.sample);
+        ASSERT_EQ(model().rowCount(), static_cast<int>(c.printed.size())) << c.sample;
+        for (int row = 0; row < model().rowCount(); ++row) {
+            EXPECT_EQ(cell(row, EventListModel::ProtocolColumn), QString::fromLatin1(c.panel)) << row;
+            if (*c.printed[row] != 0) {
+                EXPECT_EQ(tools().store().at(static_cast<std::size_t>(row)).printerText, c.printed[row])
+                    << row;
+            }
+        }
+        filter(QStringLiteral("Protokoll=") + QString::fromLatin1(c.panel));
+        EXPECT_EQ(list().countLabel().text(), QStringLiteral("%1 Treffer von %1").arg(c.printed.size()));
+        ASSERT_TRUE(tools().exportTo(QString::fromStdString(path("e.csv")), false));
+        const std::string csv = readAll(path("e.csv"));
+        std::size_t named = 0;
+        for (std::size_t at = 0; (at = csv.find(std::string(";") + c.panel + ";", at)) != std::string::npos;
+             ++at)
+            ++named;
+        EXPECT_EQ(named, c.printed.size()) << csv;
+        EXPECT_EQ(w().eventPane().lineCount(), 0u);
+    }
+}
+
+// The rules as the user keeps them in ZINDRA.INI (here in UTF-8, as an
+// editor saves it): OK without a change leaves the file as it is; a rule that
+// does not parse is shown as such and kept; an added rule leaves the others'
+// lines as they were, and a changed one takes the key of the one it replaces.
+TEST_F(EventList, AlarmRulesTheUserDidNotTouchStayByteForByte) {
+    const std::string ini =
+        "[Port]\r\nNummer=COM1\r\n"
+        "[Benachrichtigung]\r\n"
+        "; Nachtschicht\r\n"
+        "Regel1=text~St\xC3\xB6r\r\n"
+        "Regel2=text~\xE2\x82\xACuro\r\n"
+        "Regel3=Lnie=3\r\n"
+        "Regel4=Zustand~\"\xCE\xA9 Alarm\"\r\n";
+    open(ini);
+    const std::string file = path("config/ZINDRA.INI");
+    const QStringList all = {QString::fromUtf16(u"text~St\u00F6r"), QString::fromUtf16(u"text~\u20ACuro"),
+                             QStringLiteral("Lnie=3"), QString::fromUtf16(u"Zustand~\"\u03A9 Alarm\"")};
+    EXPECT_EQ(tools().alertRules(), all);
+    QString shown, said;
+    editRules([&](QDialog& box) {
+        shown = box.findChild<QPlainTextEdit*>()->toPlainText();
+        said = box.findChild<QLabel*>(QStringLiteral("RuleError"))->text();
+        pressOk(box);
+    });
+    EXPECT_EQ(shown, all.join(QLatin1Char('\n')));
+    EXPECT_TRUE(said.contains(QStringLiteral("Regel 3 (Lnie=3): "))) << said.toStdString();
+    EXPECT_EQ(readAll(file), ini);
+    EXPECT_EQ(tools().alertRules(), all);
+
+    // A rule added: the file gains its line, in UTF-8 like the rest.
+    editRules([&](QDialog& box) {
+        box.findChild<QPlainTextEdit*>()->appendPlainText(QString::fromUtf16(u"text~\u00C4nderung"));
+        pressOk(box);
+    });
+    EXPECT_EQ(readAll(file), ini + "Regel5=text~\xC3\x84nderung\r\n");
+    // The first rule changed, the second deleted: the changed one keeps its
+    // place and key; Regel3 to Regel5 stay as they were.
+    editRules([&](QDialog& box) {
+        QStringList lines = box.findChild<QPlainTextEdit*>()->toPlainText().split(QLatin1Char('\n'));
+        lines[0] = QStringLiteral("Alarm");
+        lines.removeAt(1);
+        box.findChild<QPlainTextEdit*>()->setPlainText(lines.join(QLatin1Char('\n')));
+        pressOk(box);
+    });
+    EXPECT_EQ(readAll(file),
+              "[Port]\r\nNummer=COM1\r\n"
+              "[Benachrichtigung]\r\n"
+              "; Nachtschicht\r\n"
+              "Regel1=Alarm\r\n"
+              "Regel3=Lnie=3\r\n"
+              "Regel4=Zustand~\"\xCE\xA9 Alarm\"\r\n"
+              "Regel5=text~\xC3\x84nderung\r\n");
+    // A new rule that does not parse is still refused, and nothing written.
+    const std::string before = readAll(file);
+    editRules([&](QDialog& box) {
+        box.findChild<QPlainTextEdit*>()->appendPlainText(QStringLiteral("Melder="));
+        pressOk(box);
+        said = box.findChild<QLabel*>(QStringLiteral("RuleError"))->text();
+        EXPECT_TRUE(box.isVisible());
+        box.reject();
+    });
+    EXPECT_TRUE(said.startsWith(QStringLiteral("Regel 5 (Melder=): "))) << said.toStdString();
+    EXPECT_EQ(readAll(file), before);
+}
+
+// At 640 x 480 with the events' times shown, each event stays one row (a cut
+// one ends in an ellipsis, its tooltip shows it whole), the list shows whole
+// times, and a long error wraps in the rules box instead of widening it.
+TEST_F(EventList, WhatIsShownFitsTheRoomItHasAt640By480) {
+    open();
+    w().findChild<QAction*>(QStringLiteral("Ereigniszeiten1"))->setChecked(true);
+    const std::int64_t time = 1'796'854'503'372'000;  // a winter day, .372 seconds
+    replay("sdn.TRC");
+    auto* pane = qobject_cast<TimedBox*>(w().findChild<QWidget*>(QStringLiteral("Memo3")));
+    ASSERT_NE(pane, nullptr);
+    w().eventPane().stampLastLine(time);
+    w().eventPane().flush();
+    testing::processPending();
+    ASSERT_TRUE(pane->timesShown());
+    int cut = 0;
+    for (QTextBlock b = pane->document()->begin(); b.isValid(); b = b.next()) {
+        ASSERT_NE(b.layout(), nullptr);
+        EXPECT_EQ(b.layout()->lineCount(), 1) << b.text().toStdString();
+        const QString tip = pane->cutLineTip(static_cast<std::size_t>(b.blockNumber()));
+        if (!tip.isEmpty()) {
+            ++cut;
+            EXPECT_TRUE(tip.endsWith(b.text())) << tip.toStdString();
+        }
+    }
+    EXPECT_GT(cut, 0);  // "Abschaltung" does not fit beside its time
+
+    tools().onEvent(decoders::EventRecord{}, time);
+    tools().showList();
+    testing::processPending();
+    const int last = model().rowCount() - 1;
+    const QString shownTime = cell(last, EventListModel::TimeColumn);
+    ASSERT_FALSE(shownTime.isEmpty());
+    QFont bold = list().table().font();
+    bold.setBold(true);
+    EXPECT_GE(list().table().columnWidth(EventListModel::TimeColumn),
+              QFontMetrics(bold).horizontalAdvance(shownTime) + 6);
+    list().hide();
+
+    int width = 0;
+    editRules([&](QDialog& box) {
+        box.findChild<QPlainTextEdit*>()->setPlainText(QStringLiteral("Lnie=3 ") +
+                                                       QString(300, QLatin1Char('x')));
+        pressOk(box);
+        testing::processPending();
+        width = box.width();
+        EXPECT_FALSE(box.findChild<QLabel*>(QStringLiteral("RuleError"))->text().isEmpty());
+        box.reject();
+    });
+    EXPECT_LE(width, 640);
 }
 
 TEST_F(EventList, ExportsTheFilteredRowsAndLeavesNothingWhereItCannotWrite) {

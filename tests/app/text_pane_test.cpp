@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QClipboard>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
 #include <random>
@@ -62,7 +65,7 @@ TEST_F(TextBoxPaneTest, RemovesLinesFromTheTop) {
     EXPECT_EQ(pane.lines(), Lines{""});
 }
 
-TEST_F(TextBoxPaneTest, ChangesAndTypingSetTheBoxModificationFlagAndClearResetsIt) {
+TEST_F(TextBoxPaneTest, ChangesSetTheBoxModificationFlagAndClearResetsIt) {
     EXPECT_FALSE(box.document()->isModified());
     pane.addLine(" 41");
     EXPECT_TRUE(box.document()->isModified());
@@ -72,11 +75,9 @@ TEST_F(TextBoxPaneTest, ChangesAndTypingSetTheBoxModificationFlagAndClearResetsI
     pane.setModified(false);
     pane.removeFirstLines(1);
     EXPECT_TRUE(pane.modified());
-
     pane.clear();
-    QTest::keyClicks(&box, QString::fromUtf16(u"\u00D6l"));
-    EXPECT_TRUE(pane.modified());
-    EXPECT_EQ(pane.lines(), Lines{"\xD6l"});
+    pane.addLine(" 41");
+    pane.flush();
     EXPECT_FALSE(box.document()->isUndoAvailable());  // no history grows
 }
 
@@ -134,21 +135,80 @@ TEST_F(TextBoxPaneTest, UpdatesTheBoxByItselfAtMostEveryFlushInterval) {
     EXPECT_GE(t.elapsed(), TextBoxPane::FlushInterval - 5);
 }
 
-// Typing while lines wait for the box: the note stays where it was typed and
-// the waiting lines follow it; nothing is lost either way.
-TEST_F(TextBoxPaneTest, WhatTheUserTypesBetweenUpdatesIsKeptWithTheWaitingLines) {
+// The box shows what was received: typing, pasting and deleting change
+// neither the box nor the lines (nor mark them changed), while lines wait
+// for the box or not; selecting and copying work.
+TEST_F(TextBoxPaneTest, TypingChangesNothingWhileSelectingAndCopyingWork) {
     pane.addLine("a");
     pane.addLine(" 41");
     pane.flush();
+    pane.setModified(false);
     pane.appendToLastLine(" 42");  // waiting
     pane.addLine("c");             // waiting
+    box.show();
+    box.setFocus();
     box.moveCursor(QTextCursor::End);
-    QTest::keyClicks(&box, QString::fromUtf16(u" \u00D6l"));
-    EXPECT_EQ(pane.lines(), (Lines{"a", " 41 \xD6l 42", "c"}));
-    pane.removeFirstLines(1);
+    QTest::keyClicks(&box, QString::fromUtf16(u"HALLO \u00D6l"));
+    QTest::keyClick(&box, Qt::Key_Backspace);
+    QTest::keyClick(&box, Qt::Key_Return);
+    QTest::keyClick(&box, Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClick(&box, Qt::Key_Delete);
+    QApplication::clipboard()->setText(QStringLiteral("eingef\u00FCgt"));
+    QTest::keyClick(&box, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(pane.lines(), (Lines{"a", " 41 42", "c"}));
     pane.flush();
-    EXPECT_EQ(shown(box), (Lines{" 41 \xD6l 42", "c"}));
-    EXPECT_TRUE(pane.modified());
+    EXPECT_EQ(shown(box), (Lines{"a", " 41 42", "c"}));
+    pane.setModified(false);
+    QTest::keyClicks(&box, QStringLiteral("HALLO"));
+    EXPECT_FALSE(pane.modified());
+
+    QTest::keyClick(&box, Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClick(&box, Qt::Key_Down, Qt::ShiftModifier);
+    QTest::keyClick(&box, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("a\n"));
+}
+
+// Control pictures are drawn dark and big enough to tell apart: the cells
+// of STX and ETX are mostly ink, and differ in more than a few pixels.
+TEST_F(TextBoxPaneTest, ControlPicturesFillTheirCellAndDifferFromEachOther) {
+    box.setFont(paneFont(true));
+    box.resize(300, 80);
+    box.show();
+    // Lines that come after the box is shown scroll it, as in a trace.
+    for (int i = 0; i < 12; ++i) {
+        pane.addLine(i < 11 ? "line " + std::to_string(i)
+                            : std::string("A\x02"
+                                          "B\x03"
+                                          "C",
+                                          5));
+        pane.flush();
+        testing::processPending();
+    }
+    ASSERT_GT(box.verticalScrollBar()->value(), 0);
+    const QImage image = box.viewport()->grab().toImage();
+    const auto cellOf = [&](int position) {
+        QTextCursor c(box.document());
+        c.setPosition(box.document()->lastBlock().position() + position);
+        const QRect at = box.cursorRect(c);
+        return QRect(at.left() + 1, at.top() + 2,
+                     QFontMetrics(box.font()).horizontalAdvance(QChar(0x2402)) - 2, at.height() - 4);
+    };
+    const QRect stx = cellOf(1), etx = cellOf(3);
+    ASSERT_EQ(stx.size(), etx.size());
+    int inkStx = 0, inkEtx = 0, differing = 0;
+    for (int y = 0; y < stx.height(); ++y) {
+        for (int x = 0; x < stx.width(); ++x) {
+            const int a = qGray(image.pixel(stx.topLeft() + QPoint(x, y)));
+            const int b = qGray(image.pixel(etx.topLeft() + QPoint(x, y)));
+            inkStx += a < 128;
+            inkEtx += b < 128;
+            differing += std::abs(a - b) > 100;
+        }
+    }
+    const int area = stx.width() * stx.height();
+    EXPECT_GT(inkStx * 100 / area, 40) << inkStx << " of " << area;
+    EXPECT_GT(inkEtx * 100 / area, 40) << inkEtx << " of " << area;
+    EXPECT_GE(differing, 8);
 }
 
 }  // namespace
