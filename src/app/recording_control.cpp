@@ -190,6 +190,8 @@ void RecordingControl::traceButtons(bool running) {
     if (startAction_ == nullptr) return;
     startAction_->setEnabled(!running);
     replayAction_->setEnabled(!running);
+    // A new trace: the state of an earlier recording goes from the status bar.
+    if (running) showStatus();
 }
 
 void RecordingControl::failed(const std::string& sentence) {

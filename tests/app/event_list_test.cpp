@@ -14,8 +14,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
@@ -24,6 +26,7 @@
 #include <fstream>
 #include <memory>
 
+#include "app/alert_list.h"
 #include "app/event_list.h"
 #include "app/event_list_model.h"
 #include "app/event_times.h"
@@ -213,6 +216,31 @@ TEST_F(EventList, AnAlertFiresOncePerMinutePerRuleDuringALiveTraceAndMarksItsRow
     tools().sync();
     EXPECT_EQ(tools().alertsShown().size(), 4);
     EXPECT_TRUE(value(2, 0, EventListModel::AlertRole).toBool());
+
+    // Each alert waits in its list, with its event's time, until acknowledged;
+    // the status bar's button says how many, whatever message comes later.
+    ASSERT_EQ(tools().alertList().entries().size(), 4u);
+    EXPECT_EQ(tools().alertList().entries()[2].time, tools().store().at(2).time);
+    EXPECT_EQ(tools().alertList().entries()[3].rule, QStringLiteral("Linie=1234"));
+    w().statusBar()->showMessage(QStringLiteral("eine sp\u00E4tere Meldung"));
+    EXPECT_TRUE(tools().alertButton().isVisible());
+    EXPECT_EQ(tools().alertButton().text(), QString::fromUtf16(u"\u26A0 4 Alarme unbest\u00E4tigt"));
+    tools().alertList().table().selectRow(0);
+    tools().alertList().acknowledgeChosen();
+    EXPECT_EQ(tools().alertList().waiting(), 3);
+    tools().alertList().acknowledgeAll();
+    EXPECT_FALSE(tools().alertButton().isVisible());
+
+    // The report of what the window shows names the live trace and its panel.
+    ASSERT_TRUE(tools().saveReportTo(dir.filePath(QStringLiteral("bericht.html"))));
+    const QByteArray report = [&] {
+        QFile f(dir.filePath(QStringLiteral("bericht.html")));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    EXPECT_TRUE(report.contains("<tr><th>Protokoll</th><td>SDN</td></tr>"))
+        << report.left(2000).toStdString();
+    EXPECT_TRUE(report.contains(("<tr><th>Schnittstelle</th><td>" + fat.name + "</td></tr>").c_str()));
+    EXPECT_TRUE(report.contains("<tr><th>Ereignisse</th><td>3</td></tr>"));
 
     // A replay is no live trace: its alarms raise nothing.
     w().findChild<QPushButton*>(QStringLiteral("StoppTrace"))->click();

@@ -232,7 +232,15 @@ TEST_F(Watch, SigtermEndsTheRecordingAsStoppDoes) {
         EXPECT_TRUE(done.manifest.end.has_value());
         EXPECT_TRUE(done.problems.empty());
         EXPECT_FALSE(w().session().running());
+        EXPECT_TRUE(status().startsWith(QStringLiteral("Aufzeichnung beendet"))) << status().toStdString();
     }
+    // A plain trace after it: the ended recording's state leaves the status bar.
+    testing::FakeFat fat;
+    w().comm().setDeviceName(fat.name);
+    w().findChild<QPushButton*>(QStringLiteral("StartTrace"))->click();
+    EXPECT_TRUE(fat.await("\nTRACEON"));
+    EXPECT_FALSE(rec().statusLabel().isVisible());
+    w().findChild<QPushButton*>(QStringLiteral("StoppTrace"))->click();
 }
 
 // A device back without an answer (a FAT still starting) counts as gone
