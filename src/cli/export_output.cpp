@@ -37,7 +37,8 @@ volatile std::sig_atomic_t stopSignal = 0;
 void onStopSignal(int sig) { stopSignal = sig; }
 
 const int StopSignals[] = {
-    SIGINT, SIGTERM,
+    SIGINT,
+    SIGTERM,
 #ifdef _WIN32
     SIGBREAK,
 #else
@@ -75,8 +76,8 @@ std::string signalName(int sig) {
 fs::path temporaryBeside(const fs::path& target) {
     static std::atomic<unsigned> counter{0};
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    const std::string suffix = ".tmp-" + std::to_string(ZINDRA_GETPID()) + "-" + std::to_string(stamp % 1000000) +
-                               "-" + std::to_string(counter++);
+    const std::string suffix = ".tmp-" + std::to_string(ZINDRA_GETPID()) + "-" +
+                               std::to_string(stamp % 1000000) + "-" + std::to_string(counter++);
     std::string name = target.filename().string();
     constexpr std::size_t NameMax = 255;
     if (name.size() + suffix.size() > NameMax) {
@@ -291,7 +292,9 @@ int ExportOutput::open() {
     return ExitOk;
 }
 
-bool ExportOutput::failed() const { return exporter_->failed() || (file_ && !file_->direct() && stopSignal != 0); }
+bool ExportOutput::failed() const {
+    return exporter_->failed() || (file_ && !file_->direct() && stopSignal != 0);
+}
 
 void ExportOutput::attach(trace::TraceSession& session) { session.eventListeners().add(*exporter_); }
 
@@ -315,7 +318,8 @@ int ExportOutput::finish(trace::TraceSession& session) {
     if (!error && exporter_->failed()) error = std::make_error_code(std::errc::io_error);
     if (error) {
         file_->discard();
-        std::fprintf(stderr, "zindra-cli: cannot write %s: %s\n", output_->c_str(), reasonText(error).c_str());
+        std::fprintf(stderr, "zindra-cli: cannot write %s: %s\n", output_->c_str(),
+                     reasonText(error).c_str());
         return ExitFile;
     }
     return ExitOk;

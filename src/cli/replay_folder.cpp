@@ -90,9 +90,10 @@ int replayFolder(const std::string& dir, const std::string& paneName, bool times
                      printableStart(session->identText()).c_str());
         status = ExitIdent;
     } else if (!rec.identified && !(stream && stream->failed()) && !(exporter && exporter->failed())) {
-        // As for a single file: nothing could be decoded.
+        // As for a single file: nothing could be decoded (unless damage,
+        // told below, is why).
         std::fprintf(stderr, "zindra-cli: %s holds no complete reply line\n", dir.c_str());
-        status = ExitIdent;
+        status = rec.damaged ? ExitFile : ExitIdent;
     }
     // What is wrong, after everything readable has been shown.
     for (const std::string& p : rec.problems) std::fprintf(stderr, "zindra-cli: %s\n", p.c_str());

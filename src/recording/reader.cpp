@@ -62,7 +62,8 @@ std::string readFile(const fs::path& p, std::uint64_t limit, bool& overLimit,
         total += n;
         if (!take(std::string_view(buf.data(), n))) break;
     }
-    if (std::ferror(in.get())) return "Cannot read " + p.string() + ": " + std::generic_category().message(EIO);
+    if (std::ferror(in.get()))
+        return "Cannot read " + p.string() + ": " + std::generic_category().message(EIO);
     return {};
 }
 
@@ -127,7 +128,8 @@ void parseManifest(std::string_view text, Manifest& m, std::vector<std::string>&
         if (line.empty() || line[0] == '#') continue;
         const std::size_t eq = line.find('=');
         const std::string_view key = line.substr(0, eq);
-        const std::string_view value = eq == std::string_view::npos ? std::string_view() : line.substr(eq + 1);
+        const std::string_view value =
+            eq == std::string_view::npos ? std::string_view() : line.substr(eq + 1);
         bool ok = whole && eq != std::string_view::npos;
         if (!ok) {
         } else if (key == "program") {
@@ -159,7 +161,8 @@ void parseManifest(std::string_view text, Manifest& m, std::vector<std::string>&
             std::size_t p = 0;
             while (fields.size() < 4 && p <= value.size()) {
                 const std::size_t sp = value.find(' ', p);
-                fields.push_back(value.substr(p, sp == std::string_view::npos ? std::string_view::npos : sp - p));
+                fields.push_back(
+                    value.substr(p, sp == std::string_view::npos ? std::string_view::npos : sp - p));
                 p = sp == std::string_view::npos ? value.size() + 1 : sp + 1;
             }
             const auto from = fields.empty() ? std::nullopt : timeValue(fields[0]);
@@ -184,8 +187,8 @@ bool IndexParser::feed(std::string_view bytes) {
         const std::size_t lf = bytes.find('\n');
         const std::string_view piece = bytes.substr(0, lf);
         // A line longer than any the writer makes is damaged; only its start is kept.
-        partial_.append(piece.substr(0, std::min(piece.size(), IndexLineLimit + 1 - std::min(partial_.size(),
-                                                                                           IndexLineLimit + 1))));
+        partial_.append(piece.substr(
+            0, std::min(piece.size(), IndexLineLimit + 1 - std::min(partial_.size(), IndexLineLimit + 1))));
         if (lf == std::string_view::npos) return true;
         line(partial_);
         partial_.clear();
@@ -280,7 +283,8 @@ Recording readRecording(const std::string& folder) {
             if (over) damaged("manifest", manifestPath(dir) + " is larger than a manifest can be");
             std::vector<std::string> bad;
             parseManifest(text, r.manifest, bad);
-            for (const std::string& b : bad) damaged("manifest line", manifestPath(dir) + ": " + b + " is damaged");
+            for (const std::string& b : bad)
+                damaged("manifest line", manifestPath(dir) + ": " + b + " is damaged");
             if (!r.manifest.end) {
                 cut.add("end", manifestPath(dir) +
                                    " has no end: the recording was cut off (a crash or power cut) "
@@ -318,8 +322,8 @@ Recording readRecording(const std::string& folder) {
     if (missing.size() == 1) {
         damaged("missing segment", segmentName(missing[0]) + " is missing in " + folder);
     } else if (!missing.empty()) {
-        damaged("missing segment", std::to_string(missing.size()) + " segments are missing in " + folder + ": " +
-                                       ranges(missing));
+        damaged("missing segment", std::to_string(missing.size()) + " segments are missing in " + folder +
+                                       ": " + ranges(missing));
     }
     if (!strays.empty()) {
         damaged("stray segment",
@@ -375,10 +379,10 @@ Recording readRecording(const std::string& folder) {
         }
         parser.finish();
         if (parser.badLines > 0) {
-            damaged("index line", idxPath + ": line " + std::to_string(parser.firstBadLine) + " is damaged" +
-                                      (parser.badLines > 1
-                                           ? " (and " + std::to_string(parser.badLines - 1) + " more lines)"
-                                           : std::string()));
+            damaged("index line",
+                    idxPath + ": line " + std::to_string(parser.firstBadLine) + " is damaged" +
+                        (parser.badLines > 1 ? " (and " + std::to_string(parser.badLines - 1) + " more lines)"
+                                             : std::string()));
         }
         if (over) {
             damaged("index size", idxPath + " is larger than the index of " + seg.path + " can be");
@@ -396,9 +400,10 @@ Recording readRecording(const std::string& folder) {
     for (const Gap& g : r.manifest.gaps) {
         if (g.deviceAway()) continue;
         r.incomplete = true;
-        incomplete.add("gap " + g.why, folder + " was not recorded from " + events::isoTime(g.from) +
-                                           (g.to ? " to " + events::isoTime(*g.to) : std::string(" to its end")) +
-                                           " (" + g.why + ")");
+        incomplete.add("gap " + g.why,
+                       folder + " was not recorded from " + events::isoTime(g.from) +
+                           (g.to ? " to " + events::isoTime(*g.to) : std::string(" to its end")) + " (" +
+                           g.why + ")");
     }
     damage.into(r.problems);
     incomplete.into(r.problems);
@@ -421,7 +426,8 @@ void replayRecording(trace::TraceSession& session, Recording& recording,
     std::size_t nextGap = 0;
     const auto gapsBefore = [&](trace::ChunkTime time) {
         if (!onGap || !time) return;
-        while (nextGap < gaps.size() && gaps[nextGap].to && *gaps[nextGap].to <= *time) onGap(gaps[nextGap++]);
+        while (nextGap < gaps.size() && gaps[nextGap].to && *gaps[nextGap].to <= *time)
+            onGap(gaps[nextGap++]);
     };
     const auto feed = [&](std::FILE* in, std::uint64_t length, trace::ChunkTime time,
                           const std::string& name) {
@@ -459,8 +465,8 @@ void replayRecording(trace::TraceSession& session, Recording& recording,
         }
         // The first segment did not bring the reply line (missing, unreadable):
         // this one's copy of it does, or the manifest's.
-        const bool standIn =
-            !identified && session.awaitingIdent() && (seg.number != 1 || &seg != &recording.segments.front());
+        const bool standIn = !identified && session.awaitingIdent() &&
+                             (seg.number != 1 || &seg != &recording.segments.front());
         bool useCopy = false;
         if (standIn) {
             session.clearIdentText();

@@ -111,7 +111,7 @@ public:
     std::vector<IndexEntry> entries;
     int lines = 0;
     int badLines = 0;
-    int firstBadLine = 0;     // its number, from 1
+    int firstBadLine = 0;      // its number, from 1
     bool halfWritten = false;  // the last line has no line feed
     bool pastEnd = false;      // a line indexes bytes the segment does not hold
 

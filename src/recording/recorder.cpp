@@ -34,7 +34,8 @@ class SystemTimeSource final : public TimeSource {
 public:
     std::int64_t utcNow() override { return Recorder::nowUtc(); }
     std::int64_t steadyNow() override {
-        return std::chrono::duration_cast<Micros>(std::chrono::steady_clock::now().time_since_epoch()).count();
+        return std::chrono::duration_cast<Micros>(std::chrono::steady_clock::now().time_since_epoch())
+            .count();
     }
 };
 
@@ -103,11 +104,11 @@ struct Recorder::Impl {
     std::string reason;
 
     File data, index, events;
-    int segment = 0;                 // segments in the folder (the current one's number)
-    std::uint64_t segmentSize = 0;   // bytes written to the current segment
-    std::uint64_t indexSize = 0;     // and to its index
-    std::uint64_t eventsSize = 0;    // and to the event file
-    std::uint64_t copySize = 0;      // the reply-line copy at the current segment's start
+    int segment = 0;                // segments in the folder (the current one's number)
+    std::uint64_t segmentSize = 0;  // bytes written to the current segment
+    std::uint64_t indexSize = 0;    // and to its index
+    std::uint64_t eventsSize = 0;   // and to the event file
+    std::uint64_t copySize = 0;     // the reply-line copy at the current segment's start
     std::uint64_t savedData = 0, savedIndex = 0, savedEvents = 0;
     std::optional<std::int64_t> firstUnsaved;  // time of the first chunk not yet saved
     std::uint64_t unsavedBytes = 0;
@@ -136,7 +137,7 @@ struct Recorder::Impl {
     bool interrupted = false;
     std::size_t interruption = 0;
     int interruptions = 0;
-    std::int64_t nextRetry = 0;  // steady
+    std::int64_t nextRetry = 0;            // steady
     std::vector<std::string> pendingRows;  // gap rows not yet in the event file
     bool reserved = false;
 
@@ -356,7 +357,8 @@ struct Recorder::Impl {
         const std::string zeros(ReserveSize, '\0');
         errno = 0;
         int err = 0;
-        if (std::fwrite(zeros.data(), 1, zeros.size(), f.get()) != zeros.size() || std::fflush(f.get()) != 0) {
+        if (std::fwrite(zeros.data(), 1, zeros.size(), f.get()) != zeros.size() ||
+            std::fflush(f.get()) != 0) {
             err = errno != 0 ? errno : EIO;
         } else {
             err = syncToDisk(f.get());

@@ -89,12 +89,12 @@ struct Gap {
 };
 
 struct RecorderStatus {
-    std::string folder;          // the recording's folder
-    std::uint64_t bytes = 0;     // bytes received and kept (reply-line copies not counted)
-    std::uint64_t lostBytes = 0; // bytes received while writing failed, not in the recording
-    std::int64_t startUtc = 0;   // UTC microseconds
-    std::int64_t elapsedUs = 0;  // since the start (to the end once finished), by the recorder's clock
-    int segments = 0;            // .TRC segments in the folder
+    std::string folder;           // the recording's folder
+    std::uint64_t bytes = 0;      // bytes received and kept (reply-line copies not counted)
+    std::uint64_t lostBytes = 0;  // bytes received while writing failed, not in the recording
+    std::int64_t startUtc = 0;    // UTC microseconds
+    std::int64_t elapsedUs = 0;   // since the start (to the end once finished), by the recorder's clock
+    int segments = 0;             // .TRC segments in the folder
     // Every gap, oldest first: the device's (deviceAway()) and the
     // recording's own (why says why, such as GapDiskFull).
     std::vector<Gap> gaps;

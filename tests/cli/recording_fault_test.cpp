@@ -69,7 +69,9 @@ std::vector<std::string> lines(const std::string& text) {
     return out;
 }
 
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
 
 // The recorder's clocks, moved by the test.
 struct FakeClock final : recording::TimeSource {
@@ -114,8 +116,8 @@ struct RecordingFault : ::testing::Test {
 #endif
         std::error_code ec;
         fs::permissions(dir, fs::perms::all, ec);
-        for (auto it = fs::recursive_directory_iterator(dir, ec); !ec && it != fs::recursive_directory_iterator();
-             it.increment(ec)) {
+        for (auto it = fs::recursive_directory_iterator(dir, ec);
+             !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
             if (it->is_directory() && !it->is_symlink()) fs::permissions(it->path(), fs::perms::all, ec);
         }
         fs::remove_all(dir, ec);
@@ -205,9 +207,19 @@ TEST_F(RecordingFault, SegmentsMissingStrayOrTruncatedAreNamedAndTheRestIsReplay
     };
     const std::vector<Case> cases = {
         // 3: the manifest counts its segments.
-        {"last segment missing", [&](const fs::path& f) { removeBoth(f, "0002"); }, 1, head, {"0002.TRC is missing in "}, 1},
+        {"last segment missing",
+         [&](const fs::path& f) { removeBoth(f, "0002"); },
+         1,
+         head,
+         {"0002.TRC is missing in "},
+         1},
         // 4: the second segment's copy of the reply line identifies.
-        {"first segment missing", [&](const fs::path& f) { removeBoth(f, "0001"); }, 1, tail, {"0001.TRC is missing in "}, 1},
+        {"first segment missing",
+         [&](const fs::path& f) { removeBoth(f, "0001"); },
+         1,
+         tail,
+         {"0001.TRC is missing in "},
+         1},
         {"first segment a folder",
          [](const fs::path& f) {
              fs::remove(f / "0001.TRC");
@@ -227,8 +239,12 @@ TEST_F(RecordingFault, SegmentsMissingStrayOrTruncatedAreNamedAndTheRestIsReplay
          {"0001.TRC is missing in ", "0002.idx is missing"},
          2},
         // 10: one line for a stray, not one per number in between.
-        {"stray 9999.TRC", [](const fs::path& f) { std::ofstream(f / "9999.TRC") << "UGM\r\n"; }, 1, all,
-         {"9999.TRC is not of this recording"}, 1},
+        {"stray 9999.TRC",
+         [](const fs::path& f) { std::ofstream(f / "9999.TRC") << "UGM\r\n"; },
+         1,
+         all,
+         {"9999.TRC is not of this recording"},
+         1},
         {"stray 9999.TRC without a manifest",
          [](const fs::path& f) {
              std::ofstream(f / "9999.TRC") << "UGM\r\n";
@@ -239,8 +255,12 @@ TEST_F(RecordingFault, SegmentsMissingStrayOrTruncatedAreNamedAndTheRestIsReplay
          {"9996 segments are missing in ", "0003.TRC to 9998.TRC", "manifest.txt is missing"},
          3},
         // 11: after a clean end, a short last segment is damage.
-        {"last segment truncated after a clean end", [&](const fs::path& f) { cutBy(f, 200); }, 1, {},
-         {"0002.idx indexes bytes past the end of "}, 1},
+        {"last segment truncated after a clean end",
+         [&](const fs::path& f) { cutBy(f, 200); },
+         1,
+         {},
+         {"0002.idx indexes bytes past the end of "},
+         1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -318,23 +338,26 @@ TEST_F(RecordingFault, FolderMessagesSayWhatIsWrong) {
     fs::create_directories(path("empty"));
     auto r = runCli({"replay", path("empty")});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "zindra-cli: " + path("empty") + " is not a recording folder: it has neither manifest.txt nor "
-                                                      "0001.TRC\n");
+    EXPECT_EQ(r.err, "zindra-cli: " + path("empty") +
+                         " is not a recording folder: it has neither manifest.txt nor "
+                         "0001.TRC\n");
 
     // Without search permission: the reason, not "has neither".
     const std::string locked = copyOf(d, "locked");
     fs::permissions(locked, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     const std::string cmd = "setpriv --reuid=65534 --regid=65534 --clear-groups " +
-                            testing::shellQuote(ZINDRA_CLI) + " replay " + testing::shellQuote(locked) + " 2>" +
-                            testing::shellQuote(path("locked.err")) + " >/dev/null";
+                            testing::shellQuote(ZINDRA_CLI) + " replay " + testing::shellQuote(locked) +
+                            " 2>" + testing::shellQuote(path("locked.err")) + " >/dev/null";
     fs::permissions(dir, fs::perms::all);
     const int raw = std::system(cmd.c_str());
     EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 1);
-    EXPECT_EQ(readAll(path("locked.err")), "zindra-cli: Cannot read the recording " + locked + ": Permission denied\n");
+    EXPECT_EQ(readAll(path("locked.err")),
+              "zindra-cli: Cannot read the recording " + locked + ": Permission denied\n");
 
     // Standard output on a full disk: the same reason as for a file.
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"replay", "--format", "csv", d}, {"replay", d}, {"replay", "--timestamps", d}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"replay", "--format", "csv", d},
+                                                 {"replay", d},
+                                                 {"replay", "--timestamps", d}}) {
         std::string line = testing::shellQuote(ZINDRA_CLI);
         for (const std::string& a : args) line += " " + testing::shellQuote(a);
         line += " >/dev/full 2>" + testing::shellQuote(path("full.err"));
@@ -379,7 +402,9 @@ TEST_F(RecordingFault, AFolderWithoutAReplyLineSaysSoAsAFileDoes) {
     {
         Recorder rec(options);
         folder = rec.folder();
-        const std::string noise = "\x02" "1123410000070\x03Z";
+        const std::string noise =
+            "\x02"
+            "1123410000070\x03Z";
         clock.advance(Second);
         rec.onChunk(reinterpret_cast<const std::uint8_t*>(noise.data()), noise.size(), clock.utc);
         rec.finish("no answer from the FAT");
@@ -418,7 +443,8 @@ TEST_F(RecordingFault, NoRecordingInsideARecordingNorUnderAnEmptyName) {
             Recorder rec(RecorderOptions{parent, "COM1", "v"});
             ADD_FAILURE() << "recorded into \"" << parent << "\": " << rec.folder();
         } catch (const recording::RecordingError& e) {
-            EXPECT_TRUE(contains(e.what(), parent.empty() ? "the name is empty" : d + " is itself a recording"))
+            EXPECT_TRUE(
+                contains(e.what(), parent.empty() ? "the name is empty" : d + " is itself a recording"))
                 << e.what();
         }
     }
@@ -476,7 +502,8 @@ TEST_F(RecordingFault, AClockSetBackKeepsIndexEventsAndManifestInAgreement) {
     EXPECT_EQ(replay.status, 0) << replay.err;
     const std::vector<std::string> shown = lines(replay.out);
     ASSERT_EQ(shown.size(), 99u);
-    for (std::size_t i = 0; i < shown.size(); ++i) EXPECT_EQ(shown[i].substr(0, 29), events::isoTime(times[i + 1]));
+    for (std::size_t i = 0; i < shown.size(); ++i)
+        EXPECT_EQ(shown[i].substr(0, 29), events::isoTime(times[i + 1]));
 }
 
 // --- 15: gaps in the replay's timestamps ------------------------------------
@@ -559,8 +586,7 @@ TEST_F(RecordingFault, ADiskThatFillsAndFreesAgainIsAGapAndTheRecordingGoesOn) {
             {
                 std::ofstream fill(disk + "/fill", std::ios::binary);
                 const std::string block(4096, 'x');
-                while (fill << block && fill.flush()) {
-                }
+                while (fill << block && fill.flush()) {}
             }
             fullFrom = clock.utc;
             for (int s = 0; s < 14; ++s) second();
@@ -596,9 +622,11 @@ TEST_F(RecordingFault, ADiskThatFillsAndFreesAgainIsAGapAndTheRecordingGoesOn) {
         EXPECT_EQ(g.why, recording::GapDiskFull);
         EXPECT_EQ(g.to.has_value(), frees);
         const std::string csv = readAll(fs::path(folder) / "events.csv");
-        EXPECT_TRUE(contains(csv, events::isoTime(g.from) + ";UGM;;;;;;;Unterbrechung;Datentr\xC3\xA4ger voll: "
-                                                            "nicht aufgezeichnet bis " +
-                                      (frees ? events::isoTime(*g.to) : std::string("zum Ende der Aufzeichnung"))))
+        EXPECT_TRUE(
+            contains(csv, events::isoTime(g.from) +
+                              ";UGM;;;;;;;Unterbrechung;Datentr\xC3\xA4ger voll: "
+                              "nicht aufgezeichnet bis " +
+                              (frees ? events::isoTime(*g.to) : std::string("zum Ende der Aufzeichnung"))))
             << csv.substr(csv.size() > 600 ? csv.size() - 600 : 0);
         // What was kept is what was delivered, less the gap.
         std::string joined;
@@ -616,7 +644,8 @@ TEST_F(RecordingFault, ADiskThatFillsAndFreesAgainIsAGapAndTheRecordingGoesOn) {
         EXPECT_EQ(replay.status, 1) << replay.err;
         EXPECT_TRUE(contains(replay.err, "was not recorded from " + events::isoTime(g.from))) << replay.err;
         EXPECT_FALSE(contains(replay.err, "crash")) << replay.err;
-        EXPECT_TRUE(contains(replay.out, events::isoTime(g.from) + " Datentr\xE4ger voll: nicht aufgezeichnet bis "))
+        EXPECT_TRUE(
+            contains(replay.out, events::isoTime(g.from) + " Datentr\xE4ger voll: nicht aufgezeichnet bis "))
             << replay.out.substr(0, 300);
     }
 }
