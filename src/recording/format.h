@@ -18,7 +18,7 @@ inline constexpr const char* EventsName = "events.csv";
 // when the disk fills: given up to write them, made again before the
 // recording goes on.  No part of the recording; removed at the end.
 inline constexpr const char* ReserveName = "manifest.reserve";
-inline constexpr std::size_t ReserveSize = 16 * 1024;
+inline constexpr std::size_t ReserveSize = 8 * 1024;
 // Where a reply line is looked for, as identification does.
 inline constexpr std::size_t ReplySearchLimit = 4096;
 
