@@ -102,48 +102,45 @@ public:
     std::error_code open() {
         fs::path target = path_;
 #ifndef _WIN32
-        // Through symbolic links to the file they name (a dangling link: the
-        // file it names is made).
-        for (int hops = 0;; ++hops) {
-            struct stat st {};
-            if (::lstat(target.c_str(), &st) != 0) {
-                if (errno == ENOENT) break;
-                return errnoCode();
+        struct stat st {};
+        const bool exists = ::stat(path_.c_str(), &st) == 0;
+        if (!exists && errno != ENOENT) return errnoCode();
+        if (exists && S_ISDIR(st.st_mode)) return std::make_error_code(std::errc::is_a_directory);
+        if (exists && (S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode))) {
+            // Into it directly, as "> FILE" does: a reader on a FIFO gets the
+            // events, /dev/null stays /dev/null (and /dev/stdout is standard
+            // output, through the system's own link).
+            const int fd = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC);
+            if (fd < 0) return errnoCode();
+            file_ = ::fdopen(fd, "wb");
+            if (file_ == nullptr) {
+                const std::error_code ec = errnoCode();
+                ::close(fd);
+                return ec;
             }
-            if (!S_ISLNK(st.st_mode)) break;
+            direct_ = true;
+            return {};
+        }
+        if (exists && !S_ISREG(st.st_mode)) {
+            errorText_ = S_ISBLK(st.st_mode) ? "a block device is not written to" : "not a regular file";
+            return std::make_error_code(std::errc::invalid_argument);
+        }
+        if (exists) {
+            keepMode_ = true;
+            mode_ = st.st_mode & 07777;
+            uid_ = st.st_uid;
+            gid_ = st.st_gid;
+        }
+        // Through symbolic links to the file they name, which is replaced (a
+        // dangling link: the file it names is made); the links stay.
+        for (int hops = 0;; ++hops) {
+            struct stat link {};
+            if (::lstat(target.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) break;
             if (hops == 40) return std::make_error_code(std::errc::too_many_symbolic_link_levels);
             std::error_code ec;
             const fs::path next = fs::read_symlink(target, ec);
             if (ec) return ec;
             target = next.is_absolute() ? next : target.parent_path() / next;
-        }
-        struct stat st {};
-        if (::stat(target.c_str(), &st) == 0) {
-            if (S_ISDIR(st.st_mode)) return std::make_error_code(std::errc::is_a_directory);
-            if (S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode)) {
-                // Into it directly, as "> FILE" does: a reader on a FIFO gets
-                // the events, /dev/null stays /dev/null.
-                const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
-                if (fd < 0) return errnoCode();
-                file_ = ::fdopen(fd, "wb");
-                if (file_ == nullptr) {
-                    const std::error_code ec = errnoCode();
-                    ::close(fd);
-                    return ec;
-                }
-                direct_ = true;
-                return {};
-            }
-            if (!S_ISREG(st.st_mode)) {
-                errorText_ = S_ISBLK(st.st_mode) ? "a block device is not written to" : "not a regular file";
-                return std::make_error_code(std::errc::invalid_argument);
-            }
-            keepMode_ = true;
-            mode_ = st.st_mode & 07777;
-            uid_ = st.st_uid;
-            gid_ = st.st_gid;
-        } else if (errno != ENOENT) {
-            return errnoCode();
         }
         target_ = target;
         temp_ = temporaryBeside(target);

@@ -668,6 +668,12 @@ TEST_F(RecordingFault, OutputWritesThroughLinksIntoFifosAndDevicesAndKeepsAFiles
     EXPECT_EQ(got, csv.out);
     EXPECT_TRUE(fs::is_fifo(fifo));
 
+    // Standard output by its name, a pipe here.
+    const std::string piped = testing::shellQuote(ZINDRA_CLI) + " replay --format csv --output /dev/stdout " +
+                              testing::shellQuote(trc) + " | cat >" + testing::shellQuote(path("piped.csv"));
+    EXPECT_EQ(std::system(piped.c_str()), 0);
+    EXPECT_EQ(readAll(path("piped.csv")), csv.out);
+
     // A character device stays one (a /dev/null of the test's own).
     const std::string null = path("null");
     const bool nodes = ::mknod(null.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0 &&
