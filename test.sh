@@ -55,7 +55,7 @@ case "$mode" in
     CC=clang CXX=clang++ configure_and_build build-fuzz -DZINDRA_FUZZ=ON -DZINDRA_BUILD_APP=OFF \
       -DZINDRA_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
     corpus=build-fuzz/corpus
-    rm -rf "$corpus" && mkdir -p "$corpus/stream" "$corpus/ident" "$corpus/filter"
+    rm -rf "$corpus" && mkdir -p "$corpus/stream" "$corpus/ident" "$corpus/filter" "$corpus/recording"
     # Seeds from the samples: the stream target's first byte 0x16 awaits the
     # reply line in the stream, as a replay does.
     for f in samples/*.TRC; do
@@ -72,7 +72,10 @@ case "$mode" in
     printf 'Linie=3 text~St\303\266r' > "$corpus/filter/fields"
     printf '%s' '"Linie aus" AND Zeit>=2026-12-08T22:00 Telegramm~0D0A' > "$corpus/filter/phrase"
     printf '%s' 'Zustand!="St""r" OR Code=0x1F' > "$corpus/filter/quotes"
-    for target in stream_fuzz ident_fuzz filter_fuzz; do
+    # The recording folder's texts (fuzz/recording_fuzz.cpp: two bytes of
+    # segment size, the manifest, a zero byte, the index) are seeded from
+    # fuzz/seeds/recording/ above.
+    for target in stream_fuzz ident_fuzz filter_fuzz recording_fuzz; do
       dir="$corpus/${target%_fuzz}"
       echo "fuzzing $target for $seconds s"
       ASAN_OPTIONS=detect_leaks=1 build-fuzz/bin/$target -max_total_time="$seconds" -print_final_stats=1 \

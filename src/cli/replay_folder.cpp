@@ -9,7 +9,9 @@
 #include "cli/common.h"
 #include "cli/export_output.h"
 #include "cli/output_pane.h"
+#include "events/event_row.h"
 #include "events/time_text.h"
+#include "recording/format.h"
 #include "recording/reader.h"
 #include "trace/session.h"
 
@@ -23,6 +25,12 @@ public:
     std::size_t lineCount() const override { return inner_.lineCount(); }
     void addLine(std::string_view line) override {
         inner_.addLine((now_ ? events::isoTime(*now_) : std::string("-")) + " " + std::string(line));
+    }
+    // A gap, where it happened: its start and what it was, a line of its own
+    // (the pane's bytes are Windows-1252).
+    void addGap(const recording::Gap& gap) {
+        const std::string text = recording::gapText(gap);
+        inner_.addLine(events::isoTime(gap.from) + " " + events::cp1252FromText(text).value_or(text));
     }
     void appendToLastLine(std::string_view text) override { inner_.appendToLastLine(text); }
     void removeFirstLines(std::size_t n) override { inner_.removeFirstLines(n); }
@@ -41,8 +49,8 @@ int replayFolder(const std::string& dir, const std::string& paneName, bool times
     try {
         rec = recording::readRecording(dir);
     } catch (const recording::RecordingError& e) {
-        std::fprintf(stderr, "zindra-cli: cannot read %s: %s; %s\n", dir.c_str(),
-                     reasonText(std::error_code(EISDIR, std::generic_category())).c_str(), e.what());
+        // A sentence naming the folder.
+        std::fprintf(stderr, "zindra-cli: %s\n", e.what());
         return ExitFile;
     }
 
@@ -71,17 +79,25 @@ int replayFolder(const std::string& dir, const std::string& paneName, bool times
         [&] {
             if ((stream && stream->failed()) || (exporter && exporter->failed())) session->stopp();
         },
-        [&](trace::ChunkTime t) { now = t; });
+        [&](trace::ChunkTime t) { now = t; },
+        [&](const recording::Gap& gap) {
+            if (timestamps) timedEvent.addGap(gap);
+        });
 
     int status = ExitOk;
     if (session->identOutcome() == trace::IdentOutcome::Unmatched) {
         std::fprintf(stderr, "zindra-cli: the reply \"%s\" names no known panel type\n",
                      printableStart(session->identText()).c_str());
         status = ExitIdent;
+    } else if (!rec.identified && !(stream && stream->failed()) && !(exporter && exporter->failed())) {
+        // As for a single file: nothing could be decoded (unless damage,
+        // told below, is why).
+        std::fprintf(stderr, "zindra-cli: %s holds no complete reply line\n", dir.c_str());
+        status = rec.damaged ? ExitFile : ExitIdent;
     }
     // What is wrong, after everything readable has been shown.
     for (const std::string& p : rec.problems) std::fprintf(stderr, "zindra-cli: %s\n", p.c_str());
-    if (rec.damaged && status == ExitOk) status = ExitFile;
+    if ((rec.damaged || rec.incomplete) && status == ExitOk) status = ExitFile;
 
     if (const int written = finishReplayOutput(exporter, *session, stream.get(), memHex, memText, memEvent);
         written != ExitOk) {

@@ -26,6 +26,21 @@ std::string timeField(std::int64_t t) { return std::to_string(t) + " " + events:
 std::string segmentName(int n) { return numbered(n, "TRC"); }
 std::string indexName(int n) { return numbered(n, "idx"); }
 
+std::optional<int> segmentNumber(std::string_view name) {
+    constexpr std::string_view Ext = ".TRC";
+    if (name.size() < 4 + Ext.size() || name.size() > 9 + Ext.size() ||
+        name.substr(name.size() - Ext.size()) != Ext) {
+        return std::nullopt;
+    }
+    const std::string_view digits = name.substr(0, name.size() - Ext.size());
+    int n = 0;
+    const auto r = std::from_chars(digits.data(), digits.data() + digits.size(), n);
+    if (r.ec != std::errc() || r.ptr != digits.data() + digits.size() || n <= 0) return std::nullopt;
+    // Written as segmentName writes it: no sign, no other leading zeros.
+    if (segmentName(n) != name) return std::nullopt;
+    return n;
+}
+
 std::string indexLine(std::uint64_t offset, std::int64_t time, const char* flag) {
     char buf[80];
     const int len =
@@ -59,9 +74,11 @@ std::string manifestText(const ManifestText& m) {
     s += "protocol=" + m.protocol + "\n";
     s += "reply=" + events::printable(m.reply) + "\n";
     s += "start=" + timeField(m.start) + "\n";
+    s += "segments=" + std::to_string(m.segments) + "\n";
     for (const Gap& g : m.gaps) {
         s += "gap=" + std::to_string(g.from) + " " + (g.to ? std::to_string(*g.to) : std::string("-")) + " " +
-             events::isoTime(g.from) + " " + (g.to ? events::isoTime(*g.to) : std::string("-")) + "\n";
+             events::isoTime(g.from) + " " + (g.to ? events::isoTime(*g.to) : std::string("-")) + " " +
+             (g.why.empty() ? std::string(GapDeviceAway) : g.why) + "\n";
     }
     if (m.end) {
         s += "end=" + timeField(*m.end) + "\n";
@@ -70,13 +87,47 @@ std::string manifestText(const ManifestText& m) {
     return s;
 }
 
+std::optional<std::string> unprintable(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\') {
+            out.push_back(text[i]);
+            continue;
+        }
+        if (++i >= text.size()) return std::nullopt;
+        switch (text[i]) {
+            case 'r': out.push_back('\r'); break;
+            case 'n': out.push_back('\n'); break;
+            case 't': out.push_back('\t'); break;
+            case '\\': out.push_back('\\'); break;
+            case 'x': {
+                unsigned v = 0;
+                if (text.size() - i < 3) return std::nullopt;
+                const auto r = std::from_chars(text.data() + i + 1, text.data() + i + 3, v, 16);
+                if (r.ec != std::errc() || r.ptr != text.data() + i + 3) return std::nullopt;
+                out.push_back(static_cast<char>(v));
+                i += 2;
+                break;
+            }
+            default: return std::nullopt;
+        }
+    }
+    return out;
+}
+
+std::string gapText(const Gap& gap) {
+    const std::string until =
+        gap.to ? "bis " + events::isoTime(*gap.to) : std::string("bis zum Ende der Aufzeichnung");
+    if (gap.deviceAway()) return std::string(GapDeviceAway) + " " + until;
+    return gap.why + ": nicht aufgezeichnet " + until;
+}
+
 std::string gapEventLine(const Gap& gap, const std::string& protocol) {
     std::vector<std::string> cells(events::ColumnNames.size());
     cells[events::TimeColumn] = events::isoTime(gap.from);
     cells[events::ProtocolColumn] = protocol;
     cells[events::StateColumn] = "Unterbrechung";
-    cells[events::LineColumn] = gap.to ? "Verbindung unterbrochen bis " + events::isoTime(*gap.to)
-                                       : std::string("Verbindung unterbrochen bis zum Ende der Aufzeichnung");
+    cells[events::LineColumn] = gapText(gap);
     return events::csvLine(cells);
 }
 

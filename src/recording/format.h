@@ -14,12 +14,25 @@ namespace zindra::recording {
 
 inline constexpr const char* ManifestName = "manifest.txt";
 inline constexpr const char* EventsName = "events.csv";
+// Room kept on the disk for the manifest and the event file's last rows, for
+// when the disk fills: given up to write them, made again before the
+// recording goes on.  No part of the recording; removed at the end.
+inline constexpr const char* ReserveName = "manifest.reserve";
+inline constexpr std::size_t ReserveSize = 8 * 1024;
 // Where a reply line is looked for, as identification does.
 inline constexpr std::size_t ReplySearchLimit = 4096;
 
 // Segment n (from 1): "0001.TRC" and its time index "0001.idx".
 std::string segmentName(int n);
 std::string indexName(int n);
+// n for a segment's name ("0001.TRC": 1; four digits or more, from 1), or
+// nullopt for any other name.
+std::optional<int> segmentNumber(std::string_view name);
+
+// The times a recording can hold: from 1970 to the end of the year 9999 (UTC
+// microseconds).  Anything else in a file is damage.
+inline constexpr std::int64_t LatestTime = 253'402'300'799'999'999;
+inline bool plausibleTime(std::int64_t t) { return t >= 0 && t <= LatestTime; }
 
 // Index line flags.
 inline constexpr const char* IndexCopy = "copy";
@@ -40,15 +53,25 @@ std::optional<IndexLine> parseIndexLine(std::string_view line);
 struct ManifestText {
     std::string program, port, protocol, reply;
     std::int64_t start = 0;
+    int segments = 0;  // segments begun
     std::optional<std::int64_t> end;
     std::vector<Gap> gaps;
     std::string reason;
 };
 std::string manifestText(const ManifestText& m);
 
+// The reply line as the manifest writes it (events::printable) back to its
+// bytes; nullopt when the text is not of that form.
+std::optional<std::string> unprintable(std::string_view text);
+
+// What a gap was, in words (UTF-8): "Verbindung unterbrochen bis
+// 2026-12-08T23:01:21.305+01:00" for the device's, "Datenträger voll: nicht
+// aufgezeichnet bis ..." for the recording's; "... bis zum Ende der
+// Aufzeichnung" when it lasted to the end.
+std::string gapText(const Gap& gap);
+
 // The event file's row for a gap: its start in the time column, "Unterbrechung"
-// as the state, its end (or none, when the recording ended during it) in the
-// event column.
+// as the state, gapText in the event column.
 std::string gapEventLine(const Gap& gap, const std::string& protocol);
 
 // "2026-12-08_10-40-38": the local start time, as folder names can hold it.

@@ -5,10 +5,11 @@
 #include <cerrno>
 #include <charconv>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <map>
+#include <set>
 #include <system_error>
 
+#include "events/time_text.h"
 #include "recording/format.h"
 #include "trace/replay.h"
 
@@ -17,12 +18,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool readText(const fs::path& p, std::string& out) {
-    std::ifstream in(p, std::ios::binary);
-    if (!in) return false;
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
+// The most a manifest can need: some 30,000 gaps.
+constexpr std::size_t ManifestLimit = 4u << 20;
+// The longest index line ("OFFSET;TIME;restart" with 20-digit numbers) and
+// more; a longer line is damaged.
+constexpr std::size_t IndexLineLimit = 64;
 
 std::optional<std::int64_t> leadingNumber(std::string_view s) {
     std::int64_t v = 0;
@@ -31,35 +31,106 @@ std::optional<std::int64_t> leadingNumber(std::string_view s) {
     return v;
 }
 
-// The segment numbers present: "0001.TRC" and the like.
-std::vector<int> segmentNumbers(const fs::path& folder, std::error_code& ec) {
-    std::vector<int> numbers;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (name.size() != 8 || name.substr(4) != ".TRC") continue;
-        int n = 0;
-        const auto r = std::from_chars(name.data(), name.data() + 4, n);
-        if (r.ec == std::errc() && r.ptr == name.data() + 4 && n > 0) numbers.push_back(n);
-    }
-    std::sort(numbers.begin(), numbers.end());
-    return numbers;
+std::optional<std::int64_t> timeValue(std::string_view s) {
+    const auto v = leadingNumber(s);
+    if (!v || !plausibleTime(*v)) return std::nullopt;
+    return v;
 }
 
-void parseManifest(const std::string& text, Manifest& m, std::vector<std::string>& bad) {
+// A file of the folder, opened as a single trace file is (regular files
+// only, never blocking); its bytes go to take in pieces, at most limit of
+// them.  The error's sentence ("Cannot open ...: Is a directory"), or empty.
+std::string readFile(const fs::path& p, std::uint64_t limit, bool& overLimit,
+                     const std::function<bool(std::string_view)>& take) {
+    overLimit = false;
+    trace::FilePtr in(nullptr, &std::fclose);
+    try {
+        in = trace::openTraceFile(p.string());
+    } catch (const std::system_error& e) {
+        return std::string("Cannot open ") + p.string() + ": " + e.code().message();
+    }
+    std::array<char, 64 * 1024> buf{};
+    std::uint64_t total = 0;
+    for (;;) {
+        const std::size_t n = std::fread(buf.data(), 1, buf.size(), in.get());
+        if (n == 0) break;
+        if (total + n > limit) {
+            overLimit = true;
+            take(std::string_view(buf.data(), static_cast<std::size_t>(limit - total)));
+            break;
+        }
+        total += n;
+        if (!take(std::string_view(buf.data(), n))) break;
+    }
+    if (std::ferror(in.get()))
+        return "Cannot read " + p.string() + ": " + std::generic_category().message(EIO);
+    return {};
+}
+
+// Problems of one kind, said once with a count.
+class Problems {
+public:
+    void add(const std::string& kind, const std::string& text) {
+        auto it = counts_.find(kind);
+        if (it == counts_.end()) {
+            order_.push_back(kind);
+            first_[kind] = text;
+            counts_[kind] = 1;
+        } else {
+            ++it->second;
+        }
+    }
+    bool empty() const { return order_.empty(); }
+    void into(std::vector<std::string>& out) const {
+        for (const std::string& kind : order_) {
+            const int n = counts_.at(kind);
+            out.push_back(n == 1 ? first_.at(kind)
+                                 : first_.at(kind) + " (and " + std::to_string(n - 1) + " more like it)");
+        }
+    }
+
+private:
+    std::vector<std::string> order_;
+    std::map<std::string, int> counts_;
+    std::map<std::string, std::string> first_;
+};
+
+// "0003.TRC to 0005.TRC, 0009.TRC": numbers as ranges, at most a few.
+std::string ranges(const std::vector<int>& numbers) {
+    std::string s;
+    int shown = 0;
+    for (std::size_t i = 0; i < numbers.size();) {
+        std::size_t j = i;
+        while (j + 1 < numbers.size() && numbers[j + 1] == numbers[j] + 1) ++j;
+        if (shown++ == 4) return s + ", ...";
+        if (!s.empty()) s += ", ";
+        s += segmentName(numbers[i]);
+        if (j > i) s += " to " + segmentName(numbers[j]);
+        i = j + 1;
+    }
+    return s;
+}
+
+std::string manifestPath(const fs::path& dir) { return (dir / ManifestName).string(); }
+
+}  // namespace
+
+void parseManifest(std::string_view text, Manifest& m, std::vector<std::string>& bad) {
     std::size_t pos = 0;
     int lineNo = 0;
     while (pos < text.size()) {
         std::size_t lf = text.find('\n', pos);
-        const bool whole = lf != std::string::npos;
+        const bool whole = lf != std::string_view::npos;
         if (!whole) lf = text.size();
-        const std::string line = text.substr(pos, lf - pos);
+        const std::string_view line = text.substr(pos, lf - pos);
         pos = lf + 1;
         ++lineNo;
         if (line.empty() || line[0] == '#') continue;
         const std::size_t eq = line.find('=');
-        const std::string key = line.substr(0, eq);
-        const std::string value = eq == std::string::npos ? std::string() : line.substr(eq + 1);
-        bool ok = whole && eq != std::string::npos;
+        const std::string_view key = line.substr(0, eq);
+        const std::string_view value =
+            eq == std::string_view::npos ? std::string_view() : line.substr(eq + 1);
+        bool ok = whole && eq != std::string_view::npos;
         if (!ok) {
         } else if (key == "program") {
             m.program = value;
@@ -69,34 +140,87 @@ void parseManifest(const std::string& text, Manifest& m, std::vector<std::string
             m.protocol = value;
         } else if (key == "reply") {
             m.reply = value;
+            ok = unprintable(value).has_value();
         } else if (key == "start") {
-            m.start = leadingNumber(value);
+            m.start = timeValue(value);
             ok = m.start.has_value();
         } else if (key == "end") {
-            m.end = leadingNumber(value);
+            m.end = timeValue(value);
             ok = m.end.has_value();
         } else if (key == "reason") {
             m.reason = value;
+        } else if (key == "segments") {
+            int n = 0;
+            const auto r = std::from_chars(value.data(), value.data() + value.size(), n);
+            ok = r.ec == std::errc() && r.ptr == value.data() + value.size() && n >= 0;
+            if (ok) m.segments = n;
         } else if (key == "gap") {
+            // FROM TO FROM-ISO TO-ISO [WHY]; TO "-" while it lasted.
             Gap g;
-            const auto from = leadingNumber(value);
-            const std::size_t sp = value.find(' ');
-            ok = from.has_value() && sp != std::string::npos;
+            std::vector<std::string_view> fields;
+            std::size_t p = 0;
+            while (fields.size() < 4 && p <= value.size()) {
+                const std::size_t sp = value.find(' ', p);
+                fields.push_back(
+                    value.substr(p, sp == std::string_view::npos ? std::string_view::npos : sp - p));
+                p = sp == std::string_view::npos ? value.size() + 1 : sp + 1;
+            }
+            const auto from = fields.empty() ? std::nullopt : timeValue(fields[0]);
+            ok = from.has_value() && fields.size() >= 2;
             if (ok) {
                 g.from = *from;
-                const std::string_view rest = std::string_view(value).substr(sp + 1);
-                if (rest.substr(0, 1) != "-") {
-                    g.to = leadingNumber(rest);
-                    ok = g.to.has_value();
+                if (fields[1] != "-") {
+                    g.to = timeValue(fields[1]);
+                    ok = g.to.has_value() && *g.to >= g.from;
                 }
-                m.gaps.push_back(g);
+                if (p < value.size()) g.why = value.substr(p);
+                if (g.why.empty()) g.why = GapDeviceAway;
+                if (ok) m.gaps.push_back(g);
             }
         }
         if (!ok) bad.push_back("line " + std::to_string(lineNo));
     }
 }
 
-}  // namespace
+bool IndexParser::feed(std::string_view bytes) {
+    while (!bytes.empty() && !pastEnd) {
+        const std::size_t lf = bytes.find('\n');
+        const std::string_view piece = bytes.substr(0, lf);
+        // A line longer than any the writer makes is damaged; only its start is kept.
+        partial_.append(piece.substr(
+            0, std::min(piece.size(), IndexLineLimit + 1 - std::min(partial_.size(), IndexLineLimit + 1))));
+        if (lf == std::string_view::npos) return true;
+        line(partial_);
+        partial_.clear();
+        bytes.remove_prefix(lf + 1);
+    }
+    return !pastEnd;
+}
+
+void IndexParser::finish() {
+    if (!partial_.empty() && !pastEnd) {
+        ++lines;
+        halfWritten = true;
+    }
+    partial_.clear();
+}
+
+void IndexParser::line(std::string_view text) {
+    ++lines;
+    const auto l = text.size() <= IndexLineLimit ? parseIndexLine(text) : std::nullopt;
+    const IndexEntry* last = entries.empty() ? nullptr : &entries.back();
+    const bool ok = l && plausibleTime(l->time) && (l->flag != IndexCopy || (lines == 1 && l->offset == 0)) &&
+                    (last == nullptr || (l->offset > last->offset && l->time >= last->time));
+    if (!ok) {
+        if (badLines++ == 0) firstBadLine = lines;
+        return;
+    }
+    if (l->offset >= segmentSize_) {
+        pastEnd = true;
+        return;
+    }
+    entries.push_back(IndexEntry{l->offset, l->time, l->flag == IndexCopy, l->flag == IndexRestart});
+}
 
 bool isRecordingFolder(const std::string& folder) {
     std::error_code ec;
@@ -115,100 +239,196 @@ Recording readRecording(const std::string& folder) {
         }
         throw RecordingError(folder + " is not a recording folder: it is a file");
     }
-    Recording r;
-    r.folder = folder;
-    const std::vector<int> numbers = segmentNumbers(dir, ec);
+    // The names in the folder, without looking at the files yet.
+    std::set<std::string> names;
+    std::map<int, std::string> numbered;  // segment number: name
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        if (const auto n = segmentNumber(name)) numbered.emplace(*n, name);
+        names.insert(std::move(name));
+    }
     if (ec) throw RecordingError("Cannot read the recording " + folder + ": " + ec.message());
-    if (!isRecordingFolder(folder)) {
+    const bool hasManifest = names.count(ManifestName) > 0;
+    if (!hasManifest && numbered.count(1) == 0) {
         throw RecordingError(folder + " is not a recording folder: it has neither " +
                              std::string(ManifestName) + " nor " + segmentName(1));
     }
-    const auto damage = [&](const std::string& text) {
-        r.problems.push_back(text);
+    // A folder that can be listed but not searched: nothing in it can be opened.
+    (void)fs::status(dir / (hasManifest ? std::string(ManifestName) : segmentName(1)), ec);
+    if (ec && ec != std::errc::no_such_file_or_directory) {
+        throw RecordingError("Cannot read the recording " + folder + ": " + ec.message());
+    }
+
+    Recording r;
+    r.folder = folder;
+    Problems damage, cut, incomplete;
+    const auto damaged = [&](const std::string& kind, const std::string& text) {
+        damage.add(kind, text);
         r.damaged = true;
     };
-    const auto cut = [&](const std::string& text) {
-        r.problems.push_back(text);
-        r.cutOff = true;
-    };
 
-    std::string text;
-    if (!fs::exists(dir / ManifestName, ec)) {
-        damage((dir / ManifestName).string() + " is missing: port, protocol, times and gaps are unknown");
-    } else if (!readText(dir / ManifestName, text)) {
-        damage("Cannot read " + (dir / ManifestName).string());
+    // The manifest.
+    if (!hasManifest) {
+        damaged("manifest", manifestPath(dir) + " is missing: port, protocol, times and gaps are unknown");
     } else {
-        std::vector<std::string> bad;
-        parseManifest(text, r.manifest, bad);
-        for (const std::string& b : bad) damage((dir / ManifestName).string() + ": " + b + " is damaged");
-        if (!r.manifest.end) {
-            cut((dir / ManifestName).string() +
-                " has no end: the recording was cut off (a crash or power cut) "
-                "and is read as far as it was written");
+        std::string text;
+        bool over = false;
+        const std::string error = readFile(dir / ManifestName, ManifestLimit, over, [&](std::string_view b) {
+            text.append(b);
+            return true;
+        });
+        if (!error.empty()) {
+            damaged("manifest", error + ": port, protocol, times and gaps are unknown");
+        } else {
+            if (over) damaged("manifest", manifestPath(dir) + " is larger than a manifest can be");
+            std::vector<std::string> bad;
+            parseManifest(text, r.manifest, bad);
+            for (const std::string& b : bad)
+                damaged("manifest line", manifestPath(dir) + ": " + b + " is damaged");
+            if (!r.manifest.end) {
+                cut.add("end", manifestPath(dir) +
+                                   " has no end: the recording was cut off (a crash or power cut) "
+                                   "and is read as far as it was written");
+            }
         }
     }
+    // A clean end proves that what follows is complete; without it (or
+    // without a manifest) the last segment's end is where a cut-off stopped.
+    const bool cleanEnd = r.manifest.end.has_value();
 
-    // Segments numbered from 1 without holes.
-    int expect = 1;
-    for (const int n : numbers) {
-        for (; expect < n; ++expect) damage(segmentName(expect) + " is missing in " + folder);
-        expect = n + 1;
+    // Which segments belong to it: those the manifest counts (and one more
+    // while it has no end: begun just before the manifest was written again),
+    // or, without a count, every one up to the highest.
+    std::vector<int> present;
+    for (const auto& [n, name] : numbered) present.push_back(n);
+    int expected = present.empty() ? 0 : present.back();
+    std::vector<int> strays;
+    if (r.manifest.segments) {
+        expected = *r.manifest.segments;
+        const int allowed = cleanEnd ? expected : expected + 1;
+        while (!present.empty() && present.back() > allowed) {
+            strays.insert(strays.begin(), present.back());
+            present.pop_back();
+        }
     }
-    for (std::size_t i = 0; i < numbers.size(); ++i) {
-        const bool last = i + 1 == numbers.size();
+    std::vector<int> missing;
+    for (int n = 1, i = 0; n <= expected; ++n) {
+        if (static_cast<std::size_t>(i) < present.size() && present[static_cast<std::size_t>(i)] == n) {
+            ++i;
+        } else {
+            missing.push_back(n);
+        }
+    }
+    if (missing.size() == 1) {
+        damaged("missing segment", segmentName(missing[0]) + " is missing in " + folder);
+    } else if (!missing.empty()) {
+        damaged("missing segment", std::to_string(missing.size()) + " segments are missing in " + folder +
+                                       ": " + ranges(missing));
+    }
+    if (!strays.empty()) {
+        damaged("stray segment",
+                (strays.size() == 1 ? (dir / segmentName(strays[0])).string() + " is"
+                                    : std::to_string(strays.size()) + " files (" + ranges(strays) + ") are") +
+                    " not of this recording: its manifest names " + std::to_string(expected) +
+                    " segment(s); not replayed");
+    }
+
+    for (std::size_t i = 0; i < present.size(); ++i) {
+        const bool last = i + 1 == present.size();
+        // Damage at the very end of a recording without a clean end is what a
+        // cut-off leaves.
+        const auto tail = [&](const std::string& kind, const std::string& t) {
+            if (last && !cleanEnd) {
+                cut.add(kind, t);
+            } else {
+                damaged(kind, t);
+            }
+        };
         SegmentFile seg;
-        seg.path = (dir / segmentName(numbers[i])).string();
-        seg.size = fs::file_size(seg.path, ec);
-        if (ec) {
-            damage("Cannot read " + seg.path + ": " + ec.message());
+        seg.number = present[i];
+        seg.path = (dir / numbered[seg.number]).string();
+        try {
+            trace::openTraceFile(seg.path);
+        } catch (const std::system_error& e) {
+            damaged("segment unreadable", "Cannot read " + seg.path + ": " + e.code().message());
             continue;
         }
-        const fs::path idxPath = dir / indexName(numbers[i]);
-        if (!readText(idxPath, text)) {
-            damage(idxPath.string() + " is missing: " + seg.path + " is replayed without times");
+        seg.size = fs::file_size(seg.path, ec);
+        if (ec) {
+            damaged("segment unreadable", "Cannot read " + seg.path + ": " + ec.message());
+            continue;
+        }
+        const std::string idxName = indexName(seg.number);
+        const std::string idxPath = (dir / idxName).string();
+        if (names.count(idxName) == 0) {
+            damaged("index missing", idxPath + " is missing: " + seg.path + " is replayed without times");
             r.segments.push_back(std::move(seg));
             continue;
         }
-        // Damage inside a segment that was not the last to be written is
-        // damage; at the very end it is what a cut-off leaves.
-        const auto tail = [&](const std::string& t) { last ? cut(t) : damage(t); };
-        std::size_t pos = 0;
-        int lineNo = 0;
-        int badLines = 0;
-        while (pos < text.size()) {
-            std::size_t lf = text.find('\n', pos);
-            ++lineNo;
-            if (lf == std::string::npos) {
-                tail(idxPath.string() + ": the last line is half written");
-                break;
-            }
-            const auto line = parseIndexLine(std::string_view(text).substr(pos, lf - pos));
-            pos = lf + 1;
-            if (!line || (!seg.index.empty() && line->offset < seg.index.back().offset)) {
-                if (badLines++ == 0)
-                    damage(idxPath.string() + ": line " + std::to_string(lineNo) + " is damaged");
-                continue;
-            }
-            if (line->offset >= seg.size) {
-                tail(idxPath.string() + " indexes bytes past the end of " + seg.path);
-                break;
-            }
-            seg.index.push_back(
-                IndexEntry{line->offset, line->time, line->flag == IndexCopy, line->flag == IndexRestart});
+        IndexParser parser(seg.size);
+        bool over = false;
+        // No more lines than the segment has bytes (and its copy), none longer
+        // than a line can be.
+        const std::uint64_t limit = (seg.size + 2) * (IndexLineLimit + 1);
+        const std::string error =
+            readFile(idxPath, limit, over, [&](std::string_view b) { return parser.feed(b); });
+        if (!error.empty()) {
+            damaged("index unreadable", error + ": " + seg.path + " is replayed without times");
+            r.segments.push_back(std::move(seg));
+            continue;
         }
-        if (badLines > 1) r.problems.back() += " (and " + std::to_string(badLines - 1) + " more lines)";
+        parser.finish();
+        if (parser.badLines > 0) {
+            damaged("index line",
+                    idxPath + ": line " + std::to_string(parser.firstBadLine) + " is damaged" +
+                        (parser.badLines > 1 ? " (and " + std::to_string(parser.badLines - 1) + " more lines)"
+                                             : std::string()));
+        }
+        if (over) {
+            damaged("index size", idxPath + " is larger than the index of " + seg.path + " can be");
+        } else if (parser.halfWritten) {
+            tail("index half", idxPath + ": the last line is half written");
+        } else if (parser.pastEnd) {
+            tail("index past", idxPath + " indexes bytes past the end of " + seg.path);
+        }
+        seg.index = std::move(parser.entries);
         r.segments.push_back(std::move(seg));
     }
-    if (numbers.empty()) damage("No segment (" + segmentName(1) + ") in " + folder);
+    if (numbered.empty()) damaged("no segment", "No segment (" + segmentName(1) + ") in " + folder);
+
+    // The recording's own gaps: bytes received, not recorded.
+    for (const Gap& g : r.manifest.gaps) {
+        if (g.deviceAway()) continue;
+        r.incomplete = true;
+        incomplete.add("gap " + g.why,
+                       folder + " was not recorded from " + events::isoTime(g.from) +
+                           (g.to ? " to " + events::isoTime(*g.to) : std::string(" to its end")) + " (" +
+                           g.why + ")");
+    }
+    damage.into(r.problems);
+    incomplete.into(r.problems);
+    cut.into(r.problems);
+    r.cutOff = !cut.empty();
     return r;
 }
 
 void replayRecording(trace::TraceSession& session, Recording& recording,
                      const std::function<void()>& processEvents,
-                     const std::function<void(trace::ChunkTime)>& beforeChunk) {
+                     const std::function<void(trace::ChunkTime)>& beforeChunk,
+                     const std::function<void(const Gap&)>& onGap) {
     session.startReplay();
     std::array<std::uint8_t, trace::ReplayChunk> buf{};
     bool reachedEnd = true;
+    bool identified = false;  // the reply line has come in this replay
+    // The gaps in order; each is told before the first chunk read after it.
+    std::vector<Gap> gaps = recording.manifest.gaps;
+    std::stable_sort(gaps.begin(), gaps.end(), [](const Gap& a, const Gap& b) { return a.from < b.from; });
+    std::size_t nextGap = 0;
+    const auto gapsBefore = [&](trace::ChunkTime time) {
+        if (!onGap || !time) return;
+        while (nextGap < gaps.size() && gaps[nextGap].to && *gaps[nextGap].to <= *time)
+            onGap(gaps[nextGap++]);
+    };
     const auto feed = [&](std::FILE* in, std::uint64_t length, trace::ChunkTime time,
                           const std::string& name) {
         while (length > 0) {
@@ -224,8 +444,12 @@ void replayRecording(trace::TraceSession& session, Recording& recording,
             }
             if (processEvents) processEvents();
             if (!session.running()) return false;
+            gapsBefore(time);
             if (beforeChunk) beforeChunk(time);
             session.feedChunk(buf.data(), n, time);
+            if (!session.awaitingIdent() && session.identOutcome() == trace::IdentOutcome::Matched) {
+                identified = true;
+            }
             length -= n;
         }
         return true;
@@ -239,6 +463,24 @@ void replayRecording(trace::TraceSession& session, Recording& recording,
             recording.damaged = true;
             continue;
         }
+        // The first segment did not bring the reply line (missing, unreadable):
+        // this one's copy of it does, or the manifest's.
+        const bool standIn = !identified && session.awaitingIdent() &&
+                             (seg.number != 1 || &seg != &recording.segments.front());
+        bool useCopy = false;
+        if (standIn) {
+            session.clearIdentText();
+            if (!seg.index.empty() && seg.index.front().copy) {
+                useCopy = true;
+            } else if (!seg.index.empty()) {
+                const auto reply = unprintable(recording.manifest.reply);
+                if (reply && !reply->empty()) {
+                    std::string name = *reply;
+                    while (!name.empty() && (name.back() == '\n' || name.back() == '\r')) name.pop_back();
+                    if (session.identifyReply(name)) identified = true;
+                }
+            }
+        }
         bool go = true;
         // Bytes before the first indexed chunk (a segment without its index).
         const std::uint64_t first = seg.index.empty() ? seg.size : seg.index.front().offset;
@@ -247,7 +489,7 @@ void replayRecording(trace::TraceSession& session, Recording& recording,
             const IndexEntry& e = seg.index[i];
             const std::uint64_t next = i + 1 < seg.index.size() ? seg.index[i + 1].offset : seg.size;
             std::uint64_t length = next - e.offset;
-            if (e.copy) {
+            if (e.copy && !useCopy) {
                 // The reply line a segment starts with to be replayable alone
                 // is no part of the stream.  (Its index entry reaches further
                 // only when the index was cut off behind it.)
@@ -270,7 +512,13 @@ void replayRecording(trace::TraceSession& session, Recording& recording,
             break;
         }
     }
-    if (reachedEnd) session.dispatchRest();
+    if (reachedEnd) {
+        session.dispatchRest();
+        if (onGap) {
+            for (; nextGap < gaps.size(); ++nextGap) onGap(gaps[nextGap]);
+        }
+    }
+    recording.identified = identified;
     if (session.running()) session.stopp();
 }
 

@@ -263,14 +263,21 @@ TEST_F(RecordingTest, CutOffIsReadToWhereItStoppedAndDamageIsNamed) {
 }
 
 #ifndef _WIN32
-TEST_F(RecordingTest, AFullDiskStopsTheRecordingButNotTheTrace) {
+TEST_F(RecordingTest, AFailedWriteInterruptsTheRecordingButNotTheTrace) {
     // A folder that cannot be made is refused at the start.
     std::ofstream((parent / "file").string()) << "x";
     EXPECT_THROW(Recorder(RecorderOptions{(parent / "file" / "sub").string(), "p", "v"}), RecordingError);
 
-    // Files may grow to 64 KiB only: writes beyond fail as on a full disk.
+    // Files may grow to 64 KiB only: writes beyond fail.
+    struct Clock final : TimeSource {
+        std::int64_t utc = T0, steady = 0;
+        std::int64_t utcNow() override { return utc; }
+        std::int64_t steadyNow() override { return steady; }
+    } clock;
     Live live;
-    Recorder rec(options(), T0);
+    RecorderOptions o = options();
+    o.clock = &clock;
+    Recorder rec(o);
     live.attach(rec);
     rlimit old{};
     ::getrlimit(RLIMIT_FSIZE, &old);
@@ -279,25 +286,34 @@ TEST_F(RecordingTest, AFullDiskStopsTheRecordingButNotTheTrace) {
     small.rlim_cur = 64 * 1024;
     ::setrlimit(RLIMIT_FSIZE, &small);
     live.receive(Reply, T0 + 1);
-    for (int i = 0; i < 20000; ++i) live.receive(Telegram, T0 + 2 + i);
-    rec.tick(T0 + 30 * Second);
+    for (int i = 0; i < 20000; ++i) {
+        clock.utc += 10'000;
+        clock.steady += 10'000;
+        live.receive(Telegram, clock.utc);
+        rec.tick();
+    }
     const RecorderStatus s = rec.status();
     rec.finish("Stopp");
     ::setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
 
     EXPECT_FALSE(s.writing);
-    EXPECT_NE(s.lastError.find("The recording in " + rec.folder() + " stopped: cannot write"),
+    ASSERT_TRUE(s.interruption.has_value());
+    EXPECT_EQ(s.interruption->why, "Schreibfehler (File too large)");
+    EXPECT_NE(s.lastError.find("The recording in " + rec.folder() + " is interrupted: cannot write"),
               std::string::npos)
         << s.lastError;
     EXPECT_LT(s.bytes, live.delivered.size());
-    // The trace went on decoding; what was written replays.
+    EXPECT_EQ(s.bytes + s.lostBytes, live.delivered.size());
+    // The trace went on decoding; what was written replays, up to where the
+    // files were cut back to a whole chunk.
     EXPECT_EQ(live.events.got.size(), 20000u);
     Recording r = readRecording(rec.folder());
+    EXPECT_TRUE(r.incomplete);
     Live again;
     again.session.eventListeners().add(again.events);
     replayRecording(again.session, r);
-    EXPECT_GT(again.events.got.size(), 100u);
+    ASSERT_GT(again.events.got.size(), 100u);
     EXPECT_EQ(again.events.got.back(), live.events.got[again.events.got.size() - 1]);
 }
 #endif
