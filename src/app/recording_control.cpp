@@ -194,15 +194,22 @@ void RecordingControl::traceButtons(bool running) {
     if (running) showStatus();
 }
 
-void RecordingControl::failed(const std::string& sentence) {
-    const QString text = QString::fromLocal8Bit(sentence.c_str());
+void RecordingControl::failed() {
+    const auto st = engine_.recordingStatus();
+    if (!st || !st->interruption) return;
+    const QString why = QString::fromStdString(st->interruption->why);
+    const QString folder = shownPath(st->folder);
+    const int every = static_cast<int>(recording::DefaultRetryInterval.count());
     // After the engine's call has returned: the box waits for the user, the
     // trace goes on meanwhile.
-    QTimer::singleShot(0, this, [this, text] {
-        dialogs_.error(&window_, QStringLiteral("\n Die Aufzeichnung ist angehalten: \n %1 \n\n"
-                                                " Was bis dahin geschrieben wurde, bleibt lesbar; \n"
-                                                " der Trace l\u00E4uft weiter. \n")
-                                     .arg(text));
+    QTimer::singleShot(0, this, [this, why, folder, every] {
+        dialogs_.error(&window_,
+                       QStringLiteral("\n Die Aufzeichnung ist unterbrochen (%1): \n %2 \n\n"
+                                      " Sie wird alle %3 s wieder versucht und geht dann in einem \n"
+                                      " neuen Abschnitt weiter. Was bis dahin geschrieben wurde, \n"
+                                      " bleibt lesbar; der Trace l\u00E4uft weiter. \n")
+                           .arg(why, folder)
+                           .arg(every));
     });
 }
 
@@ -219,13 +226,18 @@ void RecordingControl::showStatus() {
     const bool away = watching && engine_.disconnected();
     if (away) parts << QStringLiteral("Ger\u00E4t fehlt, neuer Versuch alle 2 s");
     if (const auto s = engine_.recordingStatus()) {
-        failed = !s->lastError.empty();
+        failed = s->interruption.has_value();
         folder = shownPath(s->folder);
-        parts << (failed     ? QStringLiteral("Aufzeichnung angehalten")
-                  : watching ? QStringLiteral("Aufzeichnung")
-                             : QStringLiteral("Aufzeichnung beendet")) +
+        if (failed) {
+            parts << QStringLiteral("Aufzeichnung unterbrochen (%1) seit %2, neuer Versuch alle %3 s")
+                         .arg(QString::fromStdString(s->interruption->why), clock(s->interruption->from))
+                         .arg(static_cast<int>(recording::DefaultRetryInterval.count()));
+        }
+        parts << (watching ? QStringLiteral("Aufzeichnung") : QStringLiteral("Aufzeichnung beendet")) +
                      QStringLiteral(": ") + sizeText(s->bytes);
         parts << durationText(s->elapsedUs);
+        if (s->interruptions > 0)
+            parts << QStringLiteral("L\u00FCcken der Aufzeichnung: %1").arg(s->interruptions);
     } else if (watching) {
         parts << QStringLiteral("\u00DCberwachung ohne Aufzeichnung");
     } else {

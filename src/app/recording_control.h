@@ -59,7 +59,7 @@ public:
     // trace goes on).
     void showStatus();
     void notStarted(const std::string& sentence);
-    void failed(const std::string& sentence);
+    void failed();
 
     // What the last recording replayed says of itself, for a report.
     const events::ReportSource& replayedSource() const { return replayed_; }

@@ -411,7 +411,9 @@ void TraceWindow::answerAwaited(std::chrono::milliseconds within) {
 
 void TraceWindow::recordingNotStarted(const std::string& sentence) { recording_->notStarted(sentence); }
 
-void TraceWindow::recordingFailed(const std::string& sentence) { recording_->failed(sentence); }
+void TraceWindow::recordingFailed(const std::string&) { recording_->failed(); }
+
+void TraceWindow::recordingResumed() { recording_->showStatus(); }
 
 void TraceWindow::deviceLost(std::int64_t, bool) {
     setPanelCaption(" Verbindung unterbrochen ");

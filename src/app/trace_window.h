@@ -142,6 +142,7 @@ private:
     void answerAwaited(std::chrono::milliseconds within) override;
     void recordingNotStarted(const std::string& sentence) override;
     void recordingFailed(const std::string& sentence) override;
+    void recordingResumed() override;
     void deviceLost(std::int64_t since, bool noAnswer) override;
     void deviceBack(const recording::Gap& gap) override;
     void captureFull(std::size_t kept) override;

@@ -67,10 +67,11 @@ public:
     CliObserver(std::string device, bool saving) : device_(std::move(device)), saving_(saving) {}
 
     void recordingFailed(const std::string& sentence) override {
-        if (failureTold) return;
         failureTold = true;
-        say("%s; the trace goes on without it", sentence.c_str());
+        say("%s; the recording is interrupted and tried again every %d s, the trace goes on",
+            sentence.c_str(), static_cast<int>(recording::DefaultRetryInterval.count()));
     }
+    void recordingResumed() override { say("the recording goes on in a new segment"); }
     void deviceLost(std::int64_t, bool noAnswer) override {
         const int every = static_cast<int>(live::ReopenInterval.count() / 1000);
         if (noAnswer) {

@@ -293,12 +293,13 @@ void Engine::poll() {
     if (deadline_ && clock_.now() >= *deadline_) onAnswerTimeout();
     if (live_ && recorder_) {
         recorder_->tick(clock_.utcMicros());
-        const std::string& error = recorder_->status(clock_.utcMicros()).lastError;
-        if (error.empty()) {
-            failureTold_ = false;
-        } else if (!failureTold_) {
+        const recording::RecorderStatus st = recorder_->status(clock_.utcMicros());
+        if (st.interruption && !failureTold_) {
             failureTold_ = true;
-            observer_.recordingFailed(error);
+            observer_.recordingFailed(st.lastError);
+        } else if (!st.interruption && failureTold_) {
+            failureTold_ = false;
+            observer_.recordingResumed();
         }
     }
     settle();

@@ -85,8 +85,11 @@ public:
     virtual void answerAwaited(std::chrono::milliseconds /*within*/) {}
     // The recording asked for could not begin; the trace runs without it.
     virtual void recordingNotStarted(const std::string& /*sentence*/) {}
-    // Writing the recording failed (once for each failure); the trace goes on.
+    // Writing the recording failed: it is interrupted and tried again every
+    // few seconds (said once per interruption); the trace goes on.
     virtual void recordingFailed(const std::string& /*sentence*/) {}
+    // The recording goes on after an interruption, in a new segment.
+    virtual void recordingResumed() {}
     // In a watch: the device went away, or came back without an answer
     // (noAnswer); a gap begins (nothing new when one runs already).
     virtual void deviceLost(std::int64_t /*since*/, bool /*noAnswer*/) {}

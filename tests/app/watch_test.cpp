@@ -339,9 +339,13 @@ TEST_F(Watch, ARecordingThatCannotBeWrittenIsSaidAndTheTraceGoesOn) {
     ::setrlimit(RLIMIT_FSIZE, &before);
     ::sigaction(SIGXFSZ, &old, nullptr);
     ASSERT_TRUE(said) << status().toStdString();
-    EXPECT_TRUE(dialogs.errors[1].contains(QStringLiteral("Die Aufzeichnung ist angehalten")))
+    // Said in German, with why; tried again every 10 s.
+    EXPECT_TRUE(
+        dialogs.errors[1].contains(QStringLiteral("Die Aufzeichnung ist unterbrochen (Schreibfehler")))
         << dialogs.errors[1].toStdString();
-    EXPECT_TRUE(status().startsWith(QStringLiteral("Aufzeichnung angehalten: "))) << status().toStdString();
+    EXPECT_TRUE(dialogs.errors[1].contains(QStringLiteral("alle 10 s wieder versucht")));
+    EXPECT_TRUE(status().startsWith(QStringLiteral("Aufzeichnung unterbrochen (Schreibfehler")))
+        << status().toStdString();
     // The trace goes on in the panes.
     const QString lastEvent = QString::fromStdString(w().eventPane().line(eventsAtError - 1));
     EXPECT_TRUE(testing::waitUntil(
