@@ -33,6 +33,7 @@
 #include "app/event_list_model.h"
 #include "app/menus.h"
 #include "app/timeline_view.h"
+#include "events/event_row.h"
 #include "events/export.h"
 #include "trace/session.h"
 
@@ -291,6 +292,15 @@ void EventTools::clear() {
 }
 
 void EventTools::setGaps(std::vector<events::TimeSpan> gaps) { list_->timeline().setGaps(std::move(gaps)); }
+
+void EventTools::addGap(std::int64_t from, const std::string& panel, const std::string& text) {
+    decoders::EventRecord gap;
+    gap.panel = panel;
+    gap.stateText = "Unterbrechung";
+    gap.printerText = events::cp1252FromText(text).value_or(text);
+    store_.add(gap, from);
+    if (!syncTimer_->isActive()) syncTimer_->start();
+}
 
 void EventTools::showOverview() {
     sync();

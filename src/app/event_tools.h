@@ -89,6 +89,10 @@ public:
     void setReportSource(std::function<events::ReportSource()> describe) { describe_ = std::move(describe); }
     // The spans without data, for the timeline.
     void setGaps(std::vector<events::TimeSpan> gaps);
+    // A gap as a row of its own in the list, at its start: state
+    // "Unterbrechung", its text as the recording's event file has it (UTF-8).
+    // The event pane is not touched.
+    void addGap(std::int64_t from, const std::string& panel, const std::string& text);
 
     events::EventStore& store() { return store_; }
     EventListModel& model() { return *model_; }

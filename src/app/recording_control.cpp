@@ -17,6 +17,7 @@
 #include "app/event_tools.h"
 #include "app/trace_window.h"
 #include "events/time_text.h"
+#include "recording/format.h"
 #include "recording/reader.h"
 
 namespace zindra::app {
@@ -168,7 +169,10 @@ void RecordingControl::replayFolder(const QString& folder, const std::function<v
     for (const recording::Gap& g : recording.manifest.gaps)
         replayed_.gaps.push_back({g.from, g.to.value_or(recording.manifest.end.value_or(g.from))});
     window_.eventTools().setGaps(replayed_.gaps);
-    recording::replayRecording(session_, recording, processEvents);
+    // Each gap is a row of its own in the event list, where it happened.
+    recording::replayRecording(session_, recording, processEvents, {}, [&](const recording::Gap& gap) {
+        window_.eventTools().addGap(gap.from, recording.manifest.protocol, recording::gapText(gap));
+    });
     for (const std::string& p : recording.problems) replayed_.problems.push_back(p);
     if (recording.problems.empty()) return;
     QStringList problems;

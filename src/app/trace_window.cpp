@@ -29,6 +29,7 @@
 #include "app/settings_dialog.h"
 #include "app/ui_bridge.h"
 #include "live/comm_port.h"
+#include "recording/format.h"
 #include "serial/comm.h"
 #include "trace/identify.h"
 #include "trace/replay.h"
@@ -421,8 +422,10 @@ void TraceWindow::deviceLost(std::int64_t, bool) {
     recording_->showStatus();
 }
 
-void TraceWindow::deviceBack(const recording::Gap&) {
+void TraceWindow::deviceBack(const recording::Gap& gap) {
     recording_->showStatus();
+    eventTools_->addGap(gap.from, std::string(decoders::protocolName(session_->protocol())),
+                        recording::gapText(gap));
     eventTools_->setGaps(timeSpans(engine_->gaps(), clock_.utcMicros()));
 }
 

@@ -15,6 +15,7 @@
 
 #include "app/application.h"
 #include "app/event_times.h"
+#include "app/event_tools.h"
 #include "app/recording_control.h"
 #include "fake_fat.h"
 #include "gui_support.h"
@@ -180,6 +181,16 @@ TEST_F(Watch, ACablePullIsBridgedRecordedAndTheRecordingReplaysWithItsTimes) {
         return v;
     }();
 
+    // The gap is a row of its own in the event list, live and replayed.
+    const auto gapRows = [&] {
+        w().eventTools().sync();
+        const events::EventStore& store = w().eventTools().store();
+        int n = 0;
+        for (std::size_t i = 0; i < store.size(); ++i) n += store.at(i).stateText == "Unterbrechung";
+        return n;
+    };
+    EXPECT_EQ(gapRows(), 1);
+
     // Replayed from the folder: the same lines with the same times.
     trigger("Clear1");
     trigger("Ereigniszeiten1");  // off; the replay of a recording turns them on
@@ -190,6 +201,7 @@ TEST_F(Watch, ACablePullIsBridgedRecordedAndTheRecordingReplaysWithItsTimes) {
     EXPECT_EQ(w().eventPane().lines(), replayed);
     checkTimes("replayed");
     for (std::size_t i = 0; i < 101; ++i) EXPECT_EQ(eventBox().timeText(i), liveTimes[i]) << i;
+    EXPECT_EQ(gapRows(), 1);
     EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join(QLatin1Char('\n')).toStdString();
     EXPECT_TRUE(dialogs.exceptions.isEmpty()) << dialogs.exceptions.join(QLatin1Char('\n')).toStdString();
 
