@@ -15,6 +15,7 @@
 #include "app/dialogs.h"
 #include "app/event_times.h"
 #include "app/event_tools.h"
+#include "app/recording_texts.h"
 #include "app/trace_window.h"
 #include "events/time_text.h"
 #include "recording/format.h"
@@ -135,7 +136,7 @@ void RecordingControl::notStarted(const std::string& sentence) {
     // The trace runs on without a recording.
     dialogs_.error(&window_, QStringLiteral("\n Die Aufzeichnung konnte nicht beginnen: \n %1 \n\n"
                                             " Der Trace l\u00E4uft ohne Aufzeichnung weiter. \n")
-                                 .arg(QString::fromLocal8Bit(sentence.c_str())));
+                                 .arg(germanRecordingText(sentence)));
 }
 
 void RecordingControl::replayRecordingClick() {
@@ -154,7 +155,7 @@ void RecordingControl::replayFolder(const QString& folder, const std::function<v
         recording = recording::readRecording(localPath(folder));
     } catch (const recording::RecordingError& e) {
         dialogs_.error(&window_, QStringLiteral("\n Keine Aufzeichnung zum Wiedergeben: \n %1 \n")
-                                     .arg(QString::fromLocal8Bit(e.what())));
+                                     .arg(germanRecordingText(e.what())));
         return;
     }
     lastRecording_ = folder;
@@ -176,13 +177,15 @@ void RecordingControl::replayFolder(const QString& folder, const std::function<v
     for (const std::string& p : recording.problems) replayed_.problems.push_back(p);
     if (recording.problems.empty()) return;
     QStringList problems;
-    for (const std::string& p : recording.problems) problems << QString::fromLocal8Bit(p.c_str());
-    dialogs_.error(&window_, QStringLiteral("\n Die Aufzeichnung %1 %2: \n\n %3 \n\n"
-                                            " Alles Lesbare davor ist gezeigt. \n")
-                                 .arg(QDir::toNativeSeparators(folder),
-                                      recording.damaged ? QStringLiteral("ist besch\u00E4digt")
-                                                        : QStringLiteral("wurde nicht ordentlich beendet"),
-                                      problems.join(QStringLiteral(" \n "))));
+    for (const std::string& p : recording.problems) problems << germanRecordingText(p);
+    dialogs_.error(&window_,
+                   QStringLiteral("\n Die Aufzeichnung %1 %2: \n\n %3 \n\n"
+                                  " Alles Lesbare davor ist gezeigt. \n")
+                       .arg(QDir::toNativeSeparators(folder),
+                            recording.damaged      ? QStringLiteral("ist besch\u00E4digt")
+                            : recording.incomplete ? QStringLiteral("hat L\u00FCcken")
+                                                   : QStringLiteral("wurde nicht ordentlich beendet"),
+                            problems.join(QStringLiteral(" \n "))));
 }
 
 void RecordingControl::onEvent(const decoders::EventRecord& record, trace::ChunkTime time) {

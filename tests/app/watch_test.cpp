@@ -416,6 +416,11 @@ TEST_F(Watch, ReplayNamesWhatIsWrongWithAFolderAndShowsWhatIsReadable) {
     EXPECT_TRUE(dialogs.errors[1].contains(QStringLiteral("ist besch\u00E4digt")))
         << dialogs.errors[1].toStdString();
     EXPECT_TRUE(dialogs.errors[1].contains(QStringLiteral("0001.idx"))) << dialogs.errors[1].toStdString();
+    // The damage in German, as the window says everything.
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("0001\\.idx: Zeile \\d+ ist besch\u00E4digt"))
+                    .match(dialogs.errors[1])
+                    .hasMatch())
+        << dialogs.errors[1].toStdString();
     EXPECT_EQ(w().eventPane().lines(), expected);
     EXPECT_FALSE(w().session().running());
 }
