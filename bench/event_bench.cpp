@@ -14,9 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "events/detectors.h"
 #include "events/event_store.h"
 #include "events/export.h"
 #include "events/filter.h"
+#include "events/report.h"
+#include "events/timeline.h"
 #include "trace/replay.h"
 #include "trace/session.h"
 
@@ -137,6 +140,59 @@ const bool registered = [] {
         ->Unit(benchmark::kMillisecond);
     return true;
 }();
+
+// The night at a glance over a million events: the timeline's bins and the
+// detector table built from nothing, then one live event taken into both
+// (the window's work per event while a trace runs), and the report's page.
+void TimelineMillion(benchmark::State& st) {
+    events::EventStore& store = millionStore();
+    const events::KindTable kinds = events::KindTable::defaults();
+    std::size_t bins = 0;
+    for (auto _ : st) bins = events::Timeline::build(store, kinds, {}).bins().size();
+    st.counters["bins"] = static_cast<double>(bins);
+}
+BENCHMARK(TimelineMillion)->Unit(benchmark::kMillisecond);
+
+void DetectorsMillion(benchmark::State& st) {
+    events::EventStore& store = millionStore();
+    const events::KindTable kinds = events::KindTable::defaults();
+    std::size_t rows = 0;
+    for (auto _ : st) {
+        events::DetectorTable table;
+        table.update(store, kinds);
+        rows = table.rows().size();
+    }
+    st.counters["detectors"] = static_cast<double>(rows);
+}
+BENCHMARK(DetectorsMillion)->Unit(benchmark::kMillisecond);
+
+void LiveEventIntoTimelineAndDetectors(benchmark::State& st) {
+    events::EventStore store;
+    fill(store, Million);
+    const events::KindTable kinds = events::KindTable::defaults();
+    events::Timeline timeline = events::Timeline::build(store, kinds, {});
+    events::DetectorTable table;
+    table.update(store, kinds);
+    const decoders::EventRecord r = sampleRecords().front();
+    std::int64_t t = 1796722669000000 + static_cast<std::int64_t>(Million) * 250000;
+    for (auto _ : st) {
+        store.add(r, t += 250000);
+        const events::EventView e = store.at(store.size() - 1);
+        timeline.add(*e.time, kinds.kindOf(e));
+        benchmark::DoNotOptimize(table.update(store, kinds));
+    }
+}
+BENCHMARK(LiveEventIntoTimelineAndDetectors)->Unit(benchmark::kMicrosecond);
+
+void ReportMillion(benchmark::State& st) {
+    events::EventStore& store = millionStore();
+    events::ReportSource source;
+    source.name = "bench";
+    std::size_t size = 0;
+    for (auto _ : st) size = events::reportHtml(source, store, events::KindTable::defaults()).size();
+    st.counters["html_KB"] = static_cast<double>(size) / 1e3;
+}
+BENCHMARK(ReportMillion)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 void ExportMillion(benchmark::State& st, events::ExportFormat format) {
     events::EventStore& store = millionStore();

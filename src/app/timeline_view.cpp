@@ -72,9 +72,22 @@ void TimelineView::refresh() {
 }
 
 void TimelineView::countMatches() {
-    matchBins_.assign(timeline_.bins().size(), 0);
-    if (!model_.filterActive()) return;
-    for (const std::uint32_t i : model_.matchingEvents()) {
+    // Only what changed is counted: a new filter, other bins, or new matches
+    // at the end (a live trace).
+    const std::vector<std::uint32_t>& matches = model_.matchingEvents();
+    const bool sameBins = matchBins_.size() == timeline_.bins().size() && matchFrom_ == timeline_.from() &&
+                          matchWidth_ == timeline_.binWidth();
+    if (!model_.filterActive() || model_.filterText() != matchFilter_ || !sameBins ||
+        matches.size() < matchesTaken_) {
+        matchBins_.assign(timeline_.bins().size(), 0);
+        matchesTaken_ = 0;
+        matchFilter_ = model_.filterText();
+        matchFrom_ = timeline_.from();
+        matchWidth_ = timeline_.binWidth();
+    }
+    if (!model_.filterActive() || model_.filtering()) return;
+    for (; matchesTaken_ < matches.size(); ++matchesTaken_) {
+        const std::uint32_t i = matches[matchesTaken_];
         if (i >= store_.size()) continue;
         const trace::ChunkTime t = store_.at(i).time;
         if (!t) continue;

@@ -4,6 +4,7 @@
 // event; dragging a span filters the list to it.  It follows a live trace.
 #pragma once
 
+#include <QString>
 #include <QWidget>
 #include <optional>
 #include <vector>
@@ -64,6 +65,11 @@ private:
     std::vector<events::TimeSpan> gaps_;
     events::Timeline timeline_;
     std::vector<std::uint32_t> matchBins_;
+    // What matchBins_ was counted for.
+    std::size_t matchesTaken_ = 0;
+    QString matchFilter_;
+    std::int64_t matchFrom_ = 0;
+    std::int64_t matchWidth_ = 0;
     std::size_t taken_ = 0;
     std::optional<std::size_t> pressBin_;
     std::optional<std::size_t> dragBin_;
