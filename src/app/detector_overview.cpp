@@ -105,7 +105,7 @@ DetectorOverview::DetectorOverview(const EventListModel& events, QWidget* parent
     : QWidget(parent, Qt::Window), model_(events) {
     setObjectName(QStringLiteral("Melderuebersicht"));
     setWindowTitle(QStringLiteral("Melder\u00FCbersicht"));
-    resize(900, 420);
+    resize(1060, 420);
     sorted_ = new QSortFilterProxyModel(this);
     sorted_->setSourceModel(&model_);
     sorted_->setSortRole(DetectorModel::SortRole);
@@ -118,7 +118,25 @@ DetectorOverview::DetectorOverview(const EventListModel& events, QWidget* parent
     view_->setSelectionMode(QAbstractItemView::SingleSelection);
     view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view_->verticalHeader()->hide();
+    view_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    view_->verticalHeader()->setDefaultSectionSize(view_->fontMetrics().height() + 4);
     view_->horizontalHeader()->setStretchLastSection(true);
+    // Room for what the columns hold, measured in the view's font.
+    const QFontMetrics fm = view_->fontMetrics();
+    const int number = fm.horizontalAdvance(QStringLiteral("0000000")) + 12;
+    const int widths[DetectorModel::ColumnCount - 1] = {
+        fm.horizontalAdvance(QStringLiteral("SIGMAPRN")) + 16,
+        number,
+        number,
+        number,
+        fm.horizontalAdvance(QStringLiteral("Alarm")) + 24,
+        fm.horizontalAdvance(QStringLiteral("St\u00F6rung")) + 24,
+        fm.horizontalAdvance(QStringLiteral("Abschaltung")) + 24,
+        fm.horizontalAdvance(QStringLiteral("Andere")) + 24,
+        fm.horizontalAdvance(QStringLiteral("Zusammen")) + 24,
+        fm.horizontalAdvance(QStringLiteral("00.00.0000 00:00:00")) + 16,
+        fm.horizontalAdvance(QStringLiteral("00.00.0000 00:00:00")) + 16};
+    for (int c = 0; c < DetectorModel::ColumnCount - 1; ++c) view_->setColumnWidth(c, widths[c]);
     view_->setToolTip(QStringLiteral("Doppelklick zeigt die Ereignisse des Melders in der Ereignisliste"));
     count_ = new QLabel(this);
     auto* layout = new QVBoxLayout(this);
