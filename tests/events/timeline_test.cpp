@@ -25,10 +25,12 @@ decoders::EventRecord event(std::int64_t linie, const char* state) {
     return r;
 }
 
-struct Night : CentralEuropeanTime {
+// The tests run in the one suite that sets the time zone (see
+// central_european_time.h).
+struct Night {
     EventStore store;
     KindTable kinds = KindTable::defaults();
-    void SetUp() override {
+    Night() {
         // 23:00 to 01:30: an alarm each 10 minutes on Linie 3, a fault at
         // 23:59:30 and 00:00:30, an untimed event; a gap 00:10 to 00:40.
         for (int m = 0; m < 150; m += 10) store.add(event(3, "Alarm"), Eleven + m * Minute);
@@ -38,7 +40,10 @@ struct Night : CentralEuropeanTime {
     }
 };
 
-TEST_F(Night, BinsCountEachKindAndTheAxisNamesMidnight) {
+TEST_F(CentralEuropeanTime, NightBinsCountEachKindAndTheAxisNamesMidnight) {
+    Night n;
+    EventStore& store = n.store;
+    const KindTable& kinds = n.kinds;
     const Timeline t = Timeline::build(store, kinds, {{Eleven + 70 * Minute, Eleven + 100 * Minute}}, 60);
     // 2.5 hours in at most 60 bins: 5-minute bins from 23:00.
     EXPECT_EQ(t.binWidth(), 5 * Minute);
@@ -63,7 +68,10 @@ TEST_F(Night, BinsCountEachKindAndTheAxisNamesMidnight) {
     EXPECT_EQ(localDayStart(Eleven + 90 * Minute), Eleven + 60 * Minute);
 }
 
-TEST_F(Night, LiveEventsWidenTheSpanAndCoarsenTheBins) {
+TEST_F(CentralEuropeanTime, NightLiveEventsWidenTheSpanAndCoarsenTheBins) {
+    Night n;
+    EventStore& store = n.store;
+    const KindTable& kinds = n.kinds;
     Timeline t = Timeline::build(store, kinds, {}, 60);
     t.add(Eleven + 10 * 60 * Minute, EventKind::Alarm);  // 09:00 the next morning
     EXPECT_EQ(t.binWidth(), 15 * Minute);
@@ -76,7 +84,10 @@ TEST_F(Night, LiveEventsWidenTheSpanAndCoarsenTheBins) {
     EXPECT_EQ(empty.bins().size(), 1u);
 }
 
-TEST_F(Night, TheDetectorTableCountsPerDetectorAndFollowsNewEvents) {
+TEST_F(CentralEuropeanTime, NightTheDetectorTableCountsPerDetectorAndFollowsNewEvents) {
+    Night n;
+    EventStore& store = n.store;
+    const KindTable& kinds = n.kinds;
     DetectorTable table;
     EXPECT_EQ(table.update(store, kinds), (std::vector<std::size_t>{0, 1, 2}));
     ASSERT_EQ(table.rows().size(), 3u);
@@ -100,7 +111,10 @@ TEST_F(Night, TheDetectorTableCountsPerDetectorAndFollowsNewEvents) {
     EXPECT_EQ(table.rows()[0].linie, 8);
 }
 
-TEST_F(Night, TheReportCountsWhatTheStoreHoldsWithGermanNumbers) {
+TEST_F(CentralEuropeanTime, NightTheReportCountsWhatTheStoreHoldsWithGermanNumbers) {
+    Night n;
+    EventStore& store = n.store;
+    const KindTable& kinds = n.kinds;
     const ReportCounts c = countEvents(store, kinds);
     EXPECT_EQ(c.events, 18u);
     EXPECT_EQ(c.byKind[static_cast<std::size_t>(EventKind::Off)], 1u);
