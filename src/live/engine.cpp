@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "recording/format.h"
 #include "trace/identify.h"
 
 namespace zindra::live {
@@ -62,7 +63,8 @@ void removeRecording(const std::string& folder) {
     for (const fs::directory_entry& e : fs::directory_iterator(folder, ec)) {
         const std::string name = e.path().filename().string();
         const std::string ext = e.path().extension().string();
-        if (name == "manifest.txt" || name == "events.csv" || ext == ".TRC" || ext == ".idx")
+        if (name == recording::ManifestName || name == recording::EventsName ||
+            name == recording::ReserveName || ext == ".TRC" || ext == ".idx")
             fs::remove(e.path(), ec);
     }
     fs::remove(folder, ec);  // only when empty
