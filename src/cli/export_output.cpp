@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "cli/common.h"
+#include "live/engine.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -55,19 +56,6 @@ void catchStopSignals() {
     sigemptyset(&sa.sa_mask);
     for (const int sig : StopSignals) ::sigaction(sig, &sa, nullptr);
 #endif
-}
-
-std::string signalName(int sig) {
-    switch (sig) {
-        case SIGINT: return "SIGINT";
-        case SIGTERM: return "SIGTERM";
-#ifdef _WIN32
-        case SIGBREAK: return "Ctrl-Break";
-#else
-        case SIGHUP: return "SIGHUP";
-#endif
-        default: return "signal " + std::to_string(sig);
-    }
 }
 
 // A name for the temporary file beside target: the target's name (cut so
@@ -303,7 +291,7 @@ int ExportOutput::finish(trace::TraceSession& session) {
         const int sig = stopSignal;
         file_->discard();
         std::fprintf(stderr, "zindra-cli: %s: the export was stopped; %s was not written\n",
-                     signalName(sig).c_str(), output_->c_str());
+                     live::signalName(sig).c_str(), output_->c_str());
         std::fflush(stderr);
         std::signal(sig, SIG_DFL);
         std::raise(sig);

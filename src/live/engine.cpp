@@ -42,19 +42,6 @@ const ReasonWords& words(EndReason reason) {
     return Reasons[0];
 }
 
-std::string signalName(int sig) {
-    switch (sig) {
-        case SIGINT: return "SIGINT (Ctrl-C)";
-        case SIGTERM: return "SIGTERM";
-#ifdef _WIN32
-        case SIGBREAK: return "Ctrl-Break";
-#else
-        case SIGHUP: return "SIGHUP";
-#endif
-        default: return "signal " + std::to_string(sig);
-    }
-}
-
 // A recording begun for a port that then did not open holds nothing of
 // worth: its own files and its folder go again.
 void removeRecording(const std::string& folder) {
@@ -71,6 +58,19 @@ void removeRecording(const std::string& folder) {
 }
 
 }  // namespace
+
+std::string signalName(int sig) {
+    switch (sig) {
+        case SIGINT: return "SIGINT (Ctrl-C)";
+        case SIGTERM: return "SIGTERM";
+#ifdef _WIN32
+        case SIGBREAK: return "Ctrl-Break";
+#else
+        case SIGHUP: return "SIGHUP";
+#endif
+        default: return "signal " + std::to_string(sig);
+    }
+}
 
 std::string reasonText(const EndCause& cause) {
     if (cause.reason == EndReason::Interrupted) return signalName(cause.signal);

@@ -57,6 +57,9 @@ struct EndCause {
     int signal = 0;  // with Interrupted
 };
 
+// "SIGINT (Ctrl-C)", "SIGTERM", "SIGHUP", "Ctrl-Break": a signal that ends
+// something, as messages name it.
+std::string signalName(int sig);
 // The reason as the recording's manifest and zindra-cli say it ("Stopp",
 // "SIGINT (Ctrl-C)", "the device went away", ...).
 std::string reasonText(const EndCause& cause);
