@@ -1,5 +1,6 @@
 #include "app/text_pane.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QFontDatabase>
@@ -105,8 +106,9 @@ private:
             QRectF(chip.left(), chip.top(), chip.width(), split),
             QRectF(chip.left(), chip.top() + split, chip.width(), chip.height() - split)};
         for (int r = 0; r < 2; ++r) {
-            QFont f(QStringLiteral("Sans Serif"));
-            f.setStyleHint(QFont::SansSerif);
+            // The window's own font, whose letters every system has (a Windows
+            // without fonts beyond its own knows no "Sans Serif").
+            QFont f = QApplication::font();
             f.setBold(true);
             f.setPixelSize(std::max(6, qRound(rooms[r].height() * 1.05)));
             painter.setFont(f);
