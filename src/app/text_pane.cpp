@@ -1,12 +1,12 @@
 #include "app/text_pane.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QFontDatabase>
 #include <QMoveEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -108,9 +108,12 @@ private:
         for (int r = 0; r < 2; ++r) {
             // The window's own font, whose letters every system has (a Windows
             // without fonts beyond its own knows no "Sans Serif").
-            QFont f = QApplication::font();
-            f.setBold(true);
-            f.setPixelSize(std::max(6, qRound(rooms[r].height() * 1.05)));
+            // The pane's own font, which the program carries: its letters
+            // are there on every system, whatever fonts it has.
+            QFont f = paneFont(true);
+            // The capitals fill four fifths of their row's height.
+            const qreal capRatio = QFontMetricsF(f).capHeight() / std::max(1, f.pixelSize());
+            f.setPixelSize(std::max(6, qRound(rooms[r].height() * 0.85 / std::max(0.3, capRatio))));
             painter.setFont(f);
             const QFontMetricsF m(f);
             const qreal width = m.horizontalAdvance(rows[r]);
@@ -118,10 +121,16 @@ private:
             const qreal squeeze = std::min(1.0, (rooms[r].width() - 1) / std::max(1.0, width));
             // The capitals' height centred in the row.
             const qreal baseline = rooms[r].center().y() + m.capHeight() / 2;
+            // Drawn as outlines, filled and traced once more: the pane's
+            // font has thin strokes, and bold letters read at this size.
+            QPainterPath letters;
+            letters.addText(QPointF(-width / 2, 0), f, rows[r]);
             painter.save();
             painter.translate(rooms[r].center().x(), baseline);
             painter.scale(squeeze, 1);
-            painter.drawText(QPointF(-width / 2, 0), rows[r]);
+            painter.setBrush(palette().color(QPalette::Base));
+            painter.setPen(QPen(palette().color(QPalette::Base), 0.8));
+            painter.drawPath(letters);
             painter.restore();
         }
     }
