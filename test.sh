@@ -32,6 +32,8 @@ export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
 case "$mode" in
   normal)
     base_packages
+    # The report's test renders it in a browser.
+    ensure_packages chromium
     configure_and_build build -DZINDRA_BUILD_APP=ON -DZINDRA_BUILD_TESTS=ON -DZINDRA_WERROR="$werror"
     ctest --test-dir build --output-on-failure -j "$JOBS"
     ;;

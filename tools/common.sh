@@ -26,7 +26,7 @@ ensure_packages() {
 
 base_packages() {
   ensure_packages cmake g++ make libgtest-dev libgmock-dev qt6-base-dev libgl-dev fonts-dejavu-core qt6-translations-l10n \
-    python3 tshark chromium
+    python3 tshark
 }
 
 # configure_and_build BUILD_DIR [cmake options...]
