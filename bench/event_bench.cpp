@@ -20,6 +20,7 @@
 #include "events/filter.h"
 #include "events/report.h"
 #include "events/timeline.h"
+#include "null_pane.h"
 #include "trace/replay.h"
 #include "trace/session.h"
 
@@ -29,14 +30,7 @@ using namespace zindra;
 
 constexpr std::size_t Million = 1000000;
 
-class NullPane final : public trace::Pane {
-public:
-    std::size_t lineCount() const override { return 0; }
-    void addLine(std::string_view) override {}
-    void appendToLastLine(std::string_view) override {}
-    void removeFirstLines(std::size_t) override {}
-    void clear() override {}
-};
+using bench::NullPane;
 
 class Collect final : public trace::EventListener {
 public:

@@ -10,6 +10,7 @@
 #include <iterator>
 #include <string>
 
+#include "null_pane.h"
 #include "recording/recorder.h"
 #include "trace/session.h"
 
@@ -17,14 +18,7 @@ namespace {
 
 using namespace zindra;
 
-class NullPane final : public trace::Pane {
-public:
-    std::size_t lineCount() const override { return 0; }
-    void addLine(std::string_view) override {}
-    void appendToLastLine(std::string_view) override {}
-    void removeFirstLines(std::size_t) override {}
-    void clear() override {}
-};
+using bench::NullPane;
 
 }  // namespace
 

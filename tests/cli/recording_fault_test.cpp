@@ -170,7 +170,7 @@ private:
     std::vector<fs::path> mounts_;
 };
 
-// --- 3, 4, 10, 11: segments missing, stray or truncated ---------------------
+// --- segments missing, stray or truncated ---------------------
 
 TEST_F(RecordingFault, SegmentsMissingStrayOrTruncatedAreNamedAndTheRestIsReplayed) {
     FakeClock clock;
@@ -287,7 +287,7 @@ TEST_F(RecordingFault, SegmentsMissingStrayOrTruncatedAreNamedAndTheRestIsReplay
     EXPECT_TRUE(contains(r.err, "crash or power cut")) << r.err;
 }
 
-// --- 6, 7, 8, 12: files of the folder that are no files ---------------------
+// --- files of the folder that are no files ---------------------
 
 #ifndef _WIN32
 TEST_F(RecordingFault, IndexOrManifestThatIsAFolderFifoOrLinkToDevZeroIsNamedNeverBlocksOrFills) {
@@ -329,7 +329,7 @@ TEST_F(RecordingFault, IndexOrManifestThatIsAFolderFifoOrLinkToDevZeroIsNamedNev
     }
 }
 
-// --- 12: messages, permissions, standard output on a full disk, times ------
+// --- messages, permissions, standard output on a full disk, times ------
 
 TEST_F(RecordingFault, FolderMessagesSayWhatIsWrong) {
     FakeClock clock;
@@ -391,7 +391,7 @@ TEST_F(RecordingFault, IndexTimesOutsideAnyRecordingAreDamage) {
     }
 }
 
-// --- 9: no reply line, and the start that fails ------------------------------
+// --- no reply line, and the start that fails ------------------------------
 
 TEST_F(RecordingFault, AFolderWithoutAReplyLineSaysSoAsAFileDoes) {
     FakeClock clock;
@@ -433,7 +433,7 @@ TEST_F(RecordingFault, AStartThatFailsLeavesNoFolder) {
 }
 #endif
 
-// --- 14: where a recording may go -------------------------------------------
+// --- where a recording may go -------------------------------------------
 
 TEST_F(RecordingFault, NoRecordingInsideARecordingNorUnderAnEmptyName) {
     FakeClock clock;
@@ -454,7 +454,7 @@ TEST_F(RecordingFault, NoRecordingInsideARecordingNorUnderAnEmptyName) {
     EXPECT_EQ(entries, 0u);
 }
 
-// --- 13: one clock for index, event file and manifest -----------------------
+// --- one clock for index, event file and manifest -----------------------
 
 TEST_F(RecordingFault, AClockSetBackKeepsIndexEventsAndManifestInAgreement) {
     FakeClock clock;
@@ -506,7 +506,7 @@ TEST_F(RecordingFault, AClockSetBackKeepsIndexEventsAndManifestInAgreement) {
         EXPECT_EQ(shown[i].substr(0, 29), events::isoTime(times[i + 1]));
 }
 
-// --- 15: gaps in the replay's timestamps ------------------------------------
+// --- gaps in the replay's timestamps ------------------------------------
 
 TEST_F(RecordingFault, TheReplayWithTimestampsShowsEachGapWhereItWas) {
     FakeClock clock;
@@ -551,7 +551,7 @@ TEST_F(RecordingFault, TheReplayWithTimestampsShowsEachGapWhereItWas) {
     }
 }
 
-// --- 2: a disk that fills and frees again -----------------------------------
+// --- a disk that fills and frees again -----------------------------------
 
 #ifndef _WIN32
 TEST_F(RecordingFault, ADiskThatFillsAndFreesAgainIsAGapAndTheRecordingGoesOn) {
@@ -650,7 +650,7 @@ TEST_F(RecordingFault, ADiskThatFillsAndFreesAgainIsAGapAndTheRecordingGoesOn) {
     }
 }
 
-// --- 1, 5, 12: where --output writes ----------------------------------------
+// --- where --output writes ----------------------------------------
 
 TEST_F(RecordingFault, OutputWritesThroughLinksIntoFifosAndDevicesAndKeepsAFilesMode) {
     const std::string trc = write("u.TRC", Reply + telegram(1) + telegram(2));
