@@ -106,8 +106,6 @@ private:
             QRectF(chip.left(), chip.top(), chip.width(), split),
             QRectF(chip.left(), chip.top() + split, chip.width(), chip.height() - split)};
         for (int r = 0; r < 2; ++r) {
-            // The window's own font, whose letters every system has (a Windows
-            // without fonts beyond its own knows no "Sans Serif").
             // The pane's own font, which the program carries: its letters
             // are there on every system, whatever fonts it has.
             QFont f = paneFont(true);
@@ -123,14 +121,14 @@ private:
             const qreal baseline = rooms[r].center().y() + m.capHeight() / 2;
             // Drawn as outlines, filled and traced once more: the pane's
             // font has thin strokes, and bold letters read at this size.
-            QPainterPath letters;
-            letters.addText(QPointF(-width / 2, 0), f, rows[r]);
+            QPainterPath outline;
+            outline.addText(QPointF(-width / 2, 0), f, rows[r]);
             painter.save();
             painter.translate(rooms[r].center().x(), baseline);
             painter.scale(squeeze, 1);
             painter.setBrush(palette().color(QPalette::Base));
             painter.setPen(QPen(palette().color(QPalette::Base), 0.8));
-            painter.drawPath(letters);
+            painter.drawPath(outline);
             painter.restore();
         }
     }
