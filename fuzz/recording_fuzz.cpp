@@ -1,5 +1,5 @@
 // A recording folder's text files as the reader takes them: the manifest and
-// a time index, anything at all.  Never a crash; what is taken is within
+// a time index (text or compact), anything at all.  Never a crash; what is taken is within
 // what a recording can hold (plausible times, gaps that end after they
 // begin, index offsets in order inside the segment, times that never run
 // backwards, a copy only at the start); an index read in pieces reads as the
@@ -90,29 +90,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(unprintable(again.reply) == reply.value_or(std::string()));
     }
 
-    // The index: whole, and in pieces cut where the bytes of the input say.
-    IndexParser whole(segmentSize);
-    whole.feed(indexText);
-    whole.finish();
-    const IndexEntry* last = nullptr;
-    for (std::size_t i = 0; i < whole.entries.size(); ++i) {
-        const IndexEntry& e = whole.entries[i];
-        check(e.offset < segmentSize && plausibleTime(e.time));
-        check(!e.copy || (i == 0 && e.offset == 0));
-        if (last != nullptr) check(e.offset > last->offset && e.time >= last->time);
-        last = &e;
+    // The index, as text and as a compact index: whole, and in pieces cut
+    // where the bytes of the input say.
+    for (const RecordingFormat format : {RecordingFormat::Text, RecordingFormat::Compact}) {
+        IndexParser whole(segmentSize, format);
+        whole.feed(indexText);
+        whole.finish();
+        const IndexEntry* last = nullptr;
+        for (std::size_t i = 0; i < whole.entries.size(); ++i) {
+            const IndexEntry& e = whole.entries[i];
+            check(e.offset < segmentSize && plausibleTime(e.time));
+            check(!e.copy || (i == 0 && e.offset == 0));
+            if (last != nullptr) check(e.offset > last->offset && e.time >= last->time);
+            last = &e;
+        }
+        check(whole.badLines == 0 || (whole.firstBadLine >= (format == RecordingFormat::Text ? 1 : 0) &&
+                                      whole.firstBadLine <= whole.lines));
+        IndexParser pieces(segmentSize, format);
+        std::size_t pos = 0;
+        bool more = true;
+        while (more && pos < indexText.size()) {
+            const std::size_t n = 1 + static_cast<unsigned char>(indexText[pos]) % 97;
+            more = pieces.feed(indexText.substr(pos, n));
+            pos += n;
+        }
+        pieces.finish();
+        check(sameIndex(whole, pieces));
     }
-    check(whole.badLines == 0 || (whole.firstBadLine >= 1 && whole.firstBadLine <= whole.lines));
-    IndexParser pieces(segmentSize);
-    std::size_t pos = 0;
-    bool more = true;
-    while (more && pos < indexText.size()) {
-        const std::size_t n = 1 + static_cast<unsigned char>(indexText[pos]) % 97;
-        more = pieces.feed(indexText.substr(pos, n));
-        pos += n;
-    }
-    pieces.finish();
-    check(sameIndex(whole, pieces));
 
     // Segment names.
     for (const std::size_t n : {std::size_t{1}, segmentSize + 1, std::size_t{99999}}) {

@@ -42,6 +42,9 @@ const Phrase Phrases[] = {
      " hat kein Ende: die Aufzeichnung wurde abgebrochen (Absturz oder Stromausfall) und wird gelesen, so "
      "weit sie geschrieben wurde"},
     {": the last line is half written", ": die letzte Zeile ist halb geschrieben"},
+    {": the last entry is half written", ": der letzte Eintrag ist halb geschrieben"},
+    {": entry (\\d+) is damaged: the rest of ", ": Eintrag \\1 ist besch\u00E4digt: der Rest von "},
+    {" is not a time index: ", " ist kein Zeitindex: "},
     {"^(\\d+) segments are missing in ", "\\1 Abschnitte fehlen in "},
     {" is missing in ", " fehlt in "},
     {" is missing: ", " fehlt: "},

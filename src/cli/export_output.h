@@ -41,6 +41,11 @@ public:
     int open();
     void attach(trace::TraceSession& session);
     void setBytePosition(std::uint64_t position) { exporter_->setBytePosition(position); }
+    // A CSV row that is no event (a recording's gap) in its place; the other
+    // formats have none.
+    void addCsvRow(std::string row) {
+        if (format_ == events::ExportFormat::Csv) exporter_->addRaw(std::move(row));
+    }
     // The output can take no more, or a signal asked to stop: stop the replay.
     bool failed() const;
     // Writes the end, renames the file into place; ExitOk or ExitFile after

@@ -82,6 +82,8 @@ int replayFolder(const std::string& dir, const std::string& paneName, bool times
         [&](trace::ChunkTime t) { now = t; },
         [&](const recording::Gap& gap) {
             if (timestamps) timedEvent.addGap(gap);
+            // The event file of a recording has a row for each gap.
+            if (exporter) exporter->addCsvRow(recording::gapEventLine(gap, rec.manifest.protocol));
         });
 
     int status = ExitOk;

@@ -67,6 +67,9 @@ public:
     // the position in the file where the chunk that completed them ends.
     void setBytePosition(std::uint64_t position) { position_ = position; }
     void onEvent(const decoders::EventRecord& record, trace::ChunkTime time) override;
+    // Bytes of the format's own that are no event (a CSV row for a gap in a
+    // recording), in their place among the events.
+    void addRaw(std::string bytes) { put(std::move(bytes), false); }
     // Writes what the format has after the last event, and what is buffered.
     void finish();
 

@@ -51,7 +51,7 @@ void removeRecording(const std::string& folder) {
         const std::string name = e.path().filename().string();
         const std::string ext = e.path().extension().string();
         if (name == recording::ManifestName || name == recording::EventsName ||
-            name == recording::ReserveName || ext == ".TRC" || ext == ".idx")
+            name == recording::ReserveName || ext == ".TRC" || ext == ".idx" || ext == ".tix")
             fs::remove(e.path(), ec);
     }
     fs::remove(folder, ec);  // only when empty

@@ -24,7 +24,22 @@ std::string timeField(std::int64_t t) { return std::to_string(t) + " " + events:
 }  // namespace
 
 std::string segmentName(int n) { return numbered(n, "TRC"); }
-std::string indexName(int n) { return numbered(n, "idx"); }
+std::string indexName(int n, RecordingFormat format) {
+    return numbered(n, format == RecordingFormat::Compact ? "tix" : "idx");
+}
+
+void appendCompactNumber(std::string& out, std::uint64_t v) {
+    while (v >= 0x80) {
+        out.push_back(static_cast<char>((v & 0x7F) | 0x80));
+        v >>= 7;
+    }
+    out.push_back(static_cast<char>(v));
+}
+
+void appendCompactEntry(std::string& out, std::uint64_t length, std::uint64_t timeStep, unsigned flags) {
+    appendCompactNumber(out, length << 2 | (flags & 3));
+    appendCompactNumber(out, timeStep);
+}
 
 std::optional<int> segmentNumber(std::string_view name) {
     constexpr std::string_view Ext = ".TRC";
@@ -74,6 +89,7 @@ std::string manifestText(const ManifestText& m) {
     s += "protocol=" + m.protocol + "\n";
     s += "reply=" + events::printable(m.reply) + "\n";
     s += "start=" + timeField(m.start) + "\n";
+    if (m.format != RecordingFormat::Text) s += "format=" + std::to_string(static_cast<int>(m.format)) + "\n";
     s += "segments=" + std::to_string(m.segments) + "\n";
     for (const Gap& g : m.gaps) {
         s += "gap=" + std::to_string(g.from) + " " + (g.to ? std::to_string(*g.to) : std::string("-")) + " " +

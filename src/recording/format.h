@@ -22,9 +22,10 @@ inline constexpr std::size_t ReserveSize = 8 * 1024;
 // Where a reply line is looked for, as identification does.
 inline constexpr std::size_t ReplySearchLimit = 4096;
 
-// Segment n (from 1): "0001.TRC" and its time index "0001.idx".
+// Segment n (from 1): "0001.TRC" and its time index, "0001.tix" (compact)
+// or "0001.idx" (text).
 std::string segmentName(int n);
-std::string indexName(int n);
+std::string indexName(int n, RecordingFormat format = RecordingFormat::Text);
 // n for a segment's name ("0001.TRC": 1; four digits or more, from 1), or
 // nullopt for any other name.
 std::optional<int> segmentNumber(std::string_view name);
@@ -41,6 +42,18 @@ inline constexpr const char* IndexRestart = "restart";
 // "OFFSET;UTC_MICROS[;FLAG]" with a line feed.
 std::string indexLine(std::uint64_t offset, std::int64_t time, const char* flag = nullptr);
 
+// The compact index: these four bytes, then per chunk two unsigned LEB128
+// numbers: its length times 4 plus its flags (CompactCopy, CompactRestart),
+// and its time less the time before it (the first: less 0).
+inline constexpr std::string_view CompactMagic{"ZTI\x02", 4};
+inline constexpr unsigned CompactCopy = 1;
+inline constexpr unsigned CompactRestart = 2;
+// The longest number the writer makes: a time of up to 58 bits.
+inline constexpr std::size_t CompactNumberLimit = 9;
+void appendCompactNumber(std::string& out, std::uint64_t v);
+// A chunk's entry, appended to out.
+void appendCompactEntry(std::string& out, std::uint64_t length, std::uint64_t timeStep, unsigned flags);
+
 struct IndexLine {
     std::uint64_t offset = 0;
     std::int64_t time = 0;
@@ -54,6 +67,7 @@ struct ManifestText {
     std::string program, port, protocol, reply;
     std::int64_t start = 0;
     int segments = 0;  // segments begun
+    RecordingFormat format = RecordingFormat::Text;
     std::optional<std::int64_t> end;
     std::vector<Gap> gaps;
     std::string reason;

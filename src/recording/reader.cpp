@@ -149,6 +149,9 @@ void parseManifest(std::string_view text, Manifest& m, std::vector<std::string>&
             ok = m.end.has_value();
         } else if (key == "reason") {
             m.reason = value;
+        } else if (key == "format") {
+            ok = value == "1" || value == "2";
+            if (ok) m.format = value == "2" ? RecordingFormat::Compact : RecordingFormat::Text;
         } else if (key == "segments") {
             int n = 0;
             const auto r = std::from_chars(value.data(), value.data() + value.size(), n);
@@ -183,6 +186,13 @@ void parseManifest(std::string_view text, Manifest& m, std::vector<std::string>&
 }
 
 bool IndexParser::feed(std::string_view bytes) {
+    if (format_ == RecordingFormat::Compact) {
+        for (const char c : bytes) {
+            if (stopped_ || pastEnd) break;
+            compactByte(static_cast<std::uint8_t>(c));
+        }
+        return !stopped_ && !pastEnd;
+    }
     while (!bytes.empty() && !pastEnd) {
         const std::size_t lf = bytes.find('\n');
         const std::string_view piece = bytes.substr(0, lf);
@@ -198,28 +208,148 @@ bool IndexParser::feed(std::string_view bytes) {
 }
 
 void IndexParser::finish() {
-    if (!partial_.empty() && !pastEnd) {
+    const bool partial = format_ == RecordingFormat::Compact
+                             ? (magic_ > 0 && magic_ < CompactMagic.size()) || numberBytes_ > 0 || head_
+                             : !partial_.empty();
+    if (partial && !pastEnd && !stopped_) {
         ++lines;
         halfWritten = true;
     }
     partial_.clear();
 }
 
-void IndexParser::line(std::string_view text) {
-    ++lines;
-    const auto l = text.size() <= IndexLineLimit ? parseIndexLine(text) : std::nullopt;
-    const IndexEntry* last = entries.empty() ? nullptr : &entries.back();
-    const bool ok = l && plausibleTime(l->time) && (l->flag != IndexCopy || (lines == 1 && l->offset == 0)) &&
-                    (last == nullptr || (l->offset > last->offset && l->time >= last->time));
+void IndexParser::bad() {
+    if (badLines++ == 0) firstBadLine = lines;
+}
+
+void IndexParser::take(const IndexEntry& e) {
+    const bool ok = plausibleTime(e.time) && (!e.copy || (lines == 1 && e.offset == 0)) &&
+                    (!last_ || (e.offset > last_->offset && e.time >= last_->time));
     if (!ok) {
-        if (badLines++ == 0) firstBadLine = lines;
+        bad();
+        if (format_ == RecordingFormat::Compact) stopped_ = true;
         return;
     }
-    if (l->offset >= segmentSize_) {
+    if (e.offset >= segmentSize_) {
         pastEnd = true;
         return;
     }
-    entries.push_back(IndexEntry{l->offset, l->time, l->flag == IndexCopy, l->flag == IndexRestart});
+    last_ = e;
+    entries.push_back(e);
+}
+
+void IndexParser::line(std::string_view text) {
+    ++lines;
+    const auto l = text.size() <= IndexLineLimit ? parseIndexLine(text) : std::nullopt;
+    if (!l) return bad();
+    take(IndexEntry{l->offset, l->time, l->flag == IndexCopy, l->flag == IndexRestart});
+}
+
+void IndexParser::compactByte(std::uint8_t b) {
+    if (magic_ < CompactMagic.size()) {
+        if (b != static_cast<std::uint8_t>(CompactMagic[magic_])) {
+            bad();
+            stopped_ = true;
+        }
+        ++magic_;
+        return;
+    }
+    if (numberBytes_ == CompactNumberLimit) {
+        // Longer than any number the writer makes.
+        ++lines;
+        bad();
+        stopped_ = true;
+        return;
+    }
+    number_ |= static_cast<std::uint64_t>(b & 0x7F) << (7 * numberBytes_);
+    ++numberBytes_;
+    if ((b & 0x80) != 0) return;
+    const std::uint64_t value = number_;
+    number_ = 0;
+    numberBytes_ = 0;
+    if (!head_) {
+        head_ = value;
+        return;
+    }
+    const std::uint64_t head = *head_;
+    head_.reset();
+    ++lines;
+    const std::uint64_t length = head >> 2;
+    const unsigned flags = static_cast<unsigned>(head & 3);
+    const std::int64_t before = last_ ? last_->time : 0;
+    if (length == 0 || flags == (CompactCopy | CompactRestart) ||
+        value > static_cast<std::uint64_t>(LatestTime - before)) {
+        bad();
+        stopped_ = true;
+        return;
+    }
+    const std::uint64_t offset = nextOffset_;
+    nextOffset_ += length;
+    take(IndexEntry{offset, before + static_cast<std::int64_t>(value), (flags & CompactCopy) != 0,
+                    (flags & CompactRestart) != 0});
+    // The chunk's bytes did not all reach the segment (it was cut off).
+    if (!stopped_ && nextOffset_ > segmentSize_) pastEnd = true;
+}
+
+namespace {
+
+// The most an index of a segment can hold: no more entries than the segment
+// has bytes (and its copy), none longer than a text line can be.
+std::uint64_t indexLimit(std::uint64_t segmentSize) { return (segmentSize + 2) * (IndexLineLimit + 1); }
+
+}  // namespace
+
+struct IndexStream::Impl {
+    explicit Impl(const SegmentFile& s) : parser(s.size, s.indexFormat), limit(indexLimit(s.size)) {}
+    IndexParser parser;
+    trace::FilePtr in{nullptr, &std::fclose};
+    std::uint64_t limit;
+    std::uint64_t read = 0;
+    std::vector<IndexEntry> ready;
+    std::size_t taken = 0;
+    bool done = false;
+};
+
+IndexStream::IndexStream(const SegmentFile& segment) : impl_(std::make_unique<Impl>(segment)) {
+    if (segment.indexPath.empty() || segment.chunks == 0) {
+        impl_->done = true;
+        return;
+    }
+    try {
+        impl_->in = trace::openTraceFile(segment.indexPath);
+    } catch (const std::system_error&) {
+        impl_->done = true;  // it was read a moment ago: told then, if it was damage
+    }
+}
+
+IndexStream::~IndexStream() = default;
+
+std::optional<IndexEntry> IndexStream::next() {
+    Impl& m = *impl_;
+    std::array<char, 64 * 1024> buf;
+    while (m.taken == m.ready.size()) {
+        m.ready.clear();
+        m.taken = 0;
+        if (m.done) return std::nullopt;
+        const std::size_t want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(buf.size(), m.limit - m.read));
+        const std::size_t n = want == 0 ? 0 : std::fread(buf.data(), 1, want, m.in.get());
+        m.read += n;
+        const bool more = n > 0 && m.parser.feed(std::string_view(buf.data(), n));
+        if (!more) {
+            m.parser.finish();
+            m.done = true;
+        }
+        m.ready.swap(m.parser.entries);
+    }
+    return m.ready[m.taken++];
+}
+
+std::vector<IndexEntry> readIndex(const SegmentFile& segment) {
+    std::vector<IndexEntry> all;
+    IndexStream stream(segment);
+    while (const auto e = stream.next()) all.push_back(*e);
+    return all;
 }
 
 bool isRecordingFolder(const std::string& folder) {
@@ -358,27 +488,46 @@ Recording readRecording(const std::string& folder) {
             damaged("segment unreadable", "Cannot read " + seg.path + ": " + ec.message());
             continue;
         }
-        const std::string idxName = indexName(seg.number);
+        // The index of the recording's format; without a manifest, whichever
+        // the folder holds.
+        seg.indexFormat = r.manifest.format;
+        if (!hasManifest && names.count(indexName(seg.number, RecordingFormat::Compact)) > 0)
+            seg.indexFormat = RecordingFormat::Compact;
+        const std::string idxName = indexName(seg.number, seg.indexFormat);
         const std::string idxPath = (dir / idxName).string();
         if (names.count(idxName) == 0) {
             damaged("index missing", idxPath + " is missing: " + seg.path + " is replayed without times");
             r.segments.push_back(std::move(seg));
             continue;
         }
-        IndexParser parser(seg.size);
+        // Checked here as a whole, but only counted: the replay reads the
+        // entries again as it goes.
+        IndexParser parser(seg.size, seg.indexFormat);
         bool over = false;
-        // No more lines than the segment has bytes (and its copy), none longer
-        // than a line can be.
-        const std::uint64_t limit = (seg.size + 2) * (IndexLineLimit + 1);
-        const std::string error =
-            readFile(idxPath, limit, over, [&](std::string_view b) { return parser.feed(b); });
+        const std::string error = readFile(idxPath, indexLimit(seg.size), over, [&](std::string_view b) {
+            const bool more = parser.feed(b);
+            if (!parser.entries.empty()) {
+                if (seg.chunks == 0) seg.startsWithCopy = parser.entries.front().copy;
+                seg.chunks += parser.entries.size();
+                parser.entries.clear();
+            }
+            return more;
+        });
         if (!error.empty()) {
             damaged("index unreadable", error + ": " + seg.path + " is replayed without times");
+            seg.chunks = 0;
             r.segments.push_back(std::move(seg));
             continue;
         }
         parser.finish();
-        if (parser.badLines > 0) {
+        seg.indexPath = idxPath;
+        if (parser.badLines > 0 && seg.indexFormat == RecordingFormat::Compact) {
+            damaged("index entry",
+                    parser.firstBadLine == 0
+                        ? idxPath + " is not a time index: " + seg.path + " is replayed without times"
+                        : idxPath + ": entry " + std::to_string(parser.firstBadLine) +
+                              " is damaged: the rest of " + seg.path + " is replayed without times");
+        } else if (parser.badLines > 0) {
             damaged("index line",
                     idxPath + ": line " + std::to_string(parser.firstBadLine) + " is damaged" +
                         (parser.badLines > 1 ? " (and " + std::to_string(parser.badLines - 1) + " more lines)"
@@ -387,11 +536,12 @@ Recording readRecording(const std::string& folder) {
         if (over) {
             damaged("index size", idxPath + " is larger than the index of " + seg.path + " can be");
         } else if (parser.halfWritten) {
-            tail("index half", idxPath + ": the last line is half written");
+            tail("index half",
+                 idxPath + (seg.indexFormat == RecordingFormat::Compact ? ": the last entry is half written"
+                                                                        : ": the last line is half written"));
         } else if (parser.pastEnd) {
             tail("index past", idxPath + " indexes bytes past the end of " + seg.path);
         }
-        seg.index = std::move(parser.entries);
         r.segments.push_back(std::move(seg));
     }
     if (numbered.empty()) damaged("no segment", "No segment (" + segmentName(1) + ") in " + folder);
@@ -470,9 +620,9 @@ void replayRecording(trace::TraceSession& session, Recording& recording,
         bool useCopy = false;
         if (standIn) {
             session.clearIdentText();
-            if (!seg.index.empty() && seg.index.front().copy) {
+            if (seg.chunks > 0 && seg.startsWithCopy) {
                 useCopy = true;
-            } else if (!seg.index.empty()) {
+            } else if (seg.chunks > 0) {
                 const auto reply = unprintable(recording.manifest.reply);
                 if (reply && !reply->empty()) {
                     std::string name = *reply;
@@ -481,13 +631,16 @@ void replayRecording(trace::TraceSession& session, Recording& recording,
                 }
             }
         }
-        bool go = true;
+        // The entries as they are needed: one read ahead, for where the
+        // chunk ends.
+        IndexStream index(seg);
+        std::optional<IndexEntry> entry = index.next();
         // Bytes before the first indexed chunk (a segment without its index).
-        const std::uint64_t first = seg.index.empty() ? seg.size : seg.index.front().offset;
-        go = feed(in.get(), first, std::nullopt, seg.path);
-        for (std::size_t i = 0; go && i < seg.index.size(); ++i) {
-            const IndexEntry& e = seg.index[i];
-            const std::uint64_t next = i + 1 < seg.index.size() ? seg.index[i + 1].offset : seg.size;
+        bool go = feed(in.get(), entry ? entry->offset : seg.size, std::nullopt, seg.path);
+        while (go && entry) {
+            const IndexEntry e = *entry;
+            entry = index.next();
+            const std::uint64_t next = entry ? entry->offset : seg.size;
             std::uint64_t length = next - e.offset;
             if (e.copy && !useCopy) {
                 // The reply line a segment starts with to be replayable alone

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,11 +30,17 @@ struct IndexEntry {
     bool restart = false;      // the first chunk after the device was open again
 };
 
+// A segment and what its index was found to hold.  The index itself is read
+// again, piece by piece, as the segment is replayed (IndexStream), so that
+// memory does not grow with the number of chunks.
 struct SegmentFile {
     std::string path;  // the .TRC
     int number = 0;    // 1 for 0001.TRC
     std::uint64_t size = 0;
-    std::vector<IndexEntry> index;
+    std::string indexPath;  // its time index; empty when it has none that can be used
+    RecordingFormat indexFormat = RecordingFormat::Text;
+    std::uint64_t chunks = 0;     // usable index entries
+    bool startsWithCopy = false;  // the first entry is the reply-line copy
 };
 
 struct Manifest {
@@ -41,6 +48,7 @@ struct Manifest {
     std::string reply;  // as written: printable, "UGM\r\n"
     std::optional<std::int64_t> start, end;
     std::optional<int> segments;  // segments begun (manifests written before it was kept have none)
+    RecordingFormat format = RecordingFormat::Text;  // recordings without "format=" are text
     std::vector<Gap> gaps;
     std::string reason;  // why it ended; empty for a recording that was cut off
 };
@@ -96,29 +104,67 @@ void replayRecording(trace::TraceSession& session, Recording& recording,
 // ("line 7") into bad.
 void parseManifest(std::string_view text, Manifest& m, std::vector<std::string>& bad);
 
-// A time index read piece by piece (feed, then finish), checked line by line
-// against its segment's size: offsets in order and inside the segment, times
-// plausible and never running backwards, a copy only at the start.
+// A time index read piece by piece (feed, then finish), checked entry by
+// entry against its segment's size: offsets in order and inside the segment,
+// times plausible and never running backwards, a copy only at the start.
+// A damaged text line is skipped; in a compact index nothing after a damaged
+// entry can be trusted, so reading stops there.
 class IndexParser {
 public:
-    explicit IndexParser(std::uint64_t segmentSize) : segmentSize_(segmentSize) {}
-    // Takes the next bytes of the index; false once reading may stop (a line
-    // indexes bytes past the segment's end).
+    explicit IndexParser(std::uint64_t segmentSize, RecordingFormat format = RecordingFormat::Text)
+        : segmentSize_(segmentSize), format_(format) {}
+    // Takes the next bytes of the index, adding what they complete to
+    // entries (which the caller may empty between calls); false once reading
+    // may stop (an entry indexes bytes past the segment's end, or a compact
+    // index is damaged).
     bool feed(std::string_view bytes);
-    // The end of the index: a last line without its line feed is half written.
+    // The end of the index: a last line without its line feed (a compact
+    // entry without its last byte) is half written.
     void finish();
 
     std::vector<IndexEntry> entries;
-    int lines = 0;
+    int lines = 0;  // lines (compact: entries) read, damaged ones included
     int badLines = 0;
-    int firstBadLine = 0;      // its number, from 1
+    int firstBadLine = 0;      // its number, from 1; 0 for a compact index without its mark
     bool halfWritten = false;  // the last line has no line feed
     bool pastEnd = false;      // a line indexes bytes the segment does not hold
 
 private:
     void line(std::string_view text);
+    void take(const IndexEntry& e);
+    void compactByte(std::uint8_t b);
+    void bad();
     std::uint64_t segmentSize_;
+    RecordingFormat format_;
     std::string partial_;
+    std::optional<IndexEntry> last_;
+    // The compact index's state: mark bytes seen, the number being read, the
+    // entry's first number once read, where the next chunk starts.
+    std::size_t magic_ = 0;
+    std::uint64_t number_ = 0;
+    std::size_t numberBytes_ = 0;
+    std::optional<std::uint64_t> head_;
+    std::uint64_t nextOffset_ = 0;
+    bool stopped_ = false;
 };
+
+// A segment's index entries, read in pieces as they are asked for.
+class IndexStream {
+public:
+    explicit IndexStream(const SegmentFile& segment);
+    ~IndexStream();
+    IndexStream(const IndexStream&) = delete;
+    IndexStream& operator=(const IndexStream&) = delete;
+    // The next entry; nullopt at the end (or where the index cannot be read).
+    std::optional<IndexEntry> next();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// Every usable entry of a segment's index at once (for tools and tests; a
+// replay reads them through IndexStream).
+std::vector<IndexEntry> readIndex(const SegmentFile& segment);
 
 }  // namespace zindra::recording

@@ -109,6 +109,7 @@ struct Recorder::Impl {
     std::uint64_t indexSize = 0;    // and to its index
     std::uint64_t eventsSize = 0;   // and to the event file
     std::uint64_t copySize = 0;     // the reply-line copy at the current segment's start
+    std::int64_t indexTime = 0;     // the time of the current segment's last compact index entry
     std::uint64_t savedData = 0, savedIndex = 0, savedEvents = 0;
     std::optional<std::int64_t> firstUnsaved;  // time of the first chunk not yet saved
     std::uint64_t unsavedBytes = 0;
@@ -148,6 +149,20 @@ struct Recorder::Impl {
     bool dirty = false;
 
     std::int64_t steady() const { return clock->steadyNow(); }
+    bool compact() const { return options.format == RecordingFormat::Compact; }
+    std::string indexFile(int n) const { return indexName(n, options.format); }
+
+    // The index's entry for a chunk at the segment's current end.
+    std::string indexEntry(std::uint64_t length, std::int64_t time, const char* flag) {
+        if (!compact()) return indexLine(segmentSize, time, flag);
+        std::string e;
+        appendCompactEntry(e, length, static_cast<std::uint64_t>(time - indexTime),
+                           flag == IndexCopy      ? CompactCopy
+                           : flag == IndexRestart ? CompactRestart
+                                                  : 0);
+        indexTime = time;
+        return e;
+    }
 
     // The recorder's time for a time given (a chunk's, a gap's) or for now.
     std::int64_t stamp(std::optional<std::int64_t> given) {
@@ -197,14 +212,14 @@ struct Recorder::Impl {
         if (segment > 0) {
             if (savedData <= copySize) {
                 fs::remove(at(segmentName(segment)), ec);
-                fs::remove(at(indexName(segment)), ec);
+                fs::remove(at(indexFile(segment)), ec);
                 --segment;
             } else {
                 fs::resize_file(at(segmentName(segment)), savedData, ec);
-                fs::resize_file(at(indexName(segment)), savedIndex, ec);
+                fs::resize_file(at(indexFile(segment)), savedIndex, ec);
             }
         }
-        fs::resize_file(at(EventsName), savedEvents, ec);
+        if (!compact()) fs::resize_file(at(EventsName), savedEvents, ec);
         fs::remove(at(std::string(ManifestName) + ".new"), ec);
         syncFolder(folder);
     }
@@ -243,19 +258,27 @@ struct Recorder::Impl {
         if (const int e = create(what, data)) return e;
         ++segment;
         segmentSize = indexSize = copySize = savedData = savedIndex = 0;
+        indexTime = 0;
         segmentDayEnd = nextLocalMidnight(time);
-        what = indexName(n);
+        what = indexFile(n);
         if (const int e = create(what, index)) return e;
         syncFolder(folder);
         // Large buffers: a chunk is 80 bytes; the disk sees them once a second.
         std::setvbuf(data.get(), nullptr, _IOFBF, 256 * 1024);
         std::setvbuf(index.get(), nullptr, _IOFBF, 64 * 1024);
+        if (compact()) {
+            errno = 0;
+            if (std::fwrite(CompactMagic.data(), 1, CompactMagic.size(), index.get()) != CompactMagic.size())
+                return errno;
+            indexSize = CompactMagic.size();
+            dirty = true;
+        }
         // Every segment but one begun before the reply line came.
         if (replyKnown && !reply.empty()) {
-            const std::string line = indexLine(0, time, IndexCopy);
+            const std::string line = indexEntry(reply.size(), time, IndexCopy);
             errno = 0;
             if (std::fwrite(line.data(), 1, line.size(), index.get()) != line.size()) return errno;
-            indexSize = line.size();
+            indexSize += line.size();
             what = segmentName(n);
             if (std::fwrite(reply.data(), 1, reply.size(), data.get()) != reply.size()) return errno;
             segmentSize = copySize = reply.size();
@@ -300,6 +323,7 @@ struct Recorder::Impl {
         m.reply = reply;
         m.start = start;
         m.segments = segment;
+        m.format = options.format;
         m.end = end;
         m.gaps = gaps;
         m.reason = reason;
@@ -401,19 +425,19 @@ struct Recorder::Impl {
             std::error_code ec;
             for (; segment > before; --segment) {
                 fs::remove(at(segmentName(segment)), ec);
-                fs::remove(at(indexName(segment)), ec);
+                fs::remove(at(indexFile(segment)), ec);
             }
-            fs::resize_file(at(EventsName), savedEvents, ec);
+            if (!compact()) fs::resize_file(at(EventsName), savedEvents, ec);
             fs::remove(at(std::string(ManifestName) + ".new"), ec);
         };
         std::string what = EventsName;
-        int err = create(EventsName, events, "ab");
+        int err = compact() ? 0 : create(EventsName, events, "ab");
         if (err == 0) {
-            std::setvbuf(events.get(), nullptr, _IOFBF, 64 * 1024);
+            if (events) std::setvbuf(events.get(), nullptr, _IOFBF, 64 * 1024);
             eventsSize = savedEvents;
             err = beginSegment(now, what);
         }
-        if (err == 0) {
+        if (err == 0 && !compact()) {
             pendingRows.push_back(gapEventLine(gap, protocol));
             for (const std::string& row : pendingRows) {
                 errno = 0;
@@ -427,6 +451,7 @@ struct Recorder::Impl {
         }
         if (err == 0) {
             for (const auto* f : {&data, &index, &events}) {
+                if (!*f) continue;
                 errno = 0;
                 if (std::fflush(f->get()) != 0 || (err = syncToDisk(f->get())) != 0) {
                     if (err == 0) err = errno != 0 ? errno : EIO;
@@ -437,7 +462,8 @@ struct Recorder::Impl {
         }
         if (err == 0 && (err = writeManifest()) != 0) what = ManifestName;
         if (err != 0) {
-            if (!pendingRows.empty()) pendingRows.pop_back();  // the gap's row, made again next time
+            if (!compact() && !pendingRows.empty())
+                pendingRows.pop_back();  // the gap's row, made again next time
             undo();
             error = "The recording in " + folderText + " is interrupted: cannot write " + what + ": " +
                     std::generic_category().message(err) + "; trying again every " +
@@ -541,12 +567,14 @@ Recorder::Recorder(RecorderOptions options, std::int64_t startUtc) : impl_(std::
     };
     std::string what;
     if (const int e = m.makeReserve()) fail(ReserveName, e);
-    if (const int e = m.create(EventsName, m.events)) fail(EventsName, e);
-    std::setvbuf(m.events.get(), nullptr, _IOFBF, 64 * 1024);
-    const std::string head = std::string(events::CsvBom) + events::csvHeader();
-    errno = 0;
-    if (std::fwrite(head.data(), 1, head.size(), m.events.get()) != head.size()) fail(EventsName, errno);
-    m.eventsSize = head.size();
+    if (!m.compact()) {
+        if (const int e = m.create(EventsName, m.events)) fail(EventsName, e);
+        std::setvbuf(m.events.get(), nullptr, _IOFBF, 64 * 1024);
+        const std::string head = std::string(events::CsvBom) + events::csvHeader();
+        errno = 0;
+        if (std::fwrite(head.data(), 1, head.size(), m.events.get()) != head.size()) fail(EventsName, errno);
+        m.eventsSize = head.size();
+    }
     if (const int e = m.beginSegment(startUtc, what)) fail(what, e);
     if (const int e = m.writeManifest()) fail(ManifestName, e);
     m.flush(true);
@@ -582,14 +610,15 @@ void Recorder::onChunk(const std::uint8_t* bytes, std::size_t n, trace::ChunkTim
     if (!m.firstUnsaved) m.firstUnsaved = t;
     m.unsavedBytes += n;
     m.bytes += n;
-    if (!m.put(m.index.get(), indexLine(m.segmentSize, t, flag), indexName(m.segment), m.indexSize)) return;
+    if (!m.put(m.index.get(), m.indexEntry(n, t, flag), m.indexFile(m.segment), m.indexSize)) return;
     if (!m.put(m.data.get(), bytes, n, segmentName(m.segment), m.segmentSize)) return;
     if (m.steady() - m.lastFlush >= 500'000) tick();
 }
 
 void Recorder::onEvent(const decoders::EventRecord& record, trace::ChunkTime time) {
     Impl& m = *impl_;
-    if (m.finished || m.interrupted) return;
+    // A compact recording's events are decoded from its bytes when asked for.
+    if (m.finished || m.interrupted || m.compact()) return;
     // The time of the chunk that completed it, as the index has it.
     trace::ChunkTime t = time;
     if (time) t = time == m.lastChunkGiven ? m.lastChunkTime : m.stamp(time);
@@ -619,10 +648,10 @@ void Recorder::gapEnded(std::int64_t utc) {
     open->to = m.stamp(utc);
     m.restartNext = true;
     if (m.interrupted) {
-        m.pendingRows.push_back(gapEventLine(*open, m.protocol));
+        if (!m.compact()) m.pendingRows.push_back(gapEventLine(*open, m.protocol));
         return;
     }
-    m.putRow(gapEventLine(*open, m.protocol));
+    if (!m.compact()) m.putRow(gapEventLine(*open, m.protocol));
     if (m.interrupted) return;
     if (const int e = m.writeManifest()) return m.interrupt(ManifestName, e);
     m.flush(true);
@@ -656,9 +685,9 @@ void Recorder::finish(const std::string& reason, std::int64_t utcEnd) {
     std::vector<std::string> rows = std::move(m.pendingRows);
     m.pendingRows.clear();
     for (const Gap& g : m.gaps) {
-        if (!g.to) rows.push_back(gapEventLine(g, m.protocol));
+        if (!g.to && !m.compact()) rows.push_back(gapEventLine(g, m.protocol));
     }
-    if (m.interrupted) {
+    if (m.interrupted && !m.compact()) {
         // The end on a full disk: the room kept for it.
         m.releaseReserve();
         if (m.create(EventsName, m.events, "ab") == 0) {

@@ -38,6 +38,15 @@
 namespace zindra::recording {
 
 inline constexpr std::uint64_t DefaultSegmentLimit = 10 * 1024 * 1024;
+
+// How a recording keeps its times and events (the manifest's "format").
+// Compact: a binary time index per segment ("0001.tix", a few bytes per
+// chunk) and no event file (the events are decoded from the bytes when
+// asked for: zindra-cli replay --format csv).  Text: a text index line per
+// chunk ("0001.idx") and every event as a row of "events.csv" as it is
+// decoded, about twelve times the raw bytes at 9600 baud; for tools that
+// read those files.
+enum class RecordingFormat { Text = 1, Compact = 2 };
 inline constexpr std::chrono::seconds DefaultRetryInterval{10};
 
 // A recording could not be started (its folder could not be made or
@@ -68,6 +77,7 @@ struct RecorderOptions {
     std::uint64_t segmentLimit = DefaultSegmentLimit;  // a segment is rolled before it would pass this
     TimeSource* clock = nullptr;                       // nullptr: the system's; must outlive the recorder
     std::chrono::milliseconds retryInterval = DefaultRetryInterval;  // writing tried again after a failure
+    RecordingFormat format = RecordingFormat::Compact;
 };
 
 // Why a gap is there (Gap::why, UTF-8, as the manifest and the event file

@@ -130,10 +130,12 @@ struct RecordingFault : ::testing::Test {
 
     // D: a reply line, then 360 telegrams 20 ms apart, begun 5 s before local
     // midnight, so that midnight parts it into two segments; ended by Stopp.
-    std::string makeRecording(const std::string& parent, FakeClock& clock, int telegrams = 360) {
+    std::string makeRecording(const std::string& parent, FakeClock& clock, int telegrams = 360,
+                              recording::RecordingFormat format = recording::RecordingFormat::Compact) {
         clock.utc = recording::nextLocalMidnight(1'765'000'000'000'000) - 5 * Second;
         RecorderOptions options{parent, "/dev/ttyUSB0", "Zindra test"};
         options.clock = &clock;
+        options.format = format;
         Live live;
         Recorder rec(options);
         live.attach(rec);
@@ -173,118 +175,125 @@ private:
 // --- segments missing, stray or truncated ---------------------
 
 TEST_F(RecordingFault, SegmentsMissingStrayOrTruncatedAreNamedAndTheRestIsReplayed) {
-    FakeClock clock;
-    const std::string d = makeRecording(path("rec"), clock);
-    ASSERT_TRUE(fs::exists(fs::path(d) / "0002.TRC"));
-    ASSERT_FALSE(fs::exists(fs::path(d) / "0003.TRC"));
-    const auto whole = runCli({"replay", d});
-    ASSERT_EQ(whole.status, 0) << whole.err;
-    ASSERT_EQ(whole.err, "");
-    const std::vector<std::string> all = lines(whole.out);
-    ASSERT_EQ(all.size(), 360u);
-    const auto second = runCli({"replay", (fs::path(d) / "0002.TRC").string()});
-    ASSERT_EQ(second.status, 0);
-    const std::vector<std::string> tail = lines(second.out);
-    ASSERT_GT(tail.size(), 50u);
-    ASSERT_LT(tail.size(), 300u);
-    const std::vector<std::string> head(all.begin(), all.end() - static_cast<std::ptrdiff_t>(tail.size()));
+    for (const auto format : {recording::RecordingFormat::Text, recording::RecordingFormat::Compact}) {
+        SCOPED_TRACE(static_cast<int>(format));
+        FakeClock clock;
+        const std::string d =
+            makeRecording(path("rec" + std::to_string(static_cast<int>(format))), clock, 360, format);
+        const std::string index2 = recording::indexName(2, format);
+        ASSERT_TRUE(fs::exists(fs::path(d) / "0002.TRC"));
+        ASSERT_FALSE(fs::exists(fs::path(d) / "0003.TRC"));
+        const auto whole = runCli({"replay", d});
+        ASSERT_EQ(whole.status, 0) << whole.err;
+        ASSERT_EQ(whole.err, "");
+        const std::vector<std::string> all = lines(whole.out);
+        ASSERT_EQ(all.size(), 360u);
+        const auto second = runCli({"replay", (fs::path(d) / "0002.TRC").string()});
+        ASSERT_EQ(second.status, 0);
+        const std::vector<std::string> tail = lines(second.out);
+        ASSERT_GT(tail.size(), 50u);
+        ASSERT_LT(tail.size(), 300u);
+        const std::vector<std::string> head(all.begin(),
+                                            all.end() - static_cast<std::ptrdiff_t>(tail.size()));
 
-    struct Case {
-        const char* name;
-        std::function<void(const fs::path&)> spoil;
-        int status;
-        std::vector<std::string> out;  // the replayed lines
-        std::vector<std::string> err;  // parts of standard error
-        std::size_t maxErrLines;
-    };
-    const auto removeBoth = [](const fs::path& f, const char* n) {
-        fs::remove(f / (std::string(n) + ".TRC"));
-        fs::remove(f / (std::string(n) + ".idx"));
-    };
-    const auto cutBy = [](const fs::path& f, std::uintmax_t n) {
-        const fs::path seg = f / "0002.TRC";
-        fs::resize_file(seg, fs::file_size(seg) - n);
-    };
-    const std::vector<Case> cases = {
-        // 3: the manifest counts its segments.
-        {"last segment missing",
-         [&](const fs::path& f) { removeBoth(f, "0002"); },
-         1,
-         head,
-         {"0002.TRC is missing in "},
-         1},
-        // 4: the second segment's copy of the reply line identifies.
-        {"first segment missing",
-         [&](const fs::path& f) { removeBoth(f, "0001"); },
-         1,
-         tail,
-         {"0001.TRC is missing in "},
-         1},
-        {"first segment a folder",
-         [](const fs::path& f) {
-             fs::remove(f / "0001.TRC");
-             fs::create_directory(f / "0001.TRC");
-         },
-         1,
-         tail,
-         {"0001.TRC: Is a directory"},
-         1},
-        {"first segment and second index missing",
-         [&](const fs::path& f) {
-             removeBoth(f, "0001");
-             fs::remove(f / "0002.idx");
-         },
-         1,
-         tail,
-         {"0001.TRC is missing in ", "0002.idx is missing"},
-         2},
-        // 10: one line for a stray, not one per number in between.
-        {"stray 9999.TRC",
-         [](const fs::path& f) { std::ofstream(f / "9999.TRC") << "UGM\r\n"; },
-         1,
-         all,
-         {"9999.TRC is not of this recording"},
-         1},
-        {"stray 9999.TRC without a manifest",
-         [](const fs::path& f) {
-             std::ofstream(f / "9999.TRC") << "UGM\r\n";
-             fs::remove(f / "manifest.txt");
-         },
-         1,
-         {},
-         {"9996 segments are missing in ", "0003.TRC to 9998.TRC", "manifest.txt is missing"},
-         3},
-        // 11: after a clean end, a short last segment is damage.
-        {"last segment truncated after a clean end",
-         [&](const fs::path& f) { cutBy(f, 200); },
-         1,
-         {},
-         {"0002.idx indexes bytes past the end of "},
-         1},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const std::string f = copyOf(d, std::string("d-") + std::to_string(&c - cases.data()));
-        c.spoil(f);
-        const auto r = runCli({"replay", f});
-        EXPECT_EQ(r.status, c.status) << r.err;
-        if (!c.out.empty()) {
-            EXPECT_TRUE(lines(r.out) == c.out) << lines(r.out).size() << " lines\n" << r.err;
+        struct Case {
+            const char* name;
+            std::function<void(const fs::path&)> spoil;
+            int status;
+            std::vector<std::string> out;  // the replayed lines
+            std::vector<std::string> err;  // parts of standard error
+            std::size_t maxErrLines;
+        };
+        const auto removeBoth = [&](const fs::path& f, const char* n) {
+            fs::remove(f / (std::string(n) + ".TRC"));
+            fs::remove(f / recording::indexName(std::stoi(n), format));
+        };
+        const auto cutBy = [](const fs::path& f, std::uintmax_t n) {
+            const fs::path seg = f / "0002.TRC";
+            fs::resize_file(seg, fs::file_size(seg) - n);
+        };
+        const std::vector<Case> cases = {
+            // 3: the manifest counts its segments.
+            {"last segment missing",
+             [&](const fs::path& f) { removeBoth(f, "0002"); },
+             1,
+             head,
+             {"0002.TRC is missing in "},
+             1},
+            // 4: the second segment's copy of the reply line identifies.
+            {"first segment missing",
+             [&](const fs::path& f) { removeBoth(f, "0001"); },
+             1,
+             tail,
+             {"0001.TRC is missing in "},
+             1},
+            {"first segment a folder",
+             [](const fs::path& f) {
+                 fs::remove(f / "0001.TRC");
+                 fs::create_directory(f / "0001.TRC");
+             },
+             1,
+             tail,
+             {"0001.TRC: Is a directory"},
+             1},
+            {"first segment and second index missing",
+             [&](const fs::path& f) {
+                 removeBoth(f, "0001");
+                 fs::remove(f / index2);
+             },
+             1,
+             tail,
+             {"0001.TRC is missing in ", index2 + " is missing"},
+             2},
+            // 10: one line for a stray, not one per number in between.
+            {"stray 9999.TRC",
+             [](const fs::path& f) { std::ofstream(f / "9999.TRC") << "UGM\r\n"; },
+             1,
+             all,
+             {"9999.TRC is not of this recording"},
+             1},
+            {"stray 9999.TRC without a manifest",
+             [](const fs::path& f) {
+                 std::ofstream(f / "9999.TRC") << "UGM\r\n";
+                 fs::remove(f / "manifest.txt");
+             },
+             1,
+             {},
+             {"9996 segments are missing in ", "0003.TRC to 9998.TRC", "manifest.txt is missing"},
+             3},
+            // 11: after a clean end, a short last segment is damage.
+            {"last segment truncated after a clean end",
+             [&](const fs::path& f) { cutBy(f, 200); },
+             1,
+             {},
+             {index2 + " indexes bytes past the end of "},
+             1},
+        };
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.name);
+            const std::string f = copyOf(
+                d, "d-" + std::to_string(&c - cases.data()) + "-" + std::to_string(static_cast<int>(format)));
+            c.spoil(f);
+            const auto r = runCli({"replay", f});
+            EXPECT_EQ(r.status, c.status) << r.err;
+            if (!c.out.empty()) {
+                EXPECT_TRUE(lines(r.out) == c.out) << lines(r.out).size() << " lines\n" << r.err;
+            }
+            for (const std::string& part : c.err) EXPECT_TRUE(contains(r.err, part)) << r.err;
+            EXPECT_LE(lines(r.err).size(), c.maxErrLines) << r.err;
+            EXPECT_FALSE(contains(r.err, "crash or power cut")) << r.err;
         }
-        for (const std::string& part : c.err) EXPECT_TRUE(contains(r.err, part)) << r.err;
-        EXPECT_LE(lines(r.err).size(), c.maxErrLines) << r.err;
-        EXPECT_FALSE(contains(r.err, "crash or power cut")) << r.err;
-    }
 
-    // 11: the same truncation without an end is a cut-off, and exits 0.
-    const std::string cut = copyOf(d, "cut");
-    cutBy(cut, 200);
-    std::string manifest = readAll(fs::path(cut) / "manifest.txt");
-    manifest.erase(manifest.find("end="));
-    std::ofstream(fs::path(cut) / "manifest.txt", std::ios::binary) << manifest;
-    const auto r = runCli({"replay", cut});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(contains(r.err, "crash or power cut")) << r.err;
+        // 11: the same truncation without an end is a cut-off, and exits 0.
+        const std::string cut = copyOf(d, "cut" + std::to_string(static_cast<int>(format)));
+        cutBy(cut, 200);
+        std::string manifest = readAll(fs::path(cut) / "manifest.txt");
+        manifest.erase(manifest.find("end="));
+        std::ofstream(fs::path(cut) / "manifest.txt", std::ios::binary) << manifest;
+        const auto r = runCli({"replay", cut});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(contains(r.err, "crash or power cut")) << r.err;
+    }
 }
 
 // --- files of the folder that are no files ---------------------
@@ -311,7 +320,7 @@ TEST_F(RecordingFault, IndexOrManifestThatIsAFolderFifoOrLinkToDevZeroIsNamedNev
          "not a regular file"},
     };
     int n = 0;
-    for (const char* file : {"0001.idx", "manifest.txt"}) {
+    for (const char* file : {"0001.tix", "manifest.txt"}) {
         for (const Kind& k : kinds) {
             SCOPED_TRACE(std::string(file) + " as a " + k.name);
             const fs::path f = copyOf(d, "k" + std::to_string(n++));
@@ -371,7 +380,7 @@ TEST_F(RecordingFault, FolderMessagesSayWhatIsWrong) {
 
 TEST_F(RecordingFault, IndexTimesOutsideAnyRecordingAreDamage) {
     FakeClock clock;
-    const std::string d = makeRecording(path("rec"), clock);
+    const std::string d = makeRecording(path("rec"), clock, 360, recording::RecordingFormat::Text);
     for (const std::string& time : {std::string("9223372036854775807"), std::string("-5")}) {
         SCOPED_TRACE(time);
         const std::string f = copyOf(d, "t" + time);
@@ -389,6 +398,25 @@ TEST_F(RecordingFault, IndexTimesOutsideAnyRecordingAreDamage) {
         EXPECT_TRUE(contains(r.err, idx.string() + ": line 3 is damaged")) << r.err;
         EXPECT_FALSE(contains(r.out, "294247")) << r.out.substr(0, 400);
     }
+
+    // A compact index: damage stops it there (its later entries could not be
+    // told apart from noise); the chunks before keep their times.
+    const std::string c = makeRecording(path("rec-compact"), clock, 360);
+    const auto whole = runCli({"replay", "--format", "jsonl", c});
+    ASSERT_EQ(whole.status, 0) << whole.err;
+    const fs::path tix = fs::path(c) / "0001.tix";
+    std::ofstream(tix, std::ios::binary | std::ios::app) << std::string(10, '\xFF');
+    auto r = runCli({"replay", "--format", "jsonl", c});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_TRUE(contains(r.err, tix.string() + ": entry ")) << r.err;
+    EXPECT_TRUE(contains(r.err, " is damaged: the rest of ")) << r.err;
+    EXPECT_EQ(r.out, whole.out);
+    std::string bytes = readAll(tix);
+    bytes[0] = 'X';
+    std::ofstream(tix, std::ios::binary) << bytes;
+    r = runCli({"replay", c});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_TRUE(contains(r.err, tix.string() + " is not a time index")) << r.err;
 }
 
 // --- no reply line, and the start that fails ------------------------------
@@ -488,11 +516,11 @@ TEST_F(RecordingFault, AClockSetBackKeepsIndexEventsAndManifestInAgreement) {
     // Index: steps of 100 ms throughout.
     std::vector<std::int64_t> times;
     for (const auto& seg : r.segments)
-        for (const auto& e : seg.index) times.push_back(e.time);
+        for (const auto& e : recording::readIndex(seg)) times.push_back(e.time);
     ASSERT_EQ(times.size(), 100u);
     for (std::size_t i = 1; i < times.size(); ++i) EXPECT_EQ(times[i] - times[i - 1], 100 * Ms) << i;
     // The event file: each event at its chunk's time in the index.
-    const std::vector<std::string> rows = lines(readAll(fs::path(folder) / "events.csv"));
+    const std::vector<std::string> rows = lines(runCli({"replay", "--format", "csv", folder}).out);
     ASSERT_EQ(rows.size(), 1 + 99u);
     for (std::size_t i = 1; i < rows.size(); ++i) {
         EXPECT_EQ(rows[i].substr(0, rows[i].find(';')), events::isoTime(times[i])) << i;
@@ -621,7 +649,7 @@ TEST_F(RecordingFault, ADiskThatFillsAndFreesAgainIsAGapAndTheRecordingGoesOn) {
         const Gap& g = r.manifest.gaps[0];
         EXPECT_EQ(g.why, recording::GapDiskFull);
         EXPECT_EQ(g.to.has_value(), frees);
-        const std::string csv = readAll(fs::path(folder) / "events.csv");
+        const std::string csv = runCli({"replay", "--format", "csv", folder}).out;
         EXPECT_TRUE(
             contains(csv, events::isoTime(g.from) +
                               ";UGM;;;;;;;Unterbrechung;Datentr\xC3\xA4ger voll: "
@@ -632,7 +660,7 @@ TEST_F(RecordingFault, ADiskThatFillsAndFreesAgainIsAGapAndTheRecordingGoesOn) {
         std::string joined;
         for (const auto& seg : r.segments) {
             const std::string bytes = readAll(seg.path);
-            joined += bytes.substr(!seg.index.empty() && seg.index.front().copy ? Reply.size() : 0);
+            joined += bytes.substr(seg.startsWithCopy ? Reply.size() : 0);
         }
         EXPECT_EQ(joined.size() + after.lostBytes, live.delivered.size());
         EXPECT_EQ(after.bytes, joined.size());

@@ -79,6 +79,7 @@ TEST_F(Report, TheReportsNumbersAreThoseOfTheCsvExportAndABrowserRendersIt) {
             cells.push_back(row.substr(a, b - a));
         }
         ASSERT_GT(cells.size(), 8u) << row;
+        if (cells[8] == "Unterbrechung") continue;  // a gap's row: the report counts gaps apart
         ++byKind[kinds.kindOf(events::cp1252FromText(cells[8]).value_or(""))];
         ++rows;
     }
