@@ -37,24 +37,26 @@ bool outputFailed(std::FILE* out, int error) {
     return true;
 }
 
-int finishReplayOutput(ExportOutput* exporter, trace::TraceSession& session, StreamPane* stream,
-                       const trace::MemoryPane& hex, const trace::MemoryPane& text,
-                       const trace::MemoryPane& event) {
+int finishReplayOutput(ExportOutput* exporter, trace::TraceSession& session, StreamPane* stream) {
     if (exporter) return exporter->finish(session);
-    if (stream) {
-        stream->flush();
-        return outputFailed(stdout, stream->error()) ? ExitFile : ExitOk;
+    stream->flush();
+    return outputFailed(stdout, stream->error()) ? ExitFile : ExitOk;
+}
+
+int replayAllPanes(const std::function<int(const ReplayPass&, bool& fatal)>& replay) {
+    const std::pair<const char*, const char*> panes[] = {
+        {"hex", "--- hex ---\n"}, {"text", "--- text ---\n"}, {"event", "--- event ---\n"}};
+    int status = ExitOk;
+    for (const auto& [pane, title] : panes) {
+        ReplayPass pass;
+        pass.pane = pane;
+        pass.title = title;
+        pass.quiet = std::string_view(pane) != "event";
+        bool fatal = false;
+        status = replay(pass, fatal);
+        if (fatal) break;
     }
-    const std::pair<const char*, const trace::MemoryPane*> panes[] = {
-        {"--- hex ---\n", &hex}, {"--- text ---\n", &text}, {"--- event ---\n", &event}};
-    for (const auto& [title, pane] : panes) {
-        std::fputs(title, stdout);
-        for (const std::string& line : pane->lines()) {
-            std::fwrite(line.data(), 1, line.size(), stdout);
-            std::fputc('\n', stdout);
-        }
-    }
-    return outputFailed(stdout) ? ExitFile : ExitOk;
+    return status;
 }
 
 }  // namespace zindra::cli

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -38,17 +39,30 @@ class ExportOutput;
 class StreamPane;
 
 // The end of a replay's output, once the session has stopped: the export
-// finished, or the one pane's stream flushed, or (with neither) all three
-// panes written under their titles.  Returns ExitOk, or the writing's failure.
-int finishReplayOutput(ExportOutput* exporter, trace::TraceSession& session, StreamPane* stream,
-                       const trace::MemoryPane& hex, const trace::MemoryPane& text,
-                       const trace::MemoryPane& event);
+// finished, or the pane's stream flushed.  Returns ExitOk, or the writing's
+// failure.
+int finishReplayOutput(ExportOutput* exporter, trace::TraceSession& session, StreamPane* stream);
+
+// What one replay pass writes: a pane ("text", "hex", "event"), or with an
+// exporter the events.  replay --pane all makes one pass per pane, in the
+// order hex, text, event, each under its title; the passes before the last
+// say nothing on standard error (the last says it all).
+struct ReplayPass {
+    std::string pane = "event";
+    ExportOutput* exporter = nullptr;
+    const char* title = nullptr;  // written before the pane's lines, once the input is open
+    bool quiet = false;
+};
+
+// The passes --pane all makes: one per pane, so that no pane is kept in
+// memory.  A pass sets fatal when the input could not be read or the output
+// not written (and says so, quiet or not): no more passes then.  The exit
+// status of the last pass made.
+int replayAllPanes(const std::function<int(const ReplayPass&, bool& fatal)>& replay);
 
 int replayCommand(int argc, char** argv);
-// replay of a recording folder; pane is "text", "hex", "event" or "all".
-// With exporter, the events go out through it instead of a pane.
-int replayFolder(const std::string& dir, const std::string& pane, bool timestamps,
-                 ExportOutput* exporter = nullptr);
+// replay of a recording folder, one pass.
+int replayFolder(const std::string& dir, const ReplayPass& pass, bool timestamps, bool* fatal = nullptr);
 int simulateCommand(int argc, char** argv);
 // A report to hand over: one HTML page from a trace file or a recording.
 int reportCommand(int argc, char** argv);

@@ -24,6 +24,83 @@ const char* const ReplayUsage =
 
 enum class PaneChoice { Text, Hex, Event, All, None };
 
+// One pass over a .TRC file.
+int replayFile(const std::string& file, const std::optional<std::string>& protocol, const ReplayPass& pass,
+               bool* fatal = nullptr) {
+    const auto fail = [&](int status) {
+        if (fatal != nullptr) *fatal = true;
+        return status;
+    };
+    trace::FilePtr in(nullptr, &std::fclose);
+    try {
+        in = trace::openTraceFile(file);
+    } catch (const std::system_error& e) {
+        std::fprintf(stderr, "zindra-cli: cannot read %s: %s\n", file.c_str(), reasonText(e.code()).c_str());
+        return fail(ExitFile);
+    }
+
+    // The pane chosen streams straight to standard output; the others only
+    // count.
+    CountingPane countText, countHex, countEvent;
+    std::unique_ptr<StreamPane> stream;
+    trace::Pane* text = &countText;
+    trace::Pane* hex = &countHex;
+    trace::Pane* event = &countEvent;
+    if (!pass.exporter) {
+        stream = std::make_unique<StreamPane>(stdout);
+        (pass.pane == "text" ? text : pass.pane == "hex" ? hex : event) = stream.get();
+    }
+    if (pass.title != nullptr) std::fputs(pass.title, stdout);
+    trace::Panes panes{*text, *hex, *event};
+    trace::NullUi ui;
+    auto session = std::make_unique<trace::TraceSession>(panes, ui, trace::RoutingLimits::unlimited());
+    // As after the start-up Clear: both start-new-line flags set.
+    session->flags().textStartNewLine = true;
+    session->flags().hexStartNewLine = true;
+
+    ExportOutput* exporter = pass.exporter;
+    if (exporter) exporter->attach(*session);
+
+    session->startReplay();
+    if (protocol) session->identifyReply(*protocol);
+
+    int status = ExitOk;
+    try {
+        // Output that can no longer be written ends the replay.
+        trace::replayStream(*session, in.get(), file, [&] {
+            if (stream && stream->failed()) session->stopp();
+            if (exporter) {
+                if (exporter->failed()) session->stopp();
+                // Before each chunk: where the chunk about to be decoded ends.
+                exporter->setBytePosition(static_cast<std::uint64_t>(std::ftell(in.get())));
+            }
+        });
+        if (exporter) exporter->setBytePosition(static_cast<std::uint64_t>(std::ftell(in.get())));
+    } catch (const std::system_error& e) {
+        // Nothing of a file that cannot be read is written.
+        std::fprintf(stderr, "zindra-cli: cannot read %s: %s\n", file.c_str(), reasonText(e.code()).c_str());
+        if (stream) stream->clear();
+        return fail(ExitFile);
+    }
+    const bool noReplyLine = session->awaitingIdent();
+    session->stopp();
+
+    if (pass.quiet) {
+    } else if (session->identOutcome() == trace::IdentOutcome::Unmatched) {
+        std::fprintf(stderr, "zindra-cli: the reply \"%s\" names no known panel type\n",
+                     printableStart(session->identText()).c_str());
+        status = ExitIdent;
+    } else if (noReplyLine) {
+        std::fprintf(stderr, "zindra-cli: %s holds no complete reply line\n", file.c_str());
+        status = ExitIdent;
+    }
+
+    if (const int written = finishReplayOutput(exporter, *session, stream.get()); written != ExitOk) {
+        return fail(written);
+    }
+    return status;
+}
+
 }  // namespace
 
 int replayCommand(int argc, char** argv) {
@@ -104,92 +181,17 @@ int replayCommand(int argc, char** argv) {
         exporter.emplace(*format, output, *file, !folder);
         if (const int status = exporter->open(); status != ExitOk) return status;
     }
-    if (folder) return replayFolder(*file, paneName, timestamps, exporter ? &*exporter : nullptr);
-
-    trace::FilePtr in(nullptr, &std::fclose);
-    try {
-        in = trace::openTraceFile(*file);
-    } catch (const std::system_error& e) {
-        std::fprintf(stderr, "zindra-cli: cannot read %s: %s\n", file->c_str(), reasonText(e.code()).c_str());
-        return ExitFile;
-    }
-
-    // One pane streams straight to standard output; "all" needs the three in
-    // memory because the hex pane comes first.
-    trace::MemoryPane memText, memHex, memEvent;
-    CountingPane countText, countHex, countEvent;
-    std::unique_ptr<StreamPane> stream;
-    trace::Pane* text = &countText;
-    trace::Pane* hex = &countHex;
-    trace::Pane* event = &countEvent;
-    switch (choice) {
-        case PaneChoice::Text:
-            stream = std::make_unique<StreamPane>(stdout);
-            text = stream.get();
-            break;
-        case PaneChoice::Hex:
-            stream = std::make_unique<StreamPane>(stdout);
-            hex = stream.get();
-            break;
-        case PaneChoice::Event:
-            stream = std::make_unique<StreamPane>(stdout);
-            event = stream.get();
-            break;
-        case PaneChoice::All:
-            text = &memText;
-            hex = &memHex;
-            event = &memEvent;
-            break;
-        case PaneChoice::None: break;
-    }
-    trace::Panes panes{*text, *hex, *event};
-    trace::NullUi ui;
-    auto session = std::make_unique<trace::TraceSession>(panes, ui, trace::RoutingLimits::unlimited());
-    // As after the start-up Clear: both start-new-line flags set.
-    session->flags().textStartNewLine = true;
-    session->flags().hexStartNewLine = true;
-
-    if (exporter) exporter->attach(*session);
-
-    session->startReplay();
-    if (protocol) session->identifyReply(*protocol);
-
-    int status = ExitOk;
-    try {
-        // Output that can no longer be written ends the replay.
-        trace::replayStream(*session, in.get(), *file, [&] {
-            if (stream && stream->failed()) session->stopp();
-            if (exporter) {
-                if (exporter->failed()) session->stopp();
-                // Before each chunk: where the chunk about to be decoded ends.
-                exporter->setBytePosition(static_cast<std::uint64_t>(std::ftell(in.get())));
-            }
+    if (choice == PaneChoice::All) {
+        return replayAllPanes([&](const ReplayPass& pass, bool& fatal) {
+            return folder ? replayFolder(*file, pass, timestamps, &fatal)
+                          : replayFile(*file, protocol, pass, &fatal);
         });
-        if (exporter) exporter->setBytePosition(static_cast<std::uint64_t>(std::ftell(in.get())));
-    } catch (const std::system_error& e) {
-        // Nothing of a file that cannot be read is written.
-        std::fprintf(stderr, "zindra-cli: cannot read %s: %s\n", file->c_str(), reasonText(e.code()).c_str());
-        if (stream) stream->clear();
-        return ExitFile;
     }
-    const bool noReplyLine = session->awaitingIdent();
-    session->stopp();
-
-    if (session->identOutcome() == trace::IdentOutcome::Unmatched) {
-        std::fprintf(stderr, "zindra-cli: the reply \"%s\" names no known panel type\n",
-                     printableStart(session->identText()).c_str());
-        status = ExitIdent;
-    } else if (noReplyLine) {
-        std::fprintf(stderr, "zindra-cli: %s holds no complete reply line\n", file->c_str());
-        status = ExitIdent;
-    }
-
-    if (const int written = finishReplayOutput(exporter ? &*exporter : nullptr, *session, stream.get(),
-                                               memHex, memText, memEvent);
-        written != ExitOk) {
-        return written;
-    }
-    return status;
+    ReplayPass pass;
+    pass.pane = paneName;
+    pass.exporter = exporter ? &*exporter : nullptr;
+    if (folder) return replayFolder(*file, pass, timestamps);
+    return replayFile(*file, protocol, pass);
 }
 
 }  // namespace zindra::cli

@@ -43,29 +43,34 @@ private:
 
 }  // namespace
 
-int replayFolder(const std::string& dir, const std::string& paneName, bool timestamps,
-                 ExportOutput* exporter) {
+int replayFolder(const std::string& dir, const ReplayPass& pass, bool timestamps, bool* fatal) {
+    const auto fail = [&](int status) {
+        if (fatal != nullptr) *fatal = true;
+        return status;
+    };
     recording::Recording rec;
     try {
         rec = recording::readRecording(dir);
     } catch (const recording::RecordingError& e) {
         // A sentence naming the folder.
         std::fprintf(stderr, "zindra-cli: %s\n", e.what());
-        return ExitFile;
+        return fail(ExitFile);
     }
 
     trace::ChunkTime now;
-    const bool all = paneName == "all";
-    trace::MemoryPane memText, memHex, memEvent;
+    ExportOutput* exporter = pass.exporter;
     CountingPane countText, countHex, countEvent;
     std::unique_ptr<StreamPane> stream;
-    trace::Pane* text = all ? static_cast<trace::Pane*>(&memText) : &countText;
-    trace::Pane* hex = all ? static_cast<trace::Pane*>(&memHex) : &countHex;
-    trace::Pane* event = all ? static_cast<trace::Pane*>(&memEvent) : &countEvent;
-    if (!all && !exporter) {
-        stream = std::make_unique<StreamPane>(stdout, paneName == "event");
-        (paneName == "text" ? text : paneName == "hex" ? hex : event) = stream.get();
+    trace::Pane* text = &countText;
+    trace::Pane* hex = &countHex;
+    trace::Pane* event = &countEvent;
+    if (!exporter) {
+        // The event pane alone is written as each line comes; within
+        // --pane all, as the other panes are.
+        stream = std::make_unique<StreamPane>(stdout, pass.pane == "event" && pass.title == nullptr);
+        (pass.pane == "text" ? text : pass.pane == "hex" ? hex : event) = stream.get();
     }
+    if (pass.title != nullptr) std::fputs(pass.title, stdout);
     TimedPane timedEvent(*event, now);
     trace::Panes panes{*text, *hex, timestamps ? static_cast<trace::Pane&>(timedEvent) : *event};
     trace::NullUi ui;
@@ -87,7 +92,8 @@ int replayFolder(const std::string& dir, const std::string& paneName, bool times
         });
 
     int status = ExitOk;
-    if (session->identOutcome() == trace::IdentOutcome::Unmatched) {
+    if (pass.quiet) {
+    } else if (session->identOutcome() == trace::IdentOutcome::Unmatched) {
         std::fprintf(stderr, "zindra-cli: the reply \"%s\" names no known panel type\n",
                      printableStart(session->identText()).c_str());
         status = ExitIdent;
@@ -98,12 +104,13 @@ int replayFolder(const std::string& dir, const std::string& paneName, bool times
         status = rec.damaged ? ExitFile : ExitIdent;
     }
     // What is wrong, after everything readable has been shown.
-    for (const std::string& p : rec.problems) std::fprintf(stderr, "zindra-cli: %s\n", p.c_str());
+    if (!pass.quiet) {
+        for (const std::string& p : rec.problems) std::fprintf(stderr, "zindra-cli: %s\n", p.c_str());
+    }
     if ((rec.damaged || rec.incomplete) && status == ExitOk) status = ExitFile;
 
-    if (const int written = finishReplayOutput(exporter, *session, stream.get(), memHex, memText, memEvent);
-        written != ExitOk) {
-        return written;
+    if (const int written = finishReplayOutput(exporter, *session, stream.get()); written != ExitOk) {
+        return fail(written);
     }
     return status;
 }

@@ -338,6 +338,41 @@ TEST_F(RecordingFault, IndexOrManifestThatIsAFolderFifoOrLinkToDevZeroIsNamedNev
     }
 }
 
+// --- all three panes ---------------------------------------------------
+
+// --pane all writes each pane in turn as it comes, not kept: the same bytes
+// as the three panes alone under their titles, what is wrong said once, and
+// memory that does not grow with the input.
+TEST_F(RecordingFault, AllPanesAreTheThreePanesInTurnSaidOnceInBoundedMemory) {
+    FakeClock clock;
+    const std::string d = makeRecording(path("rec"), clock);
+    fs::remove(fs::path(d) / "0002.tix");
+    std::string big = Reply;
+    for (int i = 0; big.size() < (24u << 20); ++i) big += telegram(i % 1000);
+    const std::string trc = write("big.TRC", big);
+    // A child's peak counts the test's own pages until it runs the program:
+    // kept small.
+    std::string().swap(big);
+    for (const std::string& input : {d, trc}) {
+        SCOPED_TRACE(input);
+        testing::Process all({ZINDRA_CLI, "replay", "--pane", "all", input}, path("all.out"),
+                             path("all.err"));
+        EXPECT_EQ(all.wait(60s), input == d ? 1 : 0);
+        if (input == trc) {
+            EXPECT_LT(all.maxRssKb(), 100 * 1024);
+        }
+        std::string expected;
+        for (const char* pane : {"hex", "text", "event"}) {
+            testing::Process one({ZINDRA_CLI, "replay", "--pane", pane, input}, path("one.out"),
+                                 path("one.err"));
+            one.wait(60s);
+            expected += std::string("--- ") + pane + " ---\n" + readAll(path("one.out"));
+        }
+        EXPECT_TRUE(readAll(path("all.out")) == expected);
+        EXPECT_EQ(readAll(path("all.err")), readAll(path("one.err")));
+    }
+}
+
 // --- messages, permissions, standard output on a full disk, times ------
 
 TEST_F(RecordingFault, FolderMessagesSayWhatIsWrong) {
