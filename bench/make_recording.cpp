@@ -2,8 +2,11 @@
 // screenshots and reports without a night's wait: the telegrams of a sample
 // trace at a steady rate over HOURS hours from a local evening, with the cable
 // pulled twice (a gap and the reply line again after it).  The bytes go
-// through a trace session into the recorder, as a live trace sends them.
-//   make_recording PARENT SAMPLE.TRC HOURS TELEGRAMS_PER_MINUTE
+// through a trace session into the recorder, as a live trace sends them, in
+// chunks of CHUNK bytes (80 unless given; a port at 9600 baud hands over a
+// few bytes at a time), in the compact format or, with "text", the text one.
+//   make_recording PARENT SAMPLE.TRC HOURS TELEGRAMS_PER_MINUTE [CHUNK [text]]
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -23,8 +26,14 @@ using bench::NullPane;
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 5) {
-        std::fputs("usage: make_recording PARENT SAMPLE.TRC HOURS TELEGRAMS_PER_MINUTE\n", stderr);
+    if (argc < 5 || argc > 7 || (argc == 7 && std::string(argv[6]) != "text")) {
+        std::fputs("usage: make_recording PARENT SAMPLE.TRC HOURS TELEGRAMS_PER_MINUTE [CHUNK [text]]\n",
+                   stderr);
+        return 2;
+    }
+    const std::size_t chunkSize = argc >= 6 ? static_cast<std::size_t>(std::atoi(argv[5])) : 80;
+    if (chunkSize == 0) {
+        std::fputs("make_recording: CHUNK is at least 1\n", stderr);
         return 2;
     }
     std::ifstream in(argv[2], std::ios::binary);
@@ -47,7 +56,9 @@ int main(int argc, char** argv) {
     trace::Panes panes{a, b, c};
     trace::NullUi ui;
     trace::TraceSession session(panes, ui, trace::RoutingLimits::unlimited());
-    recording::Recorder rec(recording::RecorderOptions{argv[1], "/dev/ttyUSB0", "Zindra bench"}, start);
+    recording::RecorderOptions options{argv[1], "/dev/ttyUSB0", "Zindra bench"};
+    if (argc == 7) options.format = recording::RecordingFormat::Text;
+    recording::Recorder rec(options, start);
     session.setChunkSink(&rec);
     session.eventListeners().add(rec);
     const auto feed = [&](const std::string& bytes, std::int64_t t) {
@@ -61,7 +72,8 @@ int main(int argc, char** argv) {
                                      {start + 2 * span / 3, start + 2 * span / 3 + 45 * 60000000LL}};
     std::size_t at = 0;
     std::uint64_t total = 0;
-    const auto step = static_cast<std::int64_t>(80.0 / bytesPerMicro);
+    const auto step =
+        std::max<std::int64_t>(1, static_cast<std::int64_t>(static_cast<double>(chunkSize) / bytesPerMicro));
     int gap = 0;
     for (std::int64_t t = start + 1000; t < start + span; t += step) {
         if (gap < 2 && t >= gaps[gap][0]) {
@@ -74,12 +86,12 @@ int main(int argc, char** argv) {
             ++gap;
             continue;
         }
-        std::string chunk = body.substr(at, 80);
+        std::string chunk = body.substr(at, chunkSize);
         at += chunk.size();
         if (at >= body.size()) at = 0;
         feed(chunk, t);
         total += chunk.size();
-        if ((total & 0xFFFFF) < 80) rec.tick(t);
+        if ((total & 0xFFFFF) < chunkSize) rec.tick(t);
     }
     rec.finish("Stopp", start + span);
     std::printf("%s\n", rec.folder().c_str());

@@ -4,14 +4,15 @@
 # produced, resident memory after the first minute and at the end, and CPU
 # time.  With "record" it is an overnight watch in small: the trace records
 # (--record) and the simulator pulls the cable every 2 MB for 3 seconds; the
-# recording's size, segments and gaps are reported as well.
+# recording's size (against the bytes it holds), segments and gaps are
+# reported as well.  ZINDRA_CLI names another zindra-cli to measure.
 #   bench/soak.sh MINUTES [BAUD] [record]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 minutes="${1:?usage: bench/soak.sh MINUTES [BAUD] [record]}"
 baud="${2:-115200}"
 record="${3:-}"
-cli=build/bin/zindra-cli
+cli="${ZINDRA_CLI:-build/bin/zindra-cli}"
 [ -x "$cli" ] || { echo "build first (./test.sh or ./run.sh)" >&2; exit 1; }
 
 work=$(mktemp -d)
@@ -64,7 +65,11 @@ echo "CPU time:           ${cpu_end} s in all (${cpu_first} s in the first minut
 echo "saved .TRC:         $(stat -c %s "$work/saved.TRC") bytes"
 if [ "$record" = record ]; then
   rec=$(ls -d "$work"/rec/*/)
+  raw=$(cat "$rec"/*.TRC | wc -c)
+  files=$(cat "$rec"/* | wc -c)
   echo "recording:          $(du -sk "$rec" | cut -f1) KiB on disk, $(ls "$rec" | grep -c '\.TRC$') segments," \
-       "$(grep -c '^gap=' "$rec/manifest.txt") gaps, $(( $(wc -l < "$rec/events.csv") - 1 )) event file rows"
+       "$(grep -c '^gap=' "$rec/manifest.txt") gaps"
+  echo "recording's files:  $files bytes for $raw bytes of segments ($(awk -v a="$files" -v b="$raw" 'BEGIN {printf "%.2f", a / b}') x)"
+  ls -l "$rec"
   echo "pulls:              $(grep -c '^PULL' "$work/sim.err")"
 fi

@@ -571,17 +571,20 @@ TEST_F(RecordingFault, AClockSetBackKeepsIndexEventsAndManifestInAgreement) {
 
 // --- gaps in the replay's timestamps ------------------------------------
 
+// Recorded in both formats: the same replay, and the compact recording's
+// CSV is the text recording's event file byte for byte, gap rows included.
 TEST_F(RecordingFault, TheReplayWithTimestampsShowsEachGapWhereItWas) {
-    FakeClock clock;
-    clock.utc = 1'765'000'000'000'000;
-    RecorderOptions options{path("rec"), "COM1", "Zindra test"};
-    options.clock = &clock;
-    Live live;
-    std::string folder;
+    std::string folders[2];
     std::int64_t from = 0, to = 0;
-    {
+    for (const auto format : {recording::RecordingFormat::Text, recording::RecordingFormat::Compact}) {
+        FakeClock clock;
+        clock.utc = 1'765'000'000'000'000;
+        RecorderOptions options{path("rec"), "COM1", "Zindra test"};
+        options.clock = &clock;
+        options.format = format;
+        Live live;
         Recorder rec(options);
-        folder = rec.folder();
+        folders[format == recording::RecordingFormat::Compact] = rec.folder();
         live.attach(rec);
         clock.advance(100 * Ms);
         live.receive(Reply, clock.utc);
@@ -601,6 +604,7 @@ TEST_F(RecordingFault, TheReplayWithTimestampsShowsEachGapWhereItWas) {
         live.receive(telegram(8), clock.utc);
         rec.finish("Stopp");
     }
+    const std::string folder = folders[1];
     const auto r = runCli({"replay", "--timestamps", folder});
     EXPECT_EQ(r.status, 0) << r.err;
     const std::vector<std::string> shown = lines(r.out);
@@ -612,6 +616,10 @@ TEST_F(RecordingFault, TheReplayWithTimestampsShowsEachGapWhereItWas) {
     for (std::size_t i = 0; i < plain.size(); ++i) {
         EXPECT_EQ(shown[i < 3 ? i : i + 1].substr(30), plain[i]) << i;
     }
+    EXPECT_EQ(runCli({"replay", "--timestamps", folders[0]}).out, r.out);
+    const std::string csv = runCli({"replay", "--format", "csv", folder}).out;
+    EXPECT_EQ(csv, readAll(fs::path(folders[0]) / "events.csv"));
+    EXPECT_TRUE(contains(csv, "Unterbrechung;Verbindung unterbrochen bis")) << csv;
 }
 
 // --- a disk that fills and frees again -----------------------------------
