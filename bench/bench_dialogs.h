@@ -17,8 +17,9 @@ public:
     QString chooseItem(QWidget*, const QString&, const QString&, const QStringList&) override { return {}; }
     QString openFile(QWidget*, const app::OpenFileRequest&) override { return file; }
     QString saveFile(QWidget*, const app::SaveFileRequest&) override { return {}; }
-    QString chooseFolder(QWidget*, const QString&, const QString&) override { return {}; }
+    QString chooseFolder(QWidget*, const QString&, const QString&) override { return folder; }
     QString file;
+    QString folder;
 };
 
 }  // namespace zindra::bench

@@ -11,6 +11,8 @@
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -20,6 +22,7 @@
 #include "app/about_box.h"
 #include "app/application.h"
 #include "app/dialogs.h"
+#include "app/event_tools.h"
 #include "app/trace_window.h"
 #include "bench_dialogs.h"
 #include "recording/recorder.h"
@@ -123,6 +126,59 @@ BENCHMARK(NightUgm)->Arg(1)->Arg(50)->Unit(benchmark::kMillisecond)->Iterations(
 // The same night as a recording folder.
 void NightUgmRecording(benchmark::State& st) { runReplay(st, ugmNight(st), true); }
 BENCHMARK(NightUgmRecording)->Arg(50)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// A weekend: the recording folder named by ZINDRA_WEEKEND_RECORDING (made by
+// make_recording, e.g. 60 hours of UGM at 9600 baud in 80-byte chunks),
+// replayed through Trace > Aufzeichnung wiedergeben with the event list
+// open.  Counters: the longest turn of the event loop meanwhile (a 20 ms
+// timer's longest wait), the events taken, resident memory at the end and
+// at its peak.
+long statusKb(const char* field) {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind(field, 0) == 0) return std::atol(line.c_str() + std::strlen(field));
+    }
+    return 0;
+}
+
+void WeekendRecording(benchmark::State& st) {
+    const QByteArray folder = qgetenv("ZINDRA_WEEKEND_RECORDING");
+    if (folder.isEmpty()) {
+        st.SkipWithError("ZINDRA_WEEKEND_RECORDING names no recording folder");
+        return;
+    }
+    FixedDialogs dialogs;
+    dialogs.folder = QFile::decodeName(folder);
+    app::TraceWindow window(dialogs);
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&window] {
+        if (window.aboutBox().isVisible()) window.aboutBox().okButton().click();
+    });
+    closer.start(5);
+    window.show();
+    waitFor([&] { return !window.aboutBox().isVisible() && window.isVisible(); }, 4000);
+    closer.stop();
+    window.findChild<QAction*>(QStringLiteral("Ereignisliste1"))->trigger();
+    waitFor([] { return false; }, 300);
+    QElapsedTimer turn;
+    qint64 longest = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { longest = std::max(longest, turn.restart()); });
+    auto* replay = window.findChild<QAction*>(QStringLiteral("AufzeichnungWiedergeben1"));
+    for (auto _ : st) {
+        turn.start();
+        ticker.start(20);
+        replay->trigger();
+        QCoreApplication::processEvents();
+        ticker.stop();
+    }
+    st.counters["longest_turn_ms"] = static_cast<double>(longest);
+    st.counters["events"] = static_cast<double>(window.eventTools().store().size());
+    st.counters["rss_MB"] = static_cast<double>(statusKb("VmRSS:")) / 1024;
+    st.counters["peak_MB"] = static_cast<double>(statusKb("VmHWM:")) / 1024;
+}
+BENCHMARK(WeekendRecording)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
 
