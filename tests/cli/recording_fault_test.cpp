@@ -347,8 +347,18 @@ TEST_F(RecordingFault, AllPanesAreTheThreePanesInTurnSaidOnceInBoundedMemory) {
     FakeClock clock;
     const std::string d = makeRecording(path("rec"), clock);
     fs::remove(fs::path(d) / "0002.tix");
+#ifdef ZINDRA_SANITIZED
+    // The sanitizers make every byte far dearer, and keep freed memory
+    // aside: the bytes only, in small.
+    constexpr std::size_t Size = 2u << 20;
+    constexpr bool measure = false;
+#else
+    // Three panes kept whole would take some 400 MB.
+    constexpr std::size_t Size = 24u << 20;
+    constexpr bool measure = true;
+#endif
     std::string big = Reply;
-    for (int i = 0; big.size() < (24u << 20); ++i) big += telegram(i % 1000);
+    for (int i = 0; big.size() < Size; ++i) big += telegram(i % 1000);
     const std::string trc = write("big.TRC", big);
     // A child's peak counts the test's own pages until it runs the program:
     // kept small.
@@ -358,7 +368,7 @@ TEST_F(RecordingFault, AllPanesAreTheThreePanesInTurnSaidOnceInBoundedMemory) {
         testing::Process all({ZINDRA_CLI, "replay", "--pane", "all", input}, path("all.out"),
                              path("all.err"));
         EXPECT_EQ(all.wait(60s), input == d ? 1 : 0);
-        if (input == trc) {
+        if (measure && input == trc) {
             EXPECT_LT(all.maxRssKb(), 100 * 1024);
         }
         std::string expected;
