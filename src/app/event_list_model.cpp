@@ -420,6 +420,11 @@ void EventListModel::sortStep() {
         return;
     }
     const int progress = job_->progress;
+    if (store_.size() < job_->known) {
+        // The store was emptied; reset() follows and sorts what comes.
+        dropSort();
+        return;
+    }
     if (!job_->worker.joinable()) {
         QElapsedTimer clock;
         clock.start();
