@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <string>
+#include <system_error>
 #include <thread>
 
 #include "app/cp1252.h"
@@ -19,6 +20,8 @@ namespace {
 constexpr int SliceMilliseconds = 15;
 // More new events than this in a sorted list are sorted in with one reset.
 constexpr std::size_t SortedInsertLimit = 256;
+// At most this many rows moved by the inserts of one batch (about 16 ms).
+constexpr std::size_t InsertMoveLimit = std::size_t{16} << 20;
 
 // The exported row's cell each column shows (the number column has none).
 constexpr std::size_t RowCell[EventListModel::ColumnCount] = {0,
@@ -104,7 +107,10 @@ void EventListModel::sync() {
     alerted_.resize(size, false);
     // While a sort runs, new rows wait at the end; it sorts them in.
     const bool append = naturalOrder() || job_ != nullptr;
-    if (append || added.size() > SortedInsertLimit) {
+    // Each insert moves the rows after it: many into a long list are
+    // appended and the list sorted again, off the event loop.
+    const bool many = added.size() > SortedInsertLimit || added.size() * rows_.size() > InsertMoveLimit;
+    if (append || many) {
         if (!added.empty()) {
             const int first = static_cast<int>(rows_.size());
             beginInsertRows({}, first, first + static_cast<int>(added.size()) - 1);
@@ -431,10 +437,17 @@ void EventListModel::sortStep() {
         bool done = job_->gather(store_, 16384);
         while (!done && clock.elapsed() < SliceMilliseconds) done = job_->gather(store_, 16384);
         if (done) {
-            job_->worker = std::thread([job = job_] {
-                job->run();
-                job->finished = true;
-            });
+            try {
+                job_->worker = std::thread([job = job_] {
+                    job->run();
+                    job->finished = true;
+                });
+            } catch (const std::system_error&) {
+                // No thread to be had: sorted here, late rather than never.
+                job_->run();
+                finishSort();
+                return;
+            }
             // Now only waiting for the worker.
             sortTimer_.setInterval(10);
         }

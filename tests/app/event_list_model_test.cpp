@@ -119,6 +119,15 @@ TEST(EventListModel, ALongSortEndsAsAStableSortWithEveryEventThatCameMeanwhileOn
         EXPECT_EQ(model.eventAt(chosen.row()), 4321u) << "a chosen row follows its event";
     }
 
+    // New events into the sorted list: a few each in its place, many by
+    // sorting again.
+    for (const std::size_t n : {5, 300}) {
+        add(store, n);
+        model.sync();
+        ASSERT_TRUE(settle(model));
+        EXPECT_EQ(rowsOf(model), stableSorted(store, M::MelderColumn, Qt::DescendingOrder)) << n;
+    }
+
     // A sort given up for another before it ends; then a filter over a sorted
     // list, whose matches come in sorted.
     model.sort(M::LinieColumn, Qt::AscendingOrder);
