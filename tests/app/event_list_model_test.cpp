@@ -58,8 +58,10 @@ std::vector<std::size_t> stableSorted(const events::EventStore& s, int column, Q
         only.resize(s.size());
         std::iota(only.begin(), only.end(), std::size_t{0});
     }
+    std::vector<events::EventView> views(s.size());
+    for (std::size_t i = 0; i < s.size(); ++i) views[i] = s.at(i);
     const auto less = [&](std::size_t a, std::size_t b) {
-        const events::EventView x = s.at(a), y = s.at(b);
+        const events::EventView &x = views[a], &y = views[b];
         switch (column) {
             case M::TimeColumn: return x.time < y.time;
             case M::LinieColumn: return x.numberA < y.numberA;
