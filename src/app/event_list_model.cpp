@@ -16,9 +16,11 @@
 namespace zindra::app {
 namespace {
 
-// How long one slice of a filter run may hold the event loop.
+// How long one slice of a filter run, or of taking a sort's keys, may hold
+// the event loop.
 constexpr int SliceMilliseconds = 15;
-// More new events than this in a sorted list are sorted in with one reset.
+// More new events than this in a sorted list are appended and the list
+// sorted again.
 constexpr std::size_t SortedInsertLimit = 256;
 // At most this many rows moved by the inserts of one batch (about 16 ms).
 constexpr std::size_t InsertMoveLimit = std::size_t{16} << 20;
