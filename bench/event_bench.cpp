@@ -90,6 +90,26 @@ void FillMillion(benchmark::State& st) {
 }
 BENCHMARK(FillMillion)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// The worst case for a store that shares repeated events: no two alike (the
+// sample records with a Linie counting up).
+void FillMillionUnique(benchmark::State& st) {
+    const auto& records = sampleRecords();
+    std::size_t bytes = 0;
+    for (auto _ : st) {
+        events::EventStore store;
+        decoders::EventRecord r;
+        for (std::size_t i = 0; i < Million; ++i) {
+            r = records[i % records.size()];
+            r.numberA = static_cast<std::int64_t>(i);
+            store.add(r, 1796722669000000 + static_cast<std::int64_t>(i) * 250000);
+        }
+        bytes = store.memoryBytes();
+        benchmark::DoNotOptimize(store.size());
+    }
+    st.counters["store_bytes_per_event"] = static_cast<double>(bytes) / Million;
+}
+BENCHMARK(FillMillionUnique)->Unit(benchmark::kMillisecond)->Iterations(3);
+
 events::EventStore& millionStore() {
     static events::EventStore* store = [] {
         auto* s = new events::EventStore;

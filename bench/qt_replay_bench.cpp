@@ -19,6 +19,8 @@
 #include <memory>
 #include <string>
 
+#include <sys/resource.h>
+
 #include "app/about_box.h"
 #include "app/application.h"
 #include "app/dialogs.h"
@@ -44,7 +46,9 @@ void waitFor(const std::function<bool()>& pred, int ms) {
 
 // Replays bytes through the window: as a .TRC file, or as a recording folder
 // (80-byte chunks read 1 ms apart, in 10 MB segments).
-void runReplay(benchmark::State& st, const std::string& bytes, bool recorded = false) {
+// With `list`, the event list's window is open during the replay, and the
+// process's resident memory at the end and at its peak are reported.
+void runReplay(benchmark::State& st, const std::string& bytes, bool recorded = false, bool list = false) {
     QTemporaryDir dir;
     FixedDialogs dialogs;
     dialogs.file = dir.filePath(QStringLiteral("full.TRC"));
@@ -73,10 +77,38 @@ void runReplay(benchmark::State& st, const std::string& bytes, bool recorded = f
     waitFor([] { return false; }, 300);
     closer.stop();
     auto* replay = window.findChild<QAction*>(QStringLiteral("Replay1"));
+    const auto resident = [] {
+        std::ifstream statm("/proc/self/statm");
+        long pages = 0, pagesResident = 0;
+        statm >> pages >> pagesResident;
+        return static_cast<double>(pagesResident) * 4096 / 1e6;
+    };
+    const auto peak = [] {
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        return static_cast<double>(usage.ru_maxrss) * 1024 / 1e6;
+    };
+    double before = 0;
+    if (list) {
+        window.eventTools().showList();
+        QCoreApplication::processEvents();
+        // The bench's own copy of the bytes is in this already.
+        before = resident();
+        st.counters["resident_before_MB"] = before;
+        st.counters["peak_before_MB"] = peak();
+    }
     for (auto _ : st) {
         // Replay takes a folder as well as a file.
         replay->trigger();
         QCoreApplication::processEvents();  // let the panes paint
+    }
+    if (list) {
+        window.eventTools().sync();
+        QCoreApplication::processEvents();
+        st.counters["events"] = static_cast<double>(window.eventTools().store().size());
+        st.counters["resident_MB"] = resident();
+        st.counters["grew_MB"] = resident() - before;
+        st.counters["peak_resident_MB"] = peak();
     }
     st.SetBytesProcessed(static_cast<std::int64_t>(st.iterations()) *
                          static_cast<std::int64_t>(bytes.size()));
@@ -179,6 +211,10 @@ void WeekendRecording(benchmark::State& st) {
     st.counters["peak_MB"] = static_cast<double>(statusKb("VmHWM:")) / 1024;
 }
 BENCHMARK(WeekendRecording)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// A weekend's recording (207 MB) replayed with the event list open.
+void WeekendUgmRecordingWithList(benchmark::State& st) { runReplay(st, ugmNight(st), true, true); }
+BENCHMARK(WeekendUgmRecordingWithList)->Arg(207)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
 

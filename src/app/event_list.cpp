@@ -195,6 +195,8 @@ void EventListWindow::showStatus() {
                        ? QStringLiteral("%1 Treffer von %2").arg(count(model_.matchCount()), count(events))
                        : QStringLiteral("%1 Ereignisse").arg(count(events));
     if (model_.filtering()) text += QStringLiteral(" \u2013 Filter: %1\u00A0%").arg(model_.filterProgress());
+    if (model_.sorting())
+        text += QStringLiteral(" \u2013 Sortiert \u2026 %1\u00A0%").arg(model_.sortProgress());
     count_->setText(text);
     next_->setEnabled(model_.rowCount() > 0);
     previous_->setEnabled(model_.rowCount() > 0);

@@ -1,12 +1,18 @@
 // The event list as a Qt table: every event of the store, or those the filter
 // matches, in the order of the chosen column.  The model never copies events;
 // a row is an index into the store.
+//
+// Sorting a long list never holds the event loop: the sort keys are taken in
+// slices of the event loop, the sort itself runs on a worker thread over a
+// copy of them, and the list keeps its old order until the new one is ready
+// (events that arrive meanwhile are added to the end, then sorted in).
 #pragma once
 
 #include <QAbstractTableModel>
 #include <QColor>
 #include <QTimer>
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -41,6 +47,7 @@ public:
     };
 
     EventListModel(const events::EventStore& store, QObject* parent = nullptr);
+    ~EventListModel() override;
 
     // Takes the events added to the store since the last call, as one insert.
     void sync();
@@ -52,6 +59,15 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     void sort(int column, Qt::SortOrder order) override;
+
+    // --- sorting
+    // Whether a sort runs (the rows still show the order before it).
+    bool sorting() const { return job_ != nullptr; }
+    // How far it has come, in percent.
+    int sortProgress() const;
+    // Lists of at least this many rows are sorted off the event loop;
+    // shorter ones at once, inside sort().
+    void setAsyncSortFrom(std::size_t rows) { asyncSortFrom_ = rows; }
 
     // --- filter
     // Starts filtering with text (UTF-8 as typed; empty shows every event).
@@ -91,25 +107,50 @@ signals:
     void statusChanged();
 
 private:
+    struct SortJob;
+
     bool matches(std::size_t event) const;
     bool shown(std::size_t event) const { return !onlyMatches_ || !filterActive() || matches(event); }
     void filterSlice();
     void rebuildRows();
-    // Sorts idx by the current column and order; stable, ties keep store order.
-    void sortIndices(std::vector<std::size_t>& idx) const;
+    // The events the list shows, ascending.
+    std::vector<std::uint32_t> shownEvents() const;
+    // Whether a is shown before b in the rows' present order.
     bool before(std::size_t a, std::size_t b) const;
+    bool naturalOrder() const { return rowsColumn_ == NumberColumn && rowsOrder_ == Qt::AscendingOrder; }
+    // Puts events (ascending, not yet in the rows) into the sorted rows, one
+    // insert each.
+    void insertSorted(const std::vector<std::uint32_t>& events);
+    // The same without signals, for inside a layout change.
+    void mergeSorted(std::vector<std::uint32_t> events);
+    // Starts sorting the rows by the chosen column and order (at once when
+    // they are few or sorted by number).
+    void startSort();
+    void sortStep();
+    // Takes the finished job's order, inside a layout change.
+    void finishSort();
+    void dropSort();
 
     const events::EventStore& store_;
     events::KindTable kinds_ = events::KindTable::defaults();
     std::size_t known_ = 0;               // store events the model has taken
-    std::vector<std::size_t> rows_;       // store index per row
+    std::vector<std::uint32_t> rows_;     // store index per row
     std::vector<std::uint32_t> matches_;  // ascending; empty without a filter
     std::vector<bool> alerted_;
     QString filterText_;
     std::optional<events::Filter> filter_;
     bool onlyMatches_ = true;
+    // The order chosen, and the order the rows are in (they differ while a
+    // sort runs).
     int sortColumn_ = NumberColumn;
     Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
+    int rowsColumn_ = NumberColumn;
+    Qt::SortOrder rowsOrder_ = Qt::AscendingOrder;
+    std::size_t asyncSortFrom_ = 200000;
+    std::shared_ptr<SortJob> job_;
+    // Jobs given up while their worker still ran; joined when it ends.
+    std::vector<std::shared_ptr<SortJob>> retired_;
+    QTimer sortTimer_;
 
     // A filter run in progress and its text.
     struct Run {

@@ -89,7 +89,7 @@ void TimelineView::countMatches() {
     for (; matchesTaken_ < matches.size(); ++matchesTaken_) {
         const std::uint32_t i = matches[matchesTaken_];
         if (i >= store_.size()) continue;
-        const trace::ChunkTime t = store_.at(i).time;
+        const trace::ChunkTime t = store_.timeAt(i);
         if (!t) continue;
         if (const auto bin = timeline_.binOf(*t)) ++matchBins_[*bin];
     }
@@ -117,7 +117,7 @@ std::optional<std::size_t> TimelineView::binAt(int x) const {
 
 std::optional<std::size_t> TimelineView::firstEventIn(std::size_t bin) const {
     for (std::size_t i = 0; i < store_.size(); ++i) {
-        const trace::ChunkTime t = store_.at(i).time;
+        const trace::ChunkTime t = store_.timeAt(i);
         if (t && timeline_.binOf(*t) == bin) return i;
     }
     return std::nullopt;

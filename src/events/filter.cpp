@@ -390,6 +390,10 @@ Filter& Filter::operator=(Filter&&) noexcept = default;
 
 bool Filter::matchesEverything() const { return terms_.empty(); }
 
+bool Filter::readsTime() const {
+    return std::any_of(terms_.begin(), terms_.end(), [](const Term& t) { return t.field == Field::Time; });
+}
+
 bool Filter::matches(const EventView& event) const {
     return std::all_of(terms_.begin(), terms_.end(), [&](const Term& t) { return holds(t, event); });
 }
@@ -448,8 +452,17 @@ FilterRun::FilterRun(const EventStore& store, Filter filter, std::size_t from)
 bool FilterRun::step(std::size_t count) {
     const std::size_t end = std::min(store_->size(), next_ + count);
     const bool everything = filter_.matchesEverything();
+    // Without a time condition the verdict is the same for every event of
+    // one body: decided once per body.
+    const bool perBody = !everything && !filter_.readsTime();
     for (; next_ < end; ++next_) {
-        if (!everything) {
+        if (perBody) {
+            const std::uint32_t body = store_->bodyId(next_);
+            if (body >= bodyVerdict_.size()) bodyVerdict_.resize(store_->bodyCount(), 0);
+            std::uint8_t& verdict = bodyVerdict_[body];
+            if (verdict == 0) verdict = filter_.matches(store_->bodyView(body)) ? 1 : 2;
+            if (verdict == 2) continue;
+        } else if (!everything) {
             // The state-text conditions are the same for every event of one
             // state text: decided once per text.
             const std::uint32_t id = store_->stateTextId(next_);

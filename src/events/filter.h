@@ -47,6 +47,8 @@ public:
 
     bool matches(const EventView& event) const;
     bool matchesEverything() const;
+    // Whether a condition is on the time (else the event's body decides).
+    bool readsTime() const;
     // The conditions on the state text alone, and all the others: together
     // the same as matches(), for work that decides the first once per text.
     bool matchesState(std::string_view stateText) const;
@@ -93,6 +95,8 @@ private:
     std::vector<std::uint32_t> matches_;
     // Per state text id: 0 unknown, 1 the filter's state-text terms hold, 2 not.
     std::vector<std::uint8_t> stateVerdict_;
+    // Per body id, for filters without a time condition: the same.
+    std::vector<std::uint8_t> bodyVerdict_;
 };
 
 }  // namespace zindra::events

@@ -50,7 +50,7 @@ Timeline Timeline::build(const EventStore& store, const KindTable& kinds, std::v
     std::optional<std::int64_t> first = from, last = to;
     if (!first || !last) {
         for (std::size_t i = 0; i < store.size(); ++i) {
-            const trace::ChunkTime time = store.at(i).time;
+            const trace::ChunkTime time = store.timeAt(i);
             if (!time) continue;
             if (!from) first = std::min(first.value_or(*time), *time);
             if (!to) last = std::max(last.value_or(*time), *time);

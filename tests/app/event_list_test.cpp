@@ -177,6 +177,15 @@ TEST_F(EventList, FillsDuringALiveTraceFiltersColoursSortsAndFindsMatches) {
     EXPECT_EQ(cell(0, EventListModel::LinieColumn), QStringLiteral("10000"));
     EXPECT_EQ(cell(current(), 0), QStringLiteral("6"));
     EXPECT_EQ(cell(9, EventListModel::LinieColumn), QStringLiteral("7"));
+    // A sort off the event loop (as for a long list) shows how far it is.
+    model().setAsyncSortFrom(1);
+    const QString counted = list().countLabel().text();
+    list().table().sortByColumn(EventListModel::StateColumn, Qt::AscendingOrder);
+    EXPECT_TRUE(list().countLabel().text().startsWith(counted + QStringLiteral(" \u2013 Sortiert \u2026 ")))
+        << list().countLabel().text().toStdString();
+    ASSERT_TRUE(testing::waitUntil([&] { return !model().sorting(); }, 5000));
+    EXPECT_EQ(list().countLabel().text(), counted);
+    EXPECT_EQ(cell(current(), 0), QStringLiteral("6"));
 
     EXPECT_TRUE(list()
                     .findChild<QLabel*>(QStringLiteral("EventDetail"))

@@ -202,6 +202,26 @@ TEST(EventFilter, ARunInSlicesCoversEventsAddedWhileItRuns) {
     EXPECT_FALSE(run.done());
     EXPECT_TRUE(run.step(10));
     EXPECT_EQ(run.matches(), (Rows{1, 5, 6, 7}));
+
+    // The same events again and again, some without a time: a condition on
+    // the time tells them apart, the others decide once per distinct event.
+    EventStore repeated;
+    for (std::int64_t i = 0; i < 60; ++i) {
+        repeated.add(events[static_cast<std::size_t>(i) % events.size()],
+                     i % 7 == 0 ? trace::ChunkTime() : trace::ChunkTime(1796722669000000 + i * 60000000));
+    }
+    for (const char* text :
+         {"Linie<10", "Zeit>2000-01-01", "Zeit>2000-01-01 St\xC3\xB6r", "Zeit<2000-01-01", "FEUER"}) {
+        const Filter f = parseFilter(text).filter;
+        FilterRun r(repeated, f);
+        while (!r.step(7)) {}
+        Rows direct;
+        for (std::uint32_t i = 0; i < repeated.size(); ++i) {
+            if (f.matches(repeated.at(i))) direct.push_back(i);
+        }
+        EXPECT_EQ(r.matches(), direct) << text;
+        EXPECT_FALSE(direct.empty() && std::string(text) != "Zeit<2000-01-01") << text;
+    }
 }
 
 TEST(EventKinds, DefaultTableAndTheIniSectionThatAdjustsIt) {

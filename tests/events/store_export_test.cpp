@@ -83,6 +83,91 @@ TEST(EventStore, KeepsEveryFieldOfEveryEventAndItsViewsStayValid) {
     expectSame(store.at(0), viewOf(r, 1));
 }
 
+// Events that share everything but the time share one body; events that
+// differ in any one field, or only in whether an optional number is there,
+// must not.  Times of any size and direction come back exact.
+TEST(EventStore, RepeatedAndUniqueBodiesComeBackExactlyAcrossClear) {
+    EventRecord base;
+    base.reset(Protocol::Ugm);
+    base.numberA = 786;
+    base.numberB = 7;
+    base.stateCode = 0x41;
+    base.stateHex = "41";
+    base.stateText = "Alarm";
+    base.line = "   786       07       65    41";
+    base.raw = "\x02\x31\x03";
+    base.panel = "UGM";
+    // Each a change of one field of base.
+    std::vector<EventRecord> variants{base};
+    auto vary = [&](auto change) {
+        EventRecord r = base;
+        change(r);
+        variants.push_back(r);
+    };
+    vary([](EventRecord& r) { r.protocol = Protocol::Uez; });
+    vary([](EventRecord& r) { r.numberA = 787; });
+    vary([](EventRecord& r) { r.numberA.reset(); });
+    vary([](EventRecord& r) { r.numberB = 0; });
+    vary([](EventRecord& r) { r.numberB.reset(); });
+    vary([](EventRecord& r) { r.leadNumber = 0; });
+    vary([](EventRecord& r) { r.stateCode.reset(); });
+    vary([](EventRecord& r) { r.qualifier = 0; });
+    vary([](EventRecord& r) { r.stateHex = "F6"; });
+    vary([](EventRecord& r) { r.stateText = "St\xF6rung"; });
+    vary([](EventRecord& r) { r.line += ' '; });
+    vary([](EventRecord& r) { r.raw = std::string("\x02\x31\x03\x00", 4); });
+    vary([](EventRecord& r) { r.panel.clear(); });
+    // A printer record: no line, no numbers; and one whose line bytes are the
+    // printer text's (the split between the two must count).
+    vary([](EventRecord& r) {
+        r.reset(Protocol::SigmaPrn);
+        r.printerText = "FEUER Gruppe 12";
+    });
+    vary([](EventRecord& r) {
+        r.reset(Protocol::SigmaPrn);
+        r.line = "FEUER Gruppe 12";
+    });
+    const std::vector<trace::ChunkTime> times{1796722669000000,
+                                              std::nullopt,
+                                              1796722669000001,
+                                              0,
+                                              -7,
+                                              std::numeric_limits<std::int64_t>::max(),
+                                              std::numeric_limits<std::int64_t>::min(),
+                                              1796722669000000 + (1LL << 33)};
+
+    EventStore store;
+    std::vector<std::pair<std::size_t, trace::ChunkTime>> added;  // variant, time
+    for (int round = 0; round < 2; ++round) {
+        store.clear();
+        added.clear();
+        // Across several chunks of events, every variant with every time;
+        // the odd times only in the first 4096 events, one event without a
+        // time after them.
+        for (std::size_t i = 0; i < 9000; ++i) {
+            const std::size_t v = (i * 7) % variants.size();
+            trace::ChunkTime t = 1796722669000000 + static_cast<std::int64_t>(i) * 28500;
+            if (i < 4096 && i % 97 == 0) t = times[(i / 97) % times.size()];
+            if (i == 4096) t.reset();
+            store.add(variants[v], t);
+            added.emplace_back(v, t);
+        }
+        ASSERT_EQ(store.size(), added.size());
+        EXPECT_EQ(store.bodyCount(), variants.size());
+        for (std::size_t i = 0; i < added.size(); ++i) {
+            const auto& [v, t] = added[i];
+            SCOPED_TRACE(testing::Message() << "round " << round << " event " << i << " variant " << v);
+            const EventView e = store.at(i);
+            expectSame(e, viewOf(variants[v], t));
+            EXPECT_EQ(e.panel, variants[v].panel);
+            EXPECT_EQ(store.timeAt(i), t);
+            if (i >= variants.size()) {
+                EXPECT_EQ(store.bodyId(i), store.bodyId(i - variants.size()));
+            }
+        }
+    }
+}
+
 EventRecord alarm() {
     EventRecord r;
     r.reset(Protocol::Sdn);
