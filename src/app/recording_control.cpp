@@ -1,7 +1,10 @@
 #include "app/recording_control.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QLabel>
 #include <QLocale>
@@ -151,8 +154,17 @@ void RecordingControl::replayRecordingClick() {
 
 void RecordingControl::replayFolder(const QString& folder, const std::function<void()>& processEvents) {
     recording::Recording recording;
+    // While the indexes are checked, the window paints and its timers run,
+    // but takes no clicks or keys yet: the replay has not begun.
+    QElapsedTimer sincePaint;
+    sincePaint.start();
+    const auto paint = [&sincePaint] {
+        if (sincePaint.elapsed() < TraceWindow::EventInterval) return;
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        sincePaint.start();
+    };
     try {
-        recording = recording::readRecording(localPath(folder));
+        recording = recording::readRecording(localPath(folder), paint);
     } catch (const recording::RecordingError& e) {
         dialogs_.error(&window_, QStringLiteral("\n Keine Aufzeichnung zum Wiedergeben: \n %1 \n")
                                      .arg(germanRecordingText(e.what())));

@@ -45,9 +45,6 @@ std::vector<events::TimeSpan> timeSpans(const std::vector<recording::Gap>& gaps,
     return spans;
 }
 
-// How long a replay runs without letting the window's messages through.
-constexpr qint64 EventInterval = 20;  // milliseconds
-
 const char* const CloseQuestion =
     "\n   A C H T U N G      Daten wurden ge\xE4ndert      \n\n\r   Abspeichern   \n\n";
 

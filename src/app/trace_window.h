@@ -45,6 +45,10 @@ class UiBridge;
 class TraceWindow final : public QMainWindow, public trace::TraceUi, private live::Observer {
     Q_OBJECT
 public:
+    // How long a replay runs without letting the window's messages through,
+    // in milliseconds.
+    static constexpr qint64 EventInterval = 20;
+
     // Creates the window (reading ZINDRA.INI from configPath), then the
     // settings dialog and the about box (whose InfoTimer starts with it).
     // Boxes and file dialogs go through dialogs.

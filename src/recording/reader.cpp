@@ -359,7 +359,7 @@ bool isRecordingFolder(const std::string& folder) {
            (fs::exists(f / ManifestName, ec) || fs::exists(f / segmentName(1), ec));
 }
 
-Recording readRecording(const std::string& folder) {
+Recording readRecording(const std::string& folder, const std::function<void()>& whileReading) {
     const fs::path dir(folder);
     std::error_code ec;
     if (!fs::is_directory(dir, ec)) {
@@ -505,6 +505,7 @@ Recording readRecording(const std::string& folder) {
         IndexParser parser(seg.size, seg.indexFormat);
         bool over = false;
         const std::string error = readFile(idxPath, indexLimit(seg.size), over, [&](std::string_view b) {
+            if (whileReading) whileReading();
             const bool more = parser.feed(b);
             if (!parser.entries.empty()) {
                 if (seg.chunks == 0) seg.startsWithCopy = parser.entries.front().copy;

@@ -77,9 +77,11 @@ struct Recording {
 // A folder holds a recording when it has a manifest or a first segment.
 bool isRecordingFolder(const std::string& folder);
 
-// Reads the manifest and the indexes.  Throws RecordingError when the folder
-// cannot be read or holds no recording.
-Recording readRecording(const std::string& folder);
+// Reads the manifest and checks the indexes (a weekend's can be hundreds of
+// MB: whileReading, when given, runs between their pieces, so that a window
+// can paint meanwhile).  Throws RecordingError when the folder cannot be read
+// or holds no recording.
+Recording readRecording(const std::string& folder, const std::function<void()>& whileReading = {});
 
 // Replays the segments in order through the session: each recorded chunk as
 // it was read, with its recorded time; the reply-line copies left out; at
