@@ -21,6 +21,7 @@
 #include "events/report.h"
 #include "events/timeline.h"
 #include "null_pane.h"
+#include "resident.h"
 #include "trace/replay.h"
 #include "trace/session.h"
 
@@ -55,14 +56,6 @@ const std::vector<decoders::EventRecord>& sampleRecords() {
     return records;
 }
 
-// Resident memory of the process, in bytes.
-std::size_t residentBytes() {
-    std::ifstream statm("/proc/self/statm");
-    std::size_t pages = 0, resident = 0;
-    statm >> pages >> resident;
-    return resident * 4096;
-}
-
 void fill(events::EventStore& store, std::size_t n) {
     const auto& records = sampleRecords();
     decoders::EventRecord r;
@@ -75,17 +68,18 @@ void fill(events::EventStore& store, std::size_t n) {
 
 void FillMillion(benchmark::State& st) {
     sampleRecords();
-    std::size_t bytes = 0, rss = 0;
+    std::size_t bytes = 0;
+    double rss = 0;
     for (auto _ : st) {
-        const std::size_t before = residentBytes();
+        const double before = bench::residentBytes();
         events::EventStore store;
         fill(store, Million);
         bytes = store.memoryBytes();
-        rss = residentBytes() - before;
+        rss = bench::residentBytes() - before;
         benchmark::DoNotOptimize(store.size());
     }
     st.counters["store_bytes_per_event"] = static_cast<double>(bytes) / Million;
-    st.counters["rss_MB"] = static_cast<double>(rss) / 1e6;
+    st.counters["rss_MB"] = rss / 1e6;
     st.counters["sample_records"] = static_cast<double>(sampleRecords().size());
 }
 BENCHMARK(FillMillion)->Unit(benchmark::kMillisecond)->Iterations(3);

@@ -31,6 +31,7 @@
 #include "app/trace_window.h"
 #include "bench_dialogs.h"
 #include "null_pane.h"
+#include "resident.h"
 #include "trace/replay.h"
 #include "trace/session.h"
 
@@ -41,13 +42,6 @@ using namespace zindra;
 constexpr std::size_t Events = 1'000'000;
 
 // Resident memory of this process in bytes.
-double residentBytes() {
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0, resident = 0;
-    statm >> pages >> resident;
-    return static_cast<double>(resident) * 4096.0;
-}
-
 // SDN events as a night brings them: mostly Ruhe, some faults, few alarms.
 decoders::EventRecord event(std::size_t i) {
     static const char* const states[] = {"Ruhe", "Ruhe", "Ruhe", "St\xF6rung", "Abschaltung", "Alarm"};
@@ -75,7 +69,7 @@ void MillionEventsInTheList(benchmark::State& state) {
         app::EventTools& tools = window.eventTools();
         tools.showList();
         QCoreApplication::processEvents();
-        const double before = residentBytes();
+        const double before = bench::residentBytes();
 
         QElapsedTimer t;
         t.start();
@@ -88,7 +82,7 @@ void MillionEventsInTheList(benchmark::State& state) {
         tools.sync();
         QCoreApplication::processEvents();
         state.counters["fill_ms"] = static_cast<double>(t.elapsed());
-        state.counters["memory_MB"] = (residentBytes() - before) / 1e6;
+        state.counters["memory_MB"] = (bench::residentBytes() - before) / 1e6;
 
         app::EventListModel& model = tools.model();
         t.restart();
@@ -176,7 +170,7 @@ void WeekendInTheList(benchmark::State& state) {
         app::EventTools& tools = window.eventTools();
         tools.showList();
         QCoreApplication::processEvents();
-        const double before = residentBytes();
+        const double before = bench::residentBytes();
 
         QElapsedTimer t;
         t.start();
@@ -191,7 +185,7 @@ void WeekendInTheList(benchmark::State& state) {
         tools.sync();
         QCoreApplication::processEvents();
         state.counters["fill_ms"] = static_cast<double>(t.elapsed());
-        state.counters["memory_MB"] = (residentBytes() - before) / 1e6;
+        state.counters["memory_MB"] = (bench::residentBytes() - before) / 1e6;
         state.counters["store_bytes_per_event"] =
             static_cast<double>(tools.store().memoryBytes()) / static_cast<double>(events);
 
@@ -214,11 +208,11 @@ void WeekendInTheList(benchmark::State& state) {
         timedSort(state, tools, app::EventListModel::LinieColumn, "sort_linie");
         timedSort(state, tools, app::EventListModel::StateColumn, "sort_zustand");
         timedSort(state, tools, app::EventListModel::TimeColumn, "sort_zeit");
-        state.counters["memory_after_MB"] = (residentBytes() - before) / 1e6;
+        state.counters["memory_after_MB"] = (bench::residentBytes() - before) / 1e6;
 #ifdef __GLIBC__
         // What of that the allocator keeps for reuse rather than the list.
         malloc_trim(0);
-        state.counters["memory_after_trim_MB"] = (residentBytes() - before) / 1e6;
+        state.counters["memory_after_trim_MB"] = (bench::residentBytes() - before) / 1e6;
 #endif
     }
 }

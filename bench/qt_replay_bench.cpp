@@ -11,15 +11,11 @@
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
-#include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <memory>
 #include <string>
-
-#include <sys/resource.h>
 
 #include "app/about_box.h"
 #include "app/application.h"
@@ -28,6 +24,7 @@
 #include "app/trace_window.h"
 #include "bench_dialogs.h"
 #include "recording/recorder.h"
+#include "resident.h"
 
 namespace {
 
@@ -42,6 +39,17 @@ void waitFor(const std::function<bool()>& pred, int ms) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         QThread::msleep(2);
     }
+}
+
+// Shows the window and answers its about box, as a user does at the start.
+void showPastAboutBox(app::TraceWindow& window) {
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&window] {
+        if (window.aboutBox().isVisible()) window.aboutBox().okButton().click();
+    });
+    closer.start(5);
+    window.show();
+    waitFor([&] { return !window.aboutBox().isVisible() && window.isVisible(); }, 4000);
 }
 
 // Replays bytes through the window: as a .TRC file, or as a recording folder
@@ -67,27 +75,11 @@ void runReplay(benchmark::State& st, const std::string& bytes, bool recorded = f
         std::ofstream(QFile::encodeName(dialogs.file).toStdString(), std::ios::binary) << bytes;
     }
     app::TraceWindow window(dialogs);
-    QTimer closer;
-    QObject::connect(&closer, &QTimer::timeout, [&window] {
-        if (window.aboutBox().isVisible()) window.aboutBox().okButton().click();
-    });
-    closer.start(5);
-    window.show();
-    waitFor([&] { return !window.aboutBox().isVisible() && window.isVisible(); }, 4000);
+    showPastAboutBox(window);
     waitFor([] { return false; }, 300);
-    closer.stop();
     auto* replay = window.findChild<QAction*>(QStringLiteral("Replay1"));
-    const auto resident = [] {
-        std::ifstream statm("/proc/self/statm");
-        long pages = 0, pagesResident = 0;
-        statm >> pages >> pagesResident;
-        return static_cast<double>(pagesResident) * 4096 / 1e6;
-    };
-    const auto peak = [] {
-        rusage usage{};
-        getrusage(RUSAGE_SELF, &usage);
-        return static_cast<double>(usage.ru_maxrss) * 1024 / 1e6;
-    };
+    const auto resident = [] { return bench::residentBytes() / 1e6; };
+    const auto peak = [] { return bench::peakResidentBytes() / 1e6; };
     double before = 0;
     if (list) {
         window.eventTools().showList();
@@ -165,14 +157,6 @@ BENCHMARK(NightUgmRecording)->Arg(50)->Unit(benchmark::kMillisecond)->Iterations
 // open.  Counters: the longest turn of the event loop meanwhile (a 20 ms
 // timer's longest wait), the events taken, resident memory at the end and
 // at its peak.
-long statusKb(const char* field) {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.rfind(field, 0) == 0) return std::atol(line.c_str() + std::strlen(field));
-    }
-    return 0;
-}
 
 void WeekendRecording(benchmark::State& st) {
     const QByteArray folder = qgetenv("ZINDRA_WEEKEND_RECORDING");
@@ -183,14 +167,7 @@ void WeekendRecording(benchmark::State& st) {
     FixedDialogs dialogs;
     dialogs.folder = QFile::decodeName(folder);
     app::TraceWindow window(dialogs);
-    QTimer closer;
-    QObject::connect(&closer, &QTimer::timeout, [&window] {
-        if (window.aboutBox().isVisible()) window.aboutBox().okButton().click();
-    });
-    closer.start(5);
-    window.show();
-    waitFor([&] { return !window.aboutBox().isVisible() && window.isVisible(); }, 4000);
-    closer.stop();
+    showPastAboutBox(window);
     window.findChild<QAction*>(QStringLiteral("Ereignisliste1"))->trigger();
     waitFor([] { return false; }, 300);
     QElapsedTimer turn, since;
@@ -215,8 +192,8 @@ void WeekendRecording(benchmark::State& st) {
     st.counters["longest_turn_ms"] = static_cast<double>(longest);
     st.counters["longest_turn_ended_at_s"] = static_cast<double>(longestAt) / 1000;
     st.counters["events"] = static_cast<double>(window.eventTools().store().size());
-    st.counters["rss_MB"] = static_cast<double>(statusKb("VmRSS:")) / 1024;
-    st.counters["peak_MB"] = static_cast<double>(statusKb("VmHWM:")) / 1024;
+    st.counters["rss_MB"] = bench::residentBytes() / 1e6;
+    st.counters["peak_MB"] = bench::peakResidentBytes() / 1e6;
 }
 BENCHMARK(WeekendRecording)->Unit(benchmark::kMillisecond)->Iterations(1);
 
